@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the build tools when a machine lacks any of them. A machine of this
+# project's kind ships them all, so normally this only checks.
+set -euo pipefail
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v g++ >/dev/null || need+=(g++)
+command -v clang++ >/dev/null || need+=(clang)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${need[@]}"
+fi
