@@ -19,14 +19,16 @@ Publisher::~Publisher() {
 }
 
 void Publisher::subscriberAdd(Subscriber* subscriber, bool /*recursive*/) {
-  if (subscriber == nullptr || subscriberHas(subscriber)) return;
+  if (subscriber == nullptr || subscriberHas(subscriber))
+    return;
   subs_.push_back(subscriber);
   ++live_;
 }
 
 void Publisher::subscriberRemove(Subscriber* subscriber) {
   auto it = std::find(subs_.begin(), subs_.end(), subscriber);
-  if (subscriber == nullptr || it == subs_.end()) return;
+  if (subscriber == nullptr || it == subs_.end())
+    return;
   --live_;
   if (frame_ != nullptr) {
     *it = nullptr;  // compacted when the outermost publication ends
@@ -39,7 +41,9 @@ bool Publisher::subscriberHas(Subscriber const* subscriber) const {
   return subscriber != nullptr && std::find(subs_.begin(), subs_.end(), subscriber) != subs_.end();
 }
 
-IsEqFn Publisher::keyIsEq() const noexcept { return frame_ != nullptr ? frame_->isEq : nullptr; }
+IsEqFn Publisher::keyIsEq() const noexcept {
+  return frame_ != nullptr ? frame_->isEq : nullptr;
+}
 
 void Publisher::compact() {
   subs_.erase(std::remove(subs_.begin(), subs_.end(), nullptr), subs_.end());
@@ -47,19 +51,23 @@ void Publisher::compact() {
 
 void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void const* prior,
                                        IsEqFn isEq) {
-  if (live_ == 0) return;
+  if (live_ == 0)
+    return;
   Frame frame{frame_, isEq};
   frame_ = &frame;
   // Subscribers added during this publication land beyond `end`.
   std::size_t const end = subs_.size();
   for (std::size_t i = 0; i < end; ++i) {
     Subscriber* s = subs_[i];
-    if (s == nullptr) continue;
+    if (s == nullptr)
+      continue;
     s->dispatch(this, s, fieldId, key, prior);
-    if (frame.publisherGone) return;  // `this` is gone: touch nothing
+    if (frame.publisherGone)
+      return;  // `this` is gone: touch nothing
   }
   frame_ = frame.outer;
-  if (frame_ == nullptr && live_ != subs_.size()) compact();
+  if (frame_ == nullptr && live_ != subs_.size())
+    compact();
 }
 
 }  // namespace Pavo
