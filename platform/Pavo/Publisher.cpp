@@ -51,23 +51,28 @@ void Publisher::compact() {
 
 void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void const* prior,
                                        IsEqFn isEq) {
-  if (live_ == 0)
-    return;
+  if (live_ == 0) return;
   Frame frame{frame_, isEq};
   frame_ = &frame;
+  // Pops the frame however the publication ends, a throwing dispatch
+  // included, unless the publisher is already gone.
+  struct Pop {
+    Publisher* self;
+    Frame& frame;
+    ~Pop() {
+      if (frame.publisherGone) return;
+      self->frame_ = frame.outer;
+      if (self->frame_ == nullptr && self->live_ != self->subs_.size()) self->compact();
+    }
+  } pop{this, frame};
   // Subscribers added during this publication land beyond `end`.
   std::size_t const end = subs_.size();
   for (std::size_t i = 0; i < end; ++i) {
     Subscriber* s = subs_[i];
-    if (s == nullptr)
-      continue;
+    if (s == nullptr) continue;
     s->dispatch(this, s, fieldId, key, prior);
-    if (frame.publisherGone)
-      return;  // `this` is gone: touch nothing
+    if (frame.publisherGone) return;  // `this` is gone: touch nothing
   }
-  frame_ = frame.outer;
-  if (frame_ == nullptr && live_ != subs_.size())
-    compact();
 }
 
 }  // namespace Pavo

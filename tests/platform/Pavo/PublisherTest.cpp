@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,25 @@ TEST(PublisherTest, PublisherDestroyedByASubscriberStopsThePublication) {
   pub->publishChangeRecursive(130, nullptr, nullptr, nullptr);
   EXPECT_EQ(names(log), (Names{"a"}));
   EXPECT_EQ(pub, nullptr);
+}
+
+TEST(PublisherTest, ThrowingDispatchLeavesThePublisherUsable) {
+  Pavo::Publisher pub;
+  std::vector<Call> log;
+  Recorder a("a", &log), b("b", &log), c("c", &log);
+  a.action = [&] { pub.subscriberRemove(&c.sub); };
+  b.action = [] { throw std::runtime_error("handler failed"); };
+  pub.subscriberAdd(&a.sub, false);
+  pub.subscriberAdd(&b.sub, false);
+  pub.subscriberAdd(&c.sub, false);
+  EXPECT_THROW(pub.publishChangeRecursive(130, nullptr, nullptr, nullptr), std::runtime_error);
+  EXPECT_EQ(pub.keyIsEq(), nullptr);  // no publication in progress any more
+  b.action = nullptr;
+  a.action = nullptr;
+  log.clear();
+  pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
+  EXPECT_EQ(names(log), (Names{"a", "b"}));
+  EXPECT_EQ(pub.subscriberCount(), 2u);
 }
 
 }  // namespace
