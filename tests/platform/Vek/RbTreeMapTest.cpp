@@ -11,6 +11,7 @@
 #include "Granule/Slab.h"
 #include "Vek/AllocTrack.h"
 #include "Vek/KeyOps.h"
+#include "support/TrackedNode.h"
 
 namespace {
 
@@ -25,14 +26,10 @@ using Map = Vek::RbTreeMap<TestMember, std::int64_t, int>;
 
 class RbTreeMapTest : public ::testing::Test {
  protected:
-  void SetUp() override { liveBefore_ = Vek::AllocTrackTypeInfo::liveObjectsAll(); }
-  void TearDown() override {
-    EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore_) << "members leaked or lost";
-  }
   static std::uint64_t liveMembers() { return TestMember::memAllocationTracker_.liveObjects(); }
 
  private:
-  std::uint64_t liveBefore_ = 0;
+  TestSupport::TrackerGuard trackers_;  // every test leaves the trackers as it found them
 };
 
 std::vector<std::int64_t> keysOf(Map const& map) {
