@@ -101,6 +101,7 @@ struct Record {
   std::uint8_t truncated;  // bit i: string argument i was cut
   char text[textBytes];
 
+  // Argument `i` < argCount; a string's view points into this record.
   Arg arg(std::size_t i) const noexcept;
   // The format with the arguments filled in.
   std::string formatted() const;
