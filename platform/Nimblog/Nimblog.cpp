@@ -152,7 +152,7 @@ void formatTo(std::string& out, char const* fmt, Arg const* args, std::size_t co
       out.append(run, p + 1);
       continue;
     }
-    char const* spec = p++;
+    char const* start = p++;
     if (*p == '%') {
       out += '%';
       continue;
@@ -163,10 +163,10 @@ void formatTo(std::string& out, char const* fmt, Arg const* args, std::size_t co
     if (conversion != 's' && conversion != 'd' && conversion != 'u' && conversion != 'x') {
       // Not ours: print it as written and go on after it.
       if (conversion == '\0') {
-        out.append(spec);
+        out.append(start);
         return;
       }
-      out.append(spec, p + 1);
+      out.append(start, p + 1);
       continue;
     }
     if (next == count) {
