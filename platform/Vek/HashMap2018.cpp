@@ -1,0 +1,100 @@
+#include "Vek/HashMap2018.h"
+
+#include <new>
+
+namespace Vek {
+
+HashLink** HashMapImpl::slotFor(std::uint32_t hash) {
+  if (!buckets_) {
+    shift_ = kInitialShift;
+    buckets_ = new HashLink*[std::size_t{1} << (32 - kInitialShift)]();
+  }
+  return &buckets_[bucketOf(hash)];
+}
+
+HashLink* HashMapImpl::firstFrom(std::size_t bucket) const noexcept {
+  for (std::size_t const n = bucketCount(); bucket < n; ++bucket) {
+    if (buckets_[bucket])
+      return buckets_[bucket];
+  }
+  return nullptr;
+}
+
+HashLink** HashMapImpl::slotOf(HashLink const* link) const noexcept {
+  if (!buckets_ || !link->linked_)
+    return nullptr;
+  HashLink** slot = &buckets_[bucketOf(link->hash_)];
+  while (*slot && *slot != link)
+    slot = &(*slot)->next_;
+  return *slot ? slot : nullptr;
+}
+
+void HashMapImpl::linkAt(HashLink** slot, HashLink* link, std::uint32_t hash) noexcept {
+  link->hash_ = hash;
+  link->next_ = *slot;
+  link->linked_ = true;
+  *slot = link;
+  ++size_;
+  if (size_ > bucketCount())
+    grow();
+}
+
+HashLink* HashMapImpl::unlinkAt(HashLink** slot) noexcept {
+  HashLink* const link = *slot;
+  *slot = link->next_;
+  link->next_ = nullptr;
+  link->linked_ = false;
+  --size_;
+  return link;
+}
+
+HashLink* HashMapImpl::detachAll() noexcept {
+  HashLink* head = nullptr;
+  HashLink** tail = &head;
+  for (std::size_t b = 0, n = bucketCount(); b < n; ++b) {
+    for (HashLink* link = buckets_[b]; link; link = link->next_) {
+      link->linked_ = false;
+      *tail = link;
+      tail = &link->next_;
+    }
+  }
+  delete[] buckets_;
+  buckets_ = nullptr;
+  size_ = 0;
+  shift_ = kInitialShift;
+  return head;
+}
+
+void HashMapImpl::steal(HashMapImpl& other) noexcept {
+  assert(!buckets_ && size_ == 0);
+  buckets_ = std::exchange(other.buckets_, nullptr);
+  size_ = std::exchange(other.size_, 0);
+  shift_ = std::exchange(other.shift_, kInitialShift);
+}
+
+// Bucket i splits into 2i and 2i + 1 by the next hash bit. A chain is sorted
+// by hash, so its members bound for 2i all come before those bound for 2i + 1:
+// one cut per chain, order kept. Without memory the map keeps its buckets
+// and only its chains grow longer.
+void HashMapImpl::grow() noexcept {
+  if (shift_ == 0)
+    return;  // every hash bit in use already
+  std::size_t const oldCount = bucketCount();
+  unsigned const newShift = shift_ - 1;
+  auto** const grown = new (std::nothrow) HashLink*[oldCount * 2]();
+  if (!grown)
+    return;
+  for (std::size_t b = 0; b < oldCount; ++b) {
+    HashLink** cut = &grown[2 * b];
+    *cut = buckets_[b];
+    while (*cut && ((*cut)->hash_ >> newShift) == 2 * b)
+      cut = &(*cut)->next_;
+    grown[2 * b + 1] = *cut;
+    *cut = nullptr;
+  }
+  delete[] buckets_;
+  buckets_ = grown;
+  shift_ = newShift;
+}
+
+}  // namespace Vek
