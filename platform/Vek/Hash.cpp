@@ -24,9 +24,8 @@ std::uint32_t drawProcessSeed() noexcept {
 
 }  // namespace
 
-std::uint32_t HashHelper::hashSeed32() noexcept {
-  static std::uint32_t const seed = drawProcessSeed();
-  return seed;
-}
+// Initialised while the platform library loads, before any code that links
+// it can build a collection.
+std::uint32_t const HashHelper::processSeed_ = drawProcessSeed();
 
 }  // namespace Vek

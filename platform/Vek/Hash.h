@@ -80,8 +80,12 @@ class Hash {
 };
 
 struct HashHelper {
-  // The process seed: drawn once, or read from VEK_HASH_SEED.
-  static std::uint32_t hashSeed32() noexcept;
+  // The process seed: drawn once when the platform library loads, or read
+  // from VEK_HASH_SEED. Read on every hash, so it is a plain load.
+  static std::uint32_t hashSeed32() noexcept { return processSeed_; }
+
+ private:
+  static std::uint32_t const processSeed_;
 };
 
 // Hash of a 16-bit value type (one attribute) with the given seed.
