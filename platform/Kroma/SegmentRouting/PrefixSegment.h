@@ -1,0 +1,135 @@
+// Kroma::SegmentRouting prefix-segment entries of the status table: the
+// info a routing protocol publishes for one prefix segment, keyed by prefix
+// (PrefixSegment) or by prefix and algorithm (PrefixSegmentWithAlgo).
+//
+// PrefixSegmentRecord (24 bytes; opaque to the mappers, which never read it):
+//   0..3 SID value, 4 SID flags, 5 algorithm, 6..23 reserved
+// PrefixSegmentInfo (2444 bytes, alignment 4):
+//   0..7     not read (reserved0)
+//   8..31    originator (Mpls::RouterId)
+//   32       flags: kFlagMapToOriginator (0x04) asks to map the prefix to
+//            its originator; kFlagDoNotMap (0x10) forbids it, even with 0x04
+//   33..35   padding, zero
+//   36..39   not read (reserved1)
+//   40..43   record count
+//   44..2443 up to 100 records (Vek::PodArray<PrefixSegmentRecord, 100>)
+// PrefixSegment = key Vantre::IpGenPrefix (0..19) + info (20..2463);
+// PrefixSegmentWithAlgo = key PrefixAlgoKey (0..23) + info (24..2467).
+//
+// Copies move the fixed head and `count` records; a count over 100 (only
+// from shared memory or countIsUnchecked) makes the copy raise
+// Vek::PodArrayImpl::throwRangeException(100, count). Equality compares
+// every head byte and the meaningful records. The default entry has an
+// all-zero key and a zero info; an entry is true when it differs from it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "Mpls/RouterId.h"
+#include "Mpls/SegmentRouting/PrefixAlgoKey.h"
+#include "Vantre/IpGenPrefix.h"
+#include "Vek/PodArray.h"
+
+namespace Kroma::SegmentRouting {
+
+struct PrefixSegmentRecord {
+  std::uint32_t sidValue = 0;
+  std::uint8_t sidFlags = 0;
+  std::uint8_t algorithm = 0;
+  std::uint8_t reserved[18] = {};
+};
+static_assert(sizeof(PrefixSegmentRecord) == 24);
+static_assert(std::has_unique_object_representations_v<PrefixSegmentRecord>);
+
+class PrefixSegmentInfo {
+ public:
+  static constexpr std::uint8_t kFlagMapToOriginator = 0x04;
+  static constexpr std::uint8_t kFlagDoNotMap = 0x10;
+  static constexpr std::uint32_t kMaxRecords = 100;
+  using Records = Vek::PodArray<PrefixSegmentRecord, kMaxRecords>;
+
+  PrefixSegmentInfo() noexcept = default;
+  PrefixSegmentInfo(Mpls::RouterId const& originator, std::uint8_t flags) noexcept
+      : originator_(originator), flags_(flags) {}
+
+  Mpls::RouterId const& originator() const noexcept { return originator_; }
+  std::uint8_t flags() const noexcept { return flags_; }
+  Records const& records() const noexcept { return records_; }
+  Records& records() noexcept { return records_; }
+
+  void originatorIs(Mpls::RouterId const& originator) noexcept { originator_ = originator; }
+  void flagsIs(std::uint8_t flags) noexcept { flags_ = flags; }
+
+  friend bool operator==(PrefixSegmentInfo const& a, PrefixSegmentInfo const& b) noexcept {
+    return std::memcmp(&a, &b, kHeadSize) == 0 && a.records_ == b.records_;
+  }
+
+ private:
+  static constexpr std::size_t kHeadSize = 40;
+
+  [[maybe_unused]] std::uint8_t reserved0_[8] = {};
+  Mpls::RouterId originator_;
+  std::uint8_t flags_ = 0;
+  [[maybe_unused]] std::uint8_t padding_[3] = {};
+  [[maybe_unused]] std::uint8_t reserved1_[4] = {};
+  Records records_;
+
+  friend struct PrefixSegmentLayout;
+};
+
+// An entry: its key and the info. K is Vantre::IpGenPrefix or PrefixAlgoKey.
+template <class K>
+class PrefixSegmentEntry {
+ public:
+  using Key = K;
+
+  PrefixSegmentEntry() noexcept = default;
+  PrefixSegmentEntry(K const& key, PrefixSegmentInfo const& info) : key_(key), info_(info) {}
+
+  K const& key() const noexcept { return key_; }
+  PrefixSegmentInfo const& info() const noexcept { return info_; }
+  PrefixSegmentInfo& info() noexcept { return info_; }
+
+  static bool isEq(void const* a, void const* b) noexcept {
+    auto const& x = *static_cast<PrefixSegmentEntry const*>(a);
+    auto const& y = *static_cast<PrefixSegmentEntry const*>(b);
+    return K::isEq(&x.key_, &y.key_) && x.info_ == y.info_;
+  }
+  friend bool operator==(PrefixSegmentEntry const& a, PrefixSegmentEntry const& b) noexcept {
+    return isEq(&a, &b);
+  }
+  // True when the entry differs from the default entry.
+  explicit operator bool() const noexcept {
+    static PrefixSegmentEntry const defaultEntry{};
+    return !isEq(this, &defaultEntry);
+  }
+
+ private:
+  K key_;
+  PrefixSegmentInfo info_;
+};
+
+class PrefixSegment : public PrefixSegmentEntry<Vantre::IpGenPrefix> {
+ public:
+  using PrefixSegmentEntry::PrefixSegmentEntry;
+};
+
+class PrefixSegmentWithAlgo : public PrefixSegmentEntry<Mpls::SegmentRouting::PrefixAlgoKey> {
+ public:
+  using PrefixSegmentEntry::PrefixSegmentEntry;
+};
+
+struct PrefixSegmentLayout {
+  static_assert(offsetof(PrefixSegmentInfo, originator_) == 8);
+  static_assert(offsetof(PrefixSegmentInfo, flags_) == 32);
+  static_assert(offsetof(PrefixSegmentInfo, reserved1_) == 36);
+  static_assert(offsetof(PrefixSegmentInfo, records_) == PrefixSegmentInfo::kHeadSize);
+};
+static_assert(sizeof(PrefixSegmentInfo) == 2444 && alignof(PrefixSegmentInfo) == 4);
+static_assert(sizeof(PrefixSegment) == 2464 && std::is_standard_layout_v<PrefixSegment>);
+static_assert(sizeof(PrefixSegmentWithAlgo) == 2468 &&
+              std::is_standard_layout_v<PrefixSegmentWithAlgo>);
+
+}  // namespace Kroma::SegmentRouting

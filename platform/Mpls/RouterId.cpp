@@ -1,0 +1,88 @@
+#include "Mpls/RouterId.h"
+
+#include <cstddef>
+#include <ostream>
+
+#include "Vantre/IpGenPrefix.h"
+
+namespace Mpls {
+
+RouterId RouterId::ipv4(std::uint32_t value, std::uint16_t lblSpace) noexcept {
+  // The layout checks live in a member so that they may name private fields.
+  static_assert(offsetof(RouterId, af_) == 0 && offsetof(RouterId, rtrIdValue_) == 4);
+  static_assert(offsetof(RouterId, lblSpace_) == 8 && offsetof(RouterId, isisSystemId_) == 10);
+  static_assert(offsetof(RouterId, reserved_) == 16);
+  RouterId id;
+  id.af_ = kAfIpv4;
+  id.rtrIdValue_ = value;
+  id.lblSpace_ = lblSpace;
+  return id;
+}
+
+RouterId RouterId::isis(Routing::Isis::SystemId const& systemId) noexcept {
+  RouterId id;
+  id.af_ = kAfIsis;
+  id.isisSystemId_ = systemId;
+  return id;
+}
+
+RouterId RouterId::parse(std::string_view text) {
+  Pavo::TextScan scan(kTypeName, text);
+  RouterId id = read(scan);
+  scan.expectEnd();
+  return id;
+}
+
+RouterId RouterId::read(Pavo::TextScan& scan) {
+  RouterId id;
+  if (scan.consumeIf("none"))
+    return id;
+  if (scan.consumeIf("af")) {
+    id.af_ = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "af"));
+    scan.expect('/');
+    id.rtrIdValue_ = Vantre::readIpv4Address(scan);
+    scan.expect(':');
+    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
+    scan.expect('/');
+    id.isisSystemId_ = Routing::Isis::SystemId::read(scan);
+    return id;
+  }
+  // An IPv4 value has three dots before the label space, a system id two.
+  std::string_view const head = scan.rest().substr(0, scan.rest().find(':'));
+  std::size_t dots = 0;
+  for (char c : head)
+    dots += c == '.' ? 1 : 0;
+  if (dots == 3) {
+    id.af_ = kAfIpv4;
+    id.rtrIdValue_ = Vantre::readIpv4Address(scan);
+    scan.expect(':');
+    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
+    return id;
+  }
+  id.af_ = kAfIsis;
+  id.isisSystemId_ = Routing::Isis::SystemId::read(scan);
+  if (scan.consumeIf(':')) {
+    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
+  }
+  return id;
+}
+
+std::string RouterId::toString() const {
+  if (isZero())
+    return "none";
+  std::string const lblSpace = std::to_string(lblSpace_);
+  if (af_ == kAfIpv4 && isisSystemId_.isZero()) {
+    return Vantre::ipv4AddressText(rtrIdValue_) + ":" + lblSpace;
+  }
+  if (af_ == kAfIsis && rtrIdValue_ == 0) {
+    return isisSystemId_.toString() + (lblSpace_ != 0 ? ":" + lblSpace : std::string());
+  }
+  return "af" + std::to_string(af_) + "/" + Vantre::ipv4AddressText(rtrIdValue_) + ":" + lblSpace +
+         "/" + isisSystemId_.toString();
+}
+
+std::ostream& operator<<(std::ostream& os, RouterId const& id) {
+  return os << id.toString();
+}
+
+}  // namespace Mpls

@@ -1,0 +1,134 @@
+#include "Kroma/KromaMap.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/ThrowsWith.h"
+
+namespace {
+
+struct Entry {
+  std::uint32_t key = 0;
+  std::uint32_t payload = 0;
+  static bool isEq(void const* a, void const* b) {
+    auto const& x = *static_cast<Entry const*>(a);
+    auto const& y = *static_cast<Entry const*>(b);
+    return x.key == y.key && x.payload == y.payload;
+  }
+};
+
+using Map = Kroma::KromaMap<std::uint32_t, Entry>;
+
+void put(Map& map, std::uint32_t key, std::uint32_t payload = 1) {
+  map.entryIs(key, Entry{key, payload}, [](Entry const*) {});
+}
+
+void del(Map& map, std::uint32_t key) {
+  map.entryDel(key, [](Entry const*) {});
+}
+
+std::vector<std::uint32_t> walk(Map const& map) {
+  std::vector<std::uint32_t> keys;
+  Kroma::IterHint hint;
+  std::uint32_t k = 0;
+  for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k))
+    keys.push_back(k);
+  return keys;
+}
+
+TEST(KromaMapTest, LookupGivesStoredOrDefaultEntry) {
+  Map map("test.map");
+  put(map, 5, 50);
+  EXPECT_EQ(map.lookup(5).payload, 50u);
+  EXPECT_EQ(&map.lookup(6), &Map::defaultEntry());
+  EXPECT_EQ(map.lookup(6).key, 0u);
+  EXPECT_EQ(map.size(), 1u);
+}
+
+TEST(KromaMapTest, WalksInKeyOrderAcrossChanges) {
+  Map map("test.map");
+  for (std::uint32_t k : {30u, 10u, 20u, 40u})
+    put(map, k);
+  EXPECT_EQ(walk(map), (std::vector<std::uint32_t>{10, 20, 30, 40}));
+
+  Kroma::IterHint hint;
+  std::uint32_t k = 0;
+  ASSERT_TRUE(map.firstKey(hint, k));
+  ASSERT_TRUE(map.nextKey(hint, k, k));
+  EXPECT_EQ(k, 20u);
+  del(map, 20);  // the key the walk stands on goes away
+  ASSERT_TRUE(map.nextKey(hint, k, k));
+  EXPECT_EQ(k, 30u);
+  put(map, 35);  // a key inserted ahead of the walk is seen
+  ASSERT_TRUE(map.nextKey(hint, k, k));
+  EXPECT_EQ(k, 35u);
+  ASSERT_TRUE(map.nextKey(hint, k, k));
+  EXPECT_EQ(k, 40u);
+  EXPECT_FALSE(map.nextKey(hint, k, k));
+
+  // A hint from another walk position is not trusted blindly.
+  ASSERT_TRUE(map.firstKey(hint, k));
+  std::uint32_t out = 0;
+  ASSERT_TRUE(map.nextKey(hint, 30, out));
+  EXPECT_EQ(out, 35u);
+  EXPECT_FALSE(Map("empty").firstKey(hint, k));
+}
+
+TEST(KromaMapTest, EachFaultFiresExactlyWhereConfigured) {
+  Map map("test.map");
+  for (std::uint32_t k : {1u, 2u, 3u})
+    put(map, k);
+
+  map.faultIs(Kroma::Fault::lookup, 2);
+  EXPECT_NO_THROW(map.lookup(1));
+  EXPECT_NO_THROW(map.lookup(9));
+  EXPECT_TRUE(throwsWith<Pavo::CorruptionDetectedException>(
+      [&] { map.lookup(1); }, {"test.map", "corruption detected in lookup"}));
+  EXPECT_NO_THROW(map.lookup(1));  // fired once, off again
+  EXPECT_EQ(map.fault(), Kroma::Fault::none);
+
+  Kroma::IterHint hint;
+  std::uint32_t k = 0;
+  map.faultIs(Kroma::Fault::nextKey, 1);
+  ASSERT_TRUE(map.firstKey(hint, k));  // other operations do not count
+  ASSERT_TRUE(map.nextKey(hint, k, k));
+  EXPECT_TRUE(throwsWith<Pavo::CorruptionDetectedException>([&] { map.nextKey(hint, k, k); },
+                                                            {"test.map", "nextKey"}));
+
+  map.faultIs(Kroma::Fault::firstKey, 0);
+  EXPECT_TRUE(throwsWith<Pavo::CorruptionDetectedException>([&] { map.firstKey(hint, k); },
+                                                            {"test.map", "firstKey"}));
+  map.faultIs(Kroma::Fault::lookup, 0);
+  map.faultClear();
+  EXPECT_NO_THROW(map.lookup(1));
+}
+
+TEST(KromaMapTest, CorruptionReportsAreRecorded) {
+  Map const map("test.map");
+  EXPECT_EQ(map.corruptionReports(), 0u);
+  map.doCorruptionDetected("first");
+  map.doCorruptionDetected("second");
+  EXPECT_EQ(map.corruptionReports(), 2u);
+  EXPECT_EQ(map.lastCorruptionReport(), "second");
+}
+
+TEST(KromaMapTest, WritersPublishEffectiveChangesWithPrior) {
+  Map map("test.map");
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;  // (key seen in map, prior payload)
+  auto record = [&](std::uint32_t key) {
+    return [&, key](Entry const* prior) {
+      seen.emplace_back(map.lookup(key).payload, prior ? prior->payload : 0xFFFFFFFFu);
+    };
+  };
+  map.entryIs(7, Entry{7, 1}, record(7));
+  map.entryIs(7, Entry{7, 1}, record(7));  // unchanged
+  map.entryIs(7, Entry{7, 2}, record(7));
+  EXPECT_TRUE(map.entryDel(7, record(7)));
+  EXPECT_FALSE(map.entryDel(7, record(7)));
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> const expected = {
+      {1, 0xFFFFFFFFu}, {2, 1}, {0, 2}};
+  EXPECT_EQ(seen, expected);
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+#include "Kroma/SegmentRouting/Status.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/ThrowsWith.h"
+
+namespace {
+
+using Kroma::SegmentRouting::AdjacencySegment;
+using Kroma::SegmentRouting::AdjacencySegmentKey;
+using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
+using Kroma::SegmentRouting::AdjSegmentNbrIdx;
+using Kroma::SegmentRouting::PrefixSegment;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
+using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
+using Kroma::SegmentRouting::Status;
+using Mpls::RouterId;
+using Mpls::SegmentRouting::PrefixAlgoKey;
+using Mpls::SegmentRouting::SegmentIdentifier;
+using Vantre::IpGenPrefix;
+
+// Records each publication with what the table shows for the key by then.
+struct Recorder {
+  struct Event {
+    Pavo::FieldId field;
+    std::string key;
+    bool hadPrior;
+    bool presentNow;
+  };
+  Pavo::Subscriber sub{&Recorder::dispatch};
+  Status const* status = nullptr;
+  std::vector<Event> events;
+
+  static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
+                       void const* prior) {
+    auto* self = reinterpret_cast<Recorder*>(s);
+    Status const& st = *self->status;
+    Event e{f, "", prior != nullptr, false};
+    if (f == Status::kPrefixSegment) {
+      auto const& k = *static_cast<IpGenPrefix const*>(key);
+      e.key = k.toString();
+      e.presentNow = st.prefixSegment().has(k);
+    } else if (f == Status::kPrefixSegmentWithAlgo) {
+      auto const& k = *static_cast<PrefixAlgoKey const*>(key);
+      e.key = k.toString();
+      e.presentNow = st.prefixSegmentWithAlgo().has(k);
+    } else {
+      auto const& k = *static_cast<AdjacencySegmentKey const*>(key);
+      e.key = k.toString();
+      e.presentNow = (f == Status::kIpv4AdjacencySegment ? st.ipv4AdjacencySegment()
+                                                         : st.ipv6AdjacencySegment())
+                         .has(k);
+    }
+    self->events.push_back(e);
+  }
+};
+
+PrefixSegment prefixSegment(char const* prefix, std::uint8_t flags, std::uint32_t sid = 16001) {
+  PrefixSegmentInfo info(RouterId::ipv4(0x0A000001u), flags);
+  Kroma::SegmentRouting::PrefixSegmentRecord rec;
+  rec.sidValue = sid;
+  info.records().push(rec);
+  return PrefixSegment(IpGenPrefix(prefix), info);
+}
+
+AdjacencySegment adjSegment(std::uint32_t sid, std::uint32_t neighbours) {
+  AdjacencySegment seg(AdjacencySegmentKey(SegmentIdentifier(sid, 0x40), RouterId::ipv4(1)));
+  for (std::uint32_t i = 0; i < neighbours; ++i) {
+    AdjacencySegmentNeighbor n;
+    n.metric = 10 + i;
+    n.protoInstance = 1;
+    seg.neighbors().push(n);
+  }
+  return seg;
+}
+
+class StatusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    liveBefore_ = Vek::AllocTrackTypeInfo::liveObjectsAll();
+    status_ = Status::StatusIs();
+    rec_.status = status_.get();
+    status_->publisher()->subscriberAdd(&rec_.sub, false);
+  }
+  void TearDown() override {
+    status_->publisher()->subscriberRemove(&rec_.sub);
+    status_.reset();
+    EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore_);
+  }
+
+  std::uint64_t liveBefore_ = 0;
+  Pavo::Ptr<Status> status_;
+  Recorder rec_;
+};
+
+TEST_F(StatusTest, AbsentKeysReadAsTheDefaultEntry) {
+  Pavo::Ptr<Status const> reader = status_;
+  PrefixSegment const& absent = reader->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32"));
+  EXPECT_FALSE(absent);
+  EXPECT_EQ(absent.key(), IpGenPrefix());
+  EXPECT_TRUE(absent.info().originator().isZero());
+  EXPECT_FALSE(reader->prefixSegmentWithAlgo().lookup(PrefixAlgoKey()));
+  AdjacencySegment const& adj = reader->ipv6AdjacencySegment().lookup(AdjacencySegmentKey());
+  EXPECT_FALSE(adj);
+  EXPECT_EQ(adj.count(), 0u);
+}
+
+TEST_F(StatusTest, EveryWritePublishesOnceAfterTheChange) {
+  PrefixSegment const seg = prefixSegment("10.0.0.1/32", PrefixSegmentInfo::kFlagMapToOriginator);
+  status_->prefixSegmentIs(seg);
+  status_->prefixSegmentIs(seg);  // unchanged: nothing
+  status_->prefixSegmentIs(prefixSegment("10.0.0.1/32", 0));
+  EXPECT_TRUE(status_->prefixSegmentDel(IpGenPrefix("10.0.0.1/32")));
+  EXPECT_FALSE(status_->prefixSegmentDel(IpGenPrefix("10.0.0.1/32")));
+
+  PrefixAlgoKey const algoKey(IpGenPrefix("2001:db8::1/128"), 128);
+  status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(algoKey, PrefixSegmentInfo()));
+  status_->ipv4AdjacencySegmentIs(adjSegment(24001, 1));
+  status_->ipv6AdjacencySegmentIs(adjSegment(24002, 2));
+  EXPECT_TRUE(status_->ipv6AdjacencySegmentDel(adjSegment(24002, 0).key()));
+
+  struct Want {
+    Pavo::FieldId field;
+    char const* key;
+    bool hadPrior;
+    bool presentNow;
+  };
+  std::vector<Want> const want = {
+      {258, "10.0.0.1/32", false, true},
+      {258, "10.0.0.1/32", true, true},
+      {258, "10.0.0.1/32", true, false},
+      {259, "2001:db8::1/128 algo 128", false, true},
+      {263, "sid 24001/0x40 router 0.0.0.1:0", false, true},
+      {264, "sid 24002/0x40 router 0.0.0.1:0", false, true},
+      {264, "sid 24002/0x40 router 0.0.0.1:0", true, false},
+  };
+  ASSERT_EQ(rec_.events.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(rec_.events[i].field, want[i].field) << i;
+    EXPECT_EQ(rec_.events[i].key, want[i].key) << i;
+    EXPECT_EQ(rec_.events[i].hadPrior, want[i].hadPrior) << i;
+    EXPECT_EQ(rec_.events[i].presentNow, want[i].presentNow) << i;
+  }
+  EXPECT_EQ(status_->ipv4AdjacencySegment().lookup(adjSegment(24001, 0).key()).count(), 1u);
+  EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
+}
+
+TEST_F(StatusTest, WalksEachCollectionInKeyOrder) {
+  for (char const* p : {"10.0.0.3/32", "10.0.0.1/32", "2001:db8::/64", "10.0.0.2/32"}) {
+    status_->prefixSegmentIs(prefixSegment(p, 0));
+  }
+  Pavo::Ptr<Status const> reader = status_;
+  auto const& map = reader->prefixSegment();
+  std::vector<std::string> keys;
+  Kroma::IterHint hint;
+  IpGenPrefix k;
+  for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) {
+    keys.push_back(k.toString());
+    if (k == IpGenPrefix("10.0.0.2/32"))
+      status_->prefixSegmentDel(k);
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"10.0.0.1/32", "10.0.0.2/32", "10.0.0.3/32",
+                                            "2001:db8::/64"}));
+  EXPECT_EQ(map.size(), 3u);
+}
+
+TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
+  status_->prefixSegmentIs(prefixSegment("10.0.0.1/32", 0));
+  rec_.events.clear();
+  EXPECT_TRUE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.0.0.1/32"), 101));
+  ASSERT_EQ(rec_.events.size(), 1u);
+  EXPECT_EQ(rec_.events[0].field, 258u);
+  EXPECT_FALSE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.9.9.9/32"), 101));
+  PrefixSegment const& stored = status_->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32"));
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { PrefixSegment copy(stored); },
+                                               {"count 101", "bound of 100"}));
+
+  PrefixAlgoKey const algoKey(IpGenPrefix("10.0.0.1/32"), 0);
+  status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(algoKey, PrefixSegmentInfo()));
+  status_->prefixSegmentWithAlgoRecordCountIsUnchecked(algoKey, 4000);
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
+      [&] { PrefixSegmentWithAlgo copy(status_->prefixSegmentWithAlgo().lookup(algoKey)); },
+      {"count 4000", "bound of 100"}));
+
+  AdjacencySegment const seg = adjSegment(24001, 2);
+  status_->ipv4AdjacencySegmentIs(seg);
+  status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 513);
+  auto const& storedAdj = status_->ipv4AdjacencySegment().lookup(seg.key());
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
+      [&] { auto copy = std::make_unique<AdjacencySegment>(storedAdj); },
+      {"count 513", "bound of 512"}));
+  // Storing a corrupt entry through the bounded writer is refused and
+  // leaves the table as it was.
+  rec_.events.clear();
+  EXPECT_THROW(status_->ipv6AdjacencySegmentIs(storedAdj), Pavo::RangeException);
+  EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
+  EXPECT_TRUE(rec_.events.empty());
+}
+
+TEST_F(StatusTest, FaultsNameTheCollection) {
+  status_->ipv6AdjacencySegmentMut().faultIs(Kroma::Fault::lookup, 0);
+  EXPECT_TRUE(throwsWith<Pavo::CorruptionDetectedException>(
+      [&] { status_->ipv6AdjacencySegment().lookup(AdjacencySegmentKey()); },
+      {"Kroma::SegmentRouting::Status::ipv6AdjacencySegment", "lookup"}));
+  EXPECT_NO_THROW(status_->ipv4AdjacencySegment().lookup(AdjacencySegmentKey()));
+  EXPECT_EQ(&status_->adjacencySegment(Vantre::AddressFamily::ipv4),
+            &status_->ipv4AdjacencySegment());
+  EXPECT_EQ(&status_->adjacencySegment(Vantre::AddressFamily::ipv6),
+            &status_->ipv6AdjacencySegment());
+}
+
+TEST(StatusEntriesTest, TruthValuesAndEquality) {
+  EXPECT_FALSE(PrefixSegment());
+  EXPECT_TRUE(PrefixSegment(IpGenPrefix(), PrefixSegmentInfo(RouterId(), 0x04)));
+  EXPECT_TRUE(PrefixSegment(IpGenPrefix("10.0.0.0/8"), PrefixSegmentInfo()));
+  PrefixSegment const a = prefixSegment("10.0.0.1/32", 0x04, 1);
+  PrefixSegment const b = prefixSegment("10.0.0.1/32", 0x04, 2);
+  EXPECT_FALSE(PrefixSegment::isEq(&a, &b));  // records take part
+  EXPECT_EQ(a, prefixSegment("10.0.0.1/32", 0x04, 1));
+
+  EXPECT_FALSE(AdjacencySegment());
+  EXPECT_TRUE(AdjacencySegment(AdjacencySegmentKey(), 1));
+  AdjacencySegment withNeighbour;
+  withNeighbour.neighbors().push(AdjacencySegmentNeighbor());
+  EXPECT_TRUE(withNeighbour);
+  EXPECT_FALSE(
+      AdjacencySegment::isEq(&withNeighbour, &Status::AdjacencySegmentMap::defaultEntry()));
+}
+
+TEST(StatusEntriesTest, Layouts) {
+  PrefixSegmentInfo info(RouterId::ipv4(0x01020304u), 0x14);
+  unsigned char bytes[48];
+  std::memcpy(bytes, &info, sizeof bytes);
+  std::uint32_t word;
+  std::memcpy(&word, bytes + 8, 4);
+  EXPECT_EQ(word, RouterId::kAfIpv4);
+  std::memcpy(&word, bytes + 12, 4);
+  EXPECT_EQ(word, 0x01020304u);
+  EXPECT_EQ(bytes[32], 0x14);
+  std::memcpy(&word, bytes + 40, 4);
+  EXPECT_EQ(word, 0u);
+
+  AdjacencySegmentKey const key(SegmentIdentifier(16001, 0x80), RouterId::ipv4(7));
+  unsigned char k[sizeof key];
+  std::memcpy(k, &key, sizeof k);
+  std::memcpy(&word, k, 4);
+  EXPECT_EQ(word, 16001u);
+  EXPECT_EQ(k[4], 0x80);
+  EXPECT_EQ(k[5] | k[6] | k[7], 0);
+  std::memcpy(&word, k + 8, 4);
+  EXPECT_EQ(word, RouterId::kAfIpv4);
+  EXPECT_EQ(key.sid(), SegmentIdentifier(16001, 0x80));
+}
+
+TEST(StatusEntriesTest, AdjacencyKeyOrderAndHash) {
+  std::vector<AdjacencySegmentKey> const ascending = {
+      AdjacencySegmentKey(),
+      AdjacencySegmentKey(SegmentIdentifier(1, 0), RouterId::ipv4(9)),
+      AdjacencySegmentKey(SegmentIdentifier(1, 1), RouterId::ipv4(0)),
+      AdjacencySegmentKey(SegmentIdentifier(1, 1), RouterId::ipv4(1)),
+      AdjacencySegmentKey(SegmentIdentifier(2, 0), RouterId::ipv4(0)),
+  };
+  for (std::size_t i = 0; i < ascending.size(); ++i) {
+    for (std::size_t j = 0; j < ascending.size(); ++j) {
+      EXPECT_EQ(ascending[i] <=> ascending[j], i <=> j) << i << " " << j;
+      EXPECT_EQ(AdjacencySegmentKey::isEq(&ascending[i], &ascending[j]), i == j);
+    }
+  }
+  AdjacencySegmentKey const same(SegmentIdentifier(1, 1), RouterId::parse("0.0.0.1:0"));
+  for (unsigned seed : {0u, 2244204891u, 2080700746u}) {
+    EXPECT_EQ(same.hash(seed), ascending[3].hash(seed));
+    EXPECT_NE(same.hash(seed), ascending[2].hash(seed));
+  }
+}
+
+TEST(StatusEntriesTest, NeighbourIndexRange) {
+  char const* const kText =
+      "Kroma::SegmentRouting::AdjSegmentNbrIdx::value < "
+      "Kroma::SegmentRouting::AdjSegmentNbrIdx::min or > "
+      "Kroma::SegmentRouting::AdjSegmentNbrIdx::max not allowed";
+  for (std::int64_t bad : {std::int64_t{-1}, std::int64_t{512}, std::int64_t{1} << 40}) {
+    try {
+      AdjSegmentNbrIdx idx(bad);
+      ADD_FAILURE() << "accepted " << bad;
+    } catch (Pavo::RangeException const& e) {
+      EXPECT_EQ(e.msg(), kText);
+    }
+  }
+  AdjSegmentNbrIdx idx(510);
+  ++idx;
+  EXPECT_EQ(idx.value(), 511u);
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { ++idx; }, {kText}));
+
+  AdjacencySegment const seg = adjSegment(5, 2);
+  EXPECT_EQ(seg.neighbor(AdjSegmentNbrIdx(1)).metric, 11u);
+  EXPECT_THROW(seg.neighbor(AdjSegmentNbrIdx(2)), Pavo::RangeException);
+}
+
+}  // namespace
