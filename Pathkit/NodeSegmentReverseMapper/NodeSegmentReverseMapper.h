@@ -1,0 +1,164 @@
+// NodeSegmentReverseMapper: the reactor that keeps a RouterToNodeSegmentMapPerAlgo
+// equal to the reverse view of the status table's prefix segments — for each
+// algorithm, for each originating router, the prefixes whose node segments
+// it originates — for one address family.
+//
+//   auto out = routerToNodeSegmentMapPerAlgoFactory();
+//   auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4(), status, out);
+//   // `out` now holds every qualifying IPv4 prefix segment of `status`, and
+//   // follows each change of the table, inside the table's own publication.
+//
+// Input: field 258 (prefix segments, algorithm 0) and field 259 (prefix
+// segments per algorithm) of Kroma::SegmentRouting::Status. A segment is
+// mapped when it is present, its flags have 0x04 set and 0x10 clear, its
+// prefix is of the mapper's family, and its originator is not the zero router
+// id (see below).
+//
+// Ownership: the mapper holds the table (read only) and the output map; the
+// output is shared with its readers and outlives the mapper. The private
+// prefix-to-originator cache remembers under which router each
+// (prefix, algorithm) is mapped: (P, A) -> R exactly when P is a member of R's
+// RouterToNodeSegment in A's map, for keys of the mapper's family.
+//
+// Two choices of this implementation:
+//   - Segments whose originator is the zero router id are not mapped. The
+//     zero router id stands for "no originator" in the cache, so such a
+//     mapping could never be removed again.
+//   - doCleanup() or handleInitialized() invoked on a running mapper empties
+//     the output but keeps the cache. A later removal whose algorithm map or
+//     router entry is missing skips the missing parts and still drops the
+//     cache entry; a later addition recreates what it needs.
+//
+// Threads: none of its own. Everything runs on the thread that delivers the
+// table's notifications. The zombie flag, not a lock, keeps notifications out
+// while the mapper subscribes, unsubscribes or is destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "Granule/Slab.h"
+#include "Kroma/SegmentRouting/Status.h"
+#include "Mpls/RouterId.h"
+#include "Mpls/SegmentRouting/PrefixAlgoKey.h"
+#include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
+#include "Pavo/Node.h"
+#include "Pavo/Ptr.h"
+#include "Pavo/Publisher.h"
+#include "Vantre/AddressFamily.h"
+#include "Vantre/IpGenPrefix.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/HashMap2018.h"
+#include "Vek/KeyOps.h"
+
+namespace SegmentRouting::Mappers {
+
+class NodeSegmentReverseMapper : public Pavo::Node,
+                                 public Granule::SlabAllocated<NodeSegmentReverseMapper> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+      "SegmentRouting::Mappers::NodeSegmentReverseMapper"};
+  static constexpr std::uint32_t kPrefixToOriginatorCacheHashConstant = 2987357345u;
+  // Status-table collections this mapper follows.
+  static constexpr std::uint16_t kPrefixSegmentField = 258;
+  static constexpr std::uint16_t kPrefixSegmentWithAlgoField = 259;
+
+  class HN_PrefixToOriginatorCache
+      : public Vek::HashMapMember<HN_PrefixToOriginatorCache, Mpls::SegmentRouting::PrefixAlgoKey,
+                                  Mpls::RouterId>,
+        public Granule::SlabAllocated<HN_PrefixToOriginatorCache> {
+   public:
+    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+        "SegmentRouting::Mappers::NodeSegmentReverseMapper::HN_PrefixToOriginatorCache"};
+    using HashMapMember::HashMapMember;
+  };
+  using PrefixToOriginatorCacheCollection = Vek::HashMap2018<
+      HN_PrefixToOriginatorCache, Mpls::SegmentRouting::PrefixAlgoKey,
+      Vek::SeededKeyOps<Mpls::SegmentRouting::PrefixAlgoKey, kPrefixToOriginatorCacheHashConstant>>;
+
+  // Subscribes to `srStatus` and builds the output in full. Both pointers
+  // must be non-null. If the build throws, the subscription is removed and
+  // the exception leaves the constructor.
+  NodeSegmentReverseMapper(
+      Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+      Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);
+  // Unsubscribes, empties the output (publishing every removal), drops the cache.
+  ~NodeSegmentReverseMapper() override;
+
+  // Allocates and constructs a mapper, then turns its notifications on.
+  static Pavo::Ptr<NodeSegmentReverseMapper> NodeSegmentReverseMapperIs(
+      Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+      Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);
+
+  Vantre::AddressFamily af() const { return af_; }
+  Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus() const { return srStatus_; }
+  Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo() const {
+    return routerToNodeSegmentMapPerAlgo_;
+  }
+
+  // Brings the output in line with one prefix segment (the update).
+  void doUpdateRouterToNodeSegmentMap(
+      Mpls::SegmentRouting::PrefixAlgoKey const& prefixAlgoKey,
+      Kroma::SegmentRouting::PrefixSegmentWithAlgo const& prefixSegmentWithAlgo);
+  // Change handlers: look the key up and hand the entry to the update.
+  void handlePrefixSegment(Vantre::IpGenPrefix const& prefix);
+  void handlePrefixSegmentWithAlgo(Mpls::SegmentRouting::PrefixAlgoKey const& prefixAlgoKey);
+  // Start-up build: doCleanup(), then every key of both collections.
+  void handleInitialized();
+  // Empties the output map, each removal published; keeps the cache.
+  void doCleanup();
+
+  // Turns reacting to the table on or off (subscribing or unsubscribing),
+  // with the zombie flag set for the duration of the change.
+  void hasNotificationActiveIs(bool active);
+  virtual void vekDoZombieReactors(bool zombie);
+  // The subscriber record's dispatch function.
+  static void srStatusDispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
+                               Pavo::FieldId fieldId, void const* key, void const* prior);
+  bool subscribed() const { return subscriber_.record.dispatch != nullptr; }
+
+  // The prefix-to-originator cache: private bookkeeping, never published.
+  void prefixToOriginatorCacheIs(Mpls::SegmentRouting::PrefixAlgoKey const& key,
+                                 Mpls::RouterId const& routerId);
+  // Removes the entry; returns its router id, the zero router id when absent.
+  Mpls::RouterId prefixToOriginatorCacheDel(Mpls::SegmentRouting::PrefixAlgoKey const& key);
+  void prefixToOriginatorCacheDelAll() { prefixToOriginatorCache_.deleteAll(); }
+  // The stored router id, or the zero router id when absent.
+  Mpls::RouterId prefixToOriginatorCache(Mpls::SegmentRouting::PrefixAlgoKey const& key) const;
+  std::optional<Mpls::RouterId> prefixToOriginatorCacheGet(
+      Mpls::SegmentRouting::PrefixAlgoKey const& key) const;
+  bool prefixToOriginatorCacheHas(Mpls::SegmentRouting::PrefixAlgoKey const& key) const {
+    return prefixToOriginatorCache_.memberHas(key);
+  }
+  std::size_t prefixToOriginatorCacheCount() const { return prefixToOriginatorCache_.size(); }
+  PrefixToOriginatorCacheCollection const& prefixToOriginatorCacheCollection() const {
+    return prefixToOriginatorCache_;
+  }
+
+  Pavo::TypeData typeData() const override;
+
+ private:
+  // The record sits inside the mapper so that the dispatch function finds
+  // its mapper; `record` must stay the first member.
+  struct StatusSubscriber {
+    Pavo::Subscriber record;
+    NodeSegmentReverseMapper* mapper;
+  };
+
+  void subscribe();
+  void unsubscribe();
+
+  Vantre::AddressFamily const af_;
+  Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
+  Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> routerToNodeSegmentMapPerAlgo_;
+  PrefixToOriginatorCacheCollection prefixToOriginatorCache_;
+  // record.dispatch is srStatusDispatch while subscribed, null otherwise.
+  StatusSubscriber subscriber_{{nullptr}, this};
+};
+
+Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
+    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+    Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);
+
+}  // namespace SegmentRouting::Mappers

@@ -1,0 +1,87 @@
+// RouterToNodeSegment: one originating router and the prefixes whose node
+// segments it originates, within one algorithm.
+//
+// Stored in a RouterToNodeSegmentMap under its own routerId, which never
+// changes. The `prefix` collection is an ordered set of prefixes (each with a
+// bool, true for everything the reverse mapper stores), kept in ascending
+// Vantre::IpGenPrefix order. Every effective change publishes field 131 with
+// the prefix and the prior bool (none for a new prefix).
+//
+// Ownership: the parent map holds one reference; readers may hold more. The
+// tree owns its member nodes; an iterator keeps the member it stands on alive.
+// Destruction drops the tree without publishing the prefixes.
+#pragma once
+
+#include <cstddef>
+
+#include "Granule/Slab.h"
+#include "Mpls/RouterId.h"
+#include "Pavo/Node.h"
+#include "Pavo/Ptr.h"
+#include "Pavo/Publisher.h"
+#include "Vantre/IpGenPrefix.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/RbTreeMap.h"
+
+namespace SegmentRouting::Mappers {
+
+class RouterToNodeSegment : public Pavo::Node, public Granule::SlabAllocated<RouterToNodeSegment> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+      "SegmentRouting::Mappers::RouterToNodeSegment"};
+  static constexpr Pavo::FieldId kRouterIdField = 130;
+  static constexpr Pavo::FieldId kPrefixField = 131;
+
+  // A member of `prefix`: the prefix (key), its bool, and the tree links. It
+  // has no publisher and reports the generic node type.
+  class VekPrefix : public Vek::RbTreeMember<VekPrefix, Vantre::IpGenPrefix, bool>,
+                    public Granule::SlabAllocated<VekPrefix> {
+   public:
+    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+        "SegmentRouting::Mappers::RouterToNodeSegment::VekPrefix"};
+    using RbTreeMember::RbTreeMember;
+  };
+
+  // Look-up order: equal keys end the walk, a lesser key goes left.
+  struct PrefixKeyOps {
+    static bool isEq(Vantre::IpGenPrefix const& a, Vantre::IpGenPrefix const& b) {
+      return Vantre::IpGenPrefixBase::isEq(&a, &b);
+    }
+    static bool less(Vantre::IpGenPrefix const& a, Vantre::IpGenPrefix const& b) { return a < b; }
+  };
+  using PrefixCollection = Vek::RbTreeMap<VekPrefix, Vantre::IpGenPrefix, bool, PrefixKeyOps>;
+
+  explicit RouterToNodeSegment(Mpls::RouterId const& routerId);
+  ~RouterToNodeSegment() override;
+
+  Mpls::RouterId const& routerId() const { return routerId_; }
+
+  // Adds the prefix or replaces its value; an equal value changes nothing.
+  void prefixIs(Vantre::IpGenPrefix const& prefix, bool value);
+  // Removes the prefix; returns its value, false when it was absent.
+  bool prefixDel(Vantre::IpGenPrefix const& prefix);
+  // Removes the member under the iterator; returns its value (false at end).
+  bool prefixDel(PrefixCollection::Iterator const& it);
+  // Without subscribers: clears in one step, publishing nothing. Otherwise
+  // removes member by member in ascending order, publishing each removal.
+  void prefixDelAll();
+
+  // The member, or null when absent.
+  VekPrefix const* prefix(Vantre::IpGenPrefix const& prefix) const {
+    return prefix_.member(prefix);
+  }
+  bool prefixHas(Vantre::IpGenPrefix const& prefix) const { return prefix_.memberHas(prefix); }
+  std::size_t prefixCount() const { return prefix_.size(); }
+  PrefixCollection const& prefixCollection() const { return prefix_; }
+
+  Pavo::Publisher* publisher() const override { return &publisher_; }
+  Pavo::TypeData typeData() const override;
+
+ private:
+  Mpls::RouterId const routerId_;
+  PrefixCollection prefix_;
+  // Declared last so it goes first: destruction publishes nothing.
+  mutable Pavo::Publisher publisher_;
+};
+
+}  // namespace SegmentRouting::Mappers
