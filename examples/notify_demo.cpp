@@ -22,7 +22,8 @@ class Inventory : public Pavo::Node, public Granule::SlabAllocated<Inventory> {
 
   void itemIs(int key, std::string const& value) {
     auto it = items_.find(key);
-    if (it != items_.end() && it->second == value) return;
+    if (it != items_.end() && it->second == value)
+      return;
     if (it == items_.end()) {
       items_.emplace(key, value);
       publisher_.publishChangeRecursive(kItem, &key, nullptr, &isEqInt);
@@ -33,7 +34,8 @@ class Inventory : public Pavo::Node, public Granule::SlabAllocated<Inventory> {
   }
   void itemDel(int key) {
     auto it = items_.find(key);
-    if (it == items_.end()) return;
+    if (it == items_.end())
+      return;
     std::string prior = std::move(it->second);
     items_.erase(it);
     publisher_.publishChangeRecursive(kItem, &key, &prior, &isEqInt);

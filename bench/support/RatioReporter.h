@@ -27,12 +27,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(std::vector<Run> const& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (Run const& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.run_type != Run::RT_Iteration || run.error_occurred)
+        continue;
       std::string const name = run.benchmark_name();
       // "<operation>/<implementation>/<size>[/...]"
       std::size_t const a = name.find('/');
       std::size_t const b = a == std::string::npos ? a : name.find('/', a + 1);
-      if (b == std::string::npos) continue;
+      if (b == std::string::npos)
+        continue;
       std::string const op = name.substr(0, a);
       std::string const impl = name.substr(a + 1, b - a - 1);
       std::string const size = name.substr(b + 1);
@@ -46,11 +48,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (auto const& [group, impls] : times_) {
       double base = 0;
       for (auto const& [impl, t] : impls) {
-        if (impl.rfind("baseline", 0) == 0) base = t;
+        if (impl.rfind("baseline", 0) == 0)
+          base = t;
       }
-      if (base <= 0) continue;
+      if (base <= 0)
+        continue;
       for (auto const& [impl, t] : impls) {
-        if (impl.rfind("baseline", 0) == 0) continue;
+        if (impl.rfind("baseline", 0) == 0)
+          continue;
         std::printf("  %-40s %-28s %6.2f\n", group.c_str(), impl.c_str(), t / base);
       }
     }
@@ -62,12 +67,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 }  // namespace Bench
 
-#define PATHKIT_BENCHMARK_MAIN()                                   \
-  int main(int argc, char** argv) {                                \
-    benchmark::Initialize(&argc, argv);                            \
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1; \
-    Bench::RatioReporter reporter;                                 \
-    benchmark::RunSpecifiedBenchmarks(&reporter);                  \
-    benchmark::Shutdown();                                         \
-    return 0;                                                      \
+#define PATHKIT_BENCHMARK_MAIN()                            \
+  int main(int argc, char** argv) {                         \
+    benchmark::Initialize(&argc, argv);                     \
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) \
+      return 1;                                             \
+    Bench::RatioReporter reporter;                          \
+    benchmark::RunSpecifiedBenchmarks(&reporter);           \
+    benchmark::Shutdown();                                  \
+    return 0;                                               \
   }

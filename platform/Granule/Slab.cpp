@@ -1,6 +1,7 @@
 #include "Granule/Slab.h"
 
 #include <array>
+#include <cstddef>
 #include <mutex>
 #include <new>
 
@@ -35,9 +36,17 @@ struct FreeSlot {
   FreeSlot* next;
 };
 
+// Chunks of a size class are chained through their first word, so every
+// chunk stays reachable (and is not reported as a leak).
+struct ChunkHeader {
+  ChunkHeader* next;
+  std::max_align_t align;
+};
+
 // One size class. Invariant: every slot of every chunk is either on `free`
-// (and poisoned, but for its link word while it is being read) or handed out.
+// (and poisoned) or handed out, or not yet reached by `bump`.
 struct Pool {
+  ChunkHeader* chunks = nullptr;
   FreeSlot* free = nullptr;
   unsigned char* bump = nullptr;  // next never-used slot of the newest chunk
   unsigned char* bumpEnd = nullptr;
@@ -58,10 +67,12 @@ Pools& pools() {
 class MaybeLock {
  public:
   explicit MaybeLock(std::mutex& m) : m_(Pavo::ThreadControl::tsp_ ? &m : nullptr) {
-    if (m_) m_->lock();
+    if (m_)
+      m_->lock();
   }
   ~MaybeLock() {
-    if (m_) m_->unlock();
+    if (m_)
+      m_->unlock();
   }
   MaybeLock(MaybeLock const&) = delete;
   MaybeLock& operator=(MaybeLock const&) = delete;
@@ -73,8 +84,10 @@ class MaybeLock {
 }  // namespace
 
 void* slabAlloc(std::size_t size) {
-  if (size == 0) size = 1;
-  if (size > kMaxSlabSize) return ::operator new(size);
+  if (size == 0)
+    size = 1;
+  if (size > kMaxSlabSize)
+    return ::operator new(size);
   std::size_t const cls = (size - 1) / kStep;
   std::size_t const slot = (cls + 1) * kStep;
   Pools& all = pools();
@@ -88,10 +101,13 @@ void* slabAlloc(std::size_t size) {
     p = s;
   } else {
     if (pool.bump == nullptr || pool.bump + slot > pool.bumpEnd) {
-      pool.bump = static_cast<unsigned char*>(::operator new(kChunkBytes));
-      pool.bumpEnd = pool.bump + kChunkBytes;
+      auto* chunk = static_cast<ChunkHeader*>(::operator new(kChunkBytes));
+      chunk->next = pool.chunks;
+      pool.chunks = chunk;
+      pool.bump = reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader);
+      pool.bumpEnd = reinterpret_cast<unsigned char*>(chunk) + kChunkBytes;
       all.stats.chunkBytes += kChunkBytes;
-      GRANULE_POISON(pool.bump, kChunkBytes);
+      GRANULE_POISON(pool.bump, static_cast<std::size_t>(pool.bumpEnd - pool.bump));
     }
     p = pool.bump;
     pool.bump += slot;
@@ -102,8 +118,10 @@ void* slabAlloc(std::size_t size) {
 }
 
 void slabFree(void* p, std::size_t size) noexcept {
-  if (p == nullptr) return;
-  if (size == 0) size = 1;
+  if (p == nullptr)
+    return;
+  if (size == 0)
+    size = 1;
   if (size > kMaxSlabSize) {
     ::operator delete(p);
     return;

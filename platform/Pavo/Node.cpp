@@ -4,13 +4,21 @@
 
 namespace Pavo {
 
-Node::~Node() { nodeFlagSet(kNotificationActive, false); }
+Node::~Node() {
+  nodeFlagSet(kNotificationActive, false);
+}
 
-void Node::lastUserGone() { delete this; }
+void Node::lastUserGone() {
+  delete this;
+}
 
-Publisher* Node::publisher() const { return nullptr; }
+Publisher* Node::publisher() const {
+  return nullptr;
+}
 
-TypeData Node::typeData() const { return TypeData{}; }
+TypeData Node::typeData() const {
+  return TypeData{};
+}
 
 void Node::decUseImpl() const noexcept {
   std::uint32_t left;

@@ -25,7 +25,8 @@ class Ptr {
   constexpr Ptr() noexcept = default;
   constexpr Ptr(std::nullptr_t) noexcept {}
   explicit Ptr(T* p) noexcept : p_(p) {
-    if (p_) p_->newUse();
+    if (p_)
+      p_->newUse();
   }
   static Ptr adopt(T* p) noexcept {
     Ptr r;
@@ -36,11 +37,11 @@ class Ptr {
   Ptr(Ptr const& o) noexcept : Ptr(o.p_) {}
   Ptr(Ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ptr(Ptr<U> const& o) noexcept : Ptr(o.get()) {}
+  requires std::is_convertible_v<U*, T*> Ptr(Ptr<U> const& o)
+  noexcept : Ptr(o.get()) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ptr(Ptr<U>&& o) noexcept : p_(o.release()) {}
+  requires std::is_convertible_v<U*, T*> Ptr(Ptr<U>&& o)
+  noexcept : p_(o.release()) {}
 
   Ptr& operator=(Ptr const& o) noexcept {
     Ptr(o).swap(*this);
@@ -51,7 +52,8 @@ class Ptr {
     return *this;
   }
   ~Ptr() {
-    if (p_) p_->decUseImpl();
+    if (p_)
+      p_->decUseImpl();
   }
 
   T* get() const noexcept { return p_; }

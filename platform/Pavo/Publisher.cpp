@@ -19,14 +19,16 @@ Publisher::~Publisher() {
 }
 
 void Publisher::subscriberAdd(Subscriber* subscriber, bool /*recursive*/) {
-  if (subscriber == nullptr || subscriberHas(subscriber)) return;
+  if (subscriber == nullptr || subscriberHas(subscriber))
+    return;
   subs_.push_back(subscriber);
   ++live_;
 }
 
 void Publisher::subscriberRemove(Subscriber* subscriber) {
   auto it = std::find(subs_.begin(), subs_.end(), subscriber);
-  if (subscriber == nullptr || it == subs_.end()) return;
+  if (subscriber == nullptr || it == subs_.end())
+    return;
   --live_;
   if (frame_ != nullptr) {
     *it = nullptr;  // compacted when the outermost publication ends
@@ -39,7 +41,9 @@ bool Publisher::subscriberHas(Subscriber const* subscriber) const {
   return subscriber != nullptr && std::find(subs_.begin(), subs_.end(), subscriber) != subs_.end();
 }
 
-IsEqFn Publisher::keyIsEq() const noexcept { return frame_ != nullptr ? frame_->isEq : nullptr; }
+IsEqFn Publisher::keyIsEq() const noexcept {
+  return frame_ != nullptr ? frame_->isEq : nullptr;
+}
 
 void Publisher::compact() {
   subs_.erase(std::remove(subs_.begin(), subs_.end(), nullptr), subs_.end());
@@ -50,6 +54,17 @@ void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void co
   if (live_ == 0) return;
   Frame frame{frame_, isEq};
   frame_ = &frame;
+  // Pops the frame however the publication ends, a throwing dispatch
+  // included, unless the publisher is already gone.
+  struct Pop {
+    Publisher* self;
+    Frame& frame;
+    ~Pop() {
+      if (frame.publisherGone) return;
+      self->frame_ = frame.outer;
+      if (self->frame_ == nullptr && self->live_ != self->subs_.size()) self->compact();
+    }
+  } pop{this, frame};
   // Subscribers added during this publication land beyond `end`.
   std::size_t const end = subs_.size();
   for (std::size_t i = 0; i < end; ++i) {
@@ -58,8 +73,6 @@ void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void co
     s->dispatch(this, s, fieldId, key, prior);
     if (frame.publisherGone) return;  // `this` is gone: touch nothing
   }
-  frame_ = frame.outer;
-  if (frame_ == nullptr && live_ != subs_.size()) compact();
 }
 
 }  // namespace Pavo

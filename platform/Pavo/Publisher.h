@@ -23,7 +23,9 @@
 //     before the outer one continues, under the same two rules;
 //   - if the publisher itself is destroyed from inside a dispatch (a
 //     subscriber dropped the last reference to the entity), every publication
-//     in progress on it stops at once.
+//     in progress on it stops at once;
+//   - an exception thrown by a dispatch function ends the publication and
+//     leaves publishChangeRecursive; the publisher stays consistent.
 // No subscriber is ever skipped or called twice because of such a change.
 // Publishing allocates nothing; adding a subscriber may grow the list.
 #pragma once

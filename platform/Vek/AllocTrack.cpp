@@ -32,9 +32,11 @@ AllocTrackTypeInfo::~AllocTrackTypeInfo() {
   std::lock_guard lock(r.mutex);
   AllocTrackTypeInfo* prev = nullptr;
   for (AllocTrackTypeInfo* t = r.head; t != nullptr; prev = t, t = t->next_) {
-    if (t != this) continue;
+    if (t != this)
+      continue;
     (prev ? prev->next_ : r.head) = next_;
-    if (r.tail == this) r.tail = prev;
+    if (r.tail == this)
+      r.tail = prev;
     break;
   }
 }
@@ -42,7 +44,8 @@ AllocTrackTypeInfo::~AllocTrackTypeInfo() {
 void AllocTrackTypeInfo::forEach(std::function<void(AllocTrackTypeInfo const&)> const& fn) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
-  for (AllocTrackTypeInfo const* t = r.head; t != nullptr; t = t->next_) fn(*t);
+  for (AllocTrackTypeInfo const* t = r.head; t != nullptr; t = t->next_)
+    fn(*t);
 }
 
 std::uint64_t AllocTrackTypeInfo::liveObjectsAll() {

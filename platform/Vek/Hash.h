@@ -26,7 +26,8 @@ namespace Vek {
 class Hash {
  public:
   explicit constexpr Hash(std::uint32_t seed) noexcept
-      : state_(0x9E3779B97F4A7C15ull ^ (static_cast<std::uint64_t>(seed) * 0xC2B2AE3D27D4EB4Full)) {}
+      : state_(0x9E3779B97F4A7C15ull ^ (static_cast<std::uint64_t>(seed) * 0xC2B2AE3D27D4EB4Full)) {
+  }
 
   // Mixes the low N bytes (1, 2, 4 or 8) of an integral or enum value.
   template <unsigned N, class T>
@@ -34,7 +35,8 @@ class Hash {
     static_assert(N == 1 || N == 2 || N == 4 || N == 8, "hashMix mixes 1, 2, 4 or 8 bytes");
     static_assert(std::is_integral_v<T> || std::is_enum_v<T>, "hashMix takes integral values");
     std::uint64_t x = static_cast<std::uint64_t>(value);
-    if constexpr (N < 8) x &= (std::uint64_t{1} << (8 * N)) - 1;
+    if constexpr (N < 8)
+      x &= (std::uint64_t{1} << (8 * N)) - 1;
     mixWord(x, N);
   }
 

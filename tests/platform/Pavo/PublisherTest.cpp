@@ -2,28 +2,219 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
 
+struct Call {
+  std::string who;
+  Pavo::Publisher* publisher;
+  Pavo::FieldId field;
+  void const* key;
+  void const* prior;
+};
+
+// A subscriber whose dispatch logs the call and then runs an optional action.
 struct Recorder {
-  Pavo::Subscriber sub{&Recorder::dispatch};
-  std::vector<Pavo::FieldId> fields;
-  static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
-                       void const*) {
-    reinterpret_cast<Recorder*>(s)->fields.push_back(f);
+  Pavo::Subscriber sub{&Recorder::dispatch};  // first member: the record
+  std::string name;
+  std::vector<Call>* log;
+  std::function<void()> action;
+
+  Recorder(std::string n, std::vector<Call>* l) : name(std::move(n)), log(l) {}
+  static void dispatch(Pavo::Publisher* p, Pavo::Subscriber* s, Pavo::FieldId f, void const* k,
+                       void const* prior) {
+    auto* self = reinterpret_cast<Recorder*>(s);
+    self->log->push_back({self->name, p, f, k, prior});
+    if (self->action)
+      self->action();
   }
 };
 
-TEST(PublisherTest, DeliversToEverySubscriberOnce) {
+std::vector<std::string> names(std::vector<Call> const& log) {
+  std::vector<std::string> out;
+  for (auto const& c : log)
+    out.push_back(c.who);
+  return out;
+}
+
+bool intEq(void const* a, void const* b) {
+  return *static_cast<int const*>(a) == *static_cast<int const*>(b);
+}
+
+using Names = std::vector<std::string>;
+
+TEST(PublisherTest, DeliversArgumentsToEachSubscriberOnceInSubscriptionOrder) {
   Pavo::Publisher pub;
-  Recorder a, b;
+  std::vector<Call> log;
+  Recorder a("a", &log), b("b", &log);
+  EXPECT_FALSE(pub.hasSubscribers());
   pub.subscriberAdd(&a.sub, false);
+  pub.subscriberAdd(&b.sub, false);
+  pub.subscriberAdd(&a.sub, false);  // already there
+  EXPECT_EQ(pub.subscriberCount(), 2u);
+  int key = 5;
+  std::string prior = "old";
+  pub.publishChangeRecursive(131, &key, &prior, &intEq);
+  ASSERT_EQ(names(log), (Names{"a", "b"}));
+  for (auto const& c : log) {
+    EXPECT_EQ(c.publisher, &pub);
+    EXPECT_EQ(c.field, 131u);
+    EXPECT_EQ(c.key, &key);
+    EXPECT_EQ(c.prior, &prior);
+  }
+  pub.subscriberRemove(&a.sub);
+  pub.subscriberRemove(&a.sub);  // not there any more
+  log.clear();
+  pub.publishChangeRecursive(130, &key, nullptr, &intEq);
+  EXPECT_EQ(names(log), (Names{"b"}));
+  EXPECT_EQ(log[0].prior, nullptr);
+}
+
+TEST(PublisherTest, KeyEqualityIsAvailableDuringAPublicationOnly) {
+  Pavo::Publisher pub;
+  std::vector<Call> log;
+  Recorder a("a", &log);
+  Pavo::IsEqFn seen = nullptr;
+  a.action = [&] { seen = pub.keyIsEq(); };
+  pub.subscriberAdd(&a.sub, false);
+  int key = 1;
+  pub.publishChangeRecursive(130, &key, nullptr, &intEq);
+  EXPECT_EQ(seen, &intEq);
+  EXPECT_EQ(pub.keyIsEq(), nullptr);
+}
+
+// Changes to the subscriber list from inside a dispatch: removed subscribers
+// not yet called are skipped, added ones wait for the next publication, and
+// nobody else is skipped or called twice.
+TEST(PublisherTest, SubscriberListChangesDuringADispatch) {
+  struct Case {
+    char const* name;
+    std::function<void(Pavo::Publisher&, Recorder&, Recorder&, Recorder&, Recorder&)> arrange;
+    Names first;
+    Names second;
+  };
+  std::vector<Case> const cases = {
+      {"self removal",
+       [](auto& pub, auto& a, auto&, auto&, auto&) {
+         a.action = [&] { pub.subscriberRemove(&a.sub); };
+       },
+       {"a", "b", "c"},
+       {"b", "c"}},
+      {"removal of a later one",
+       [](auto& pub, auto& a, auto&, auto& c, auto&) {
+         a.action = [&] { pub.subscriberRemove(&c.sub); };
+       },
+       {"a", "b"},
+       {"a", "b"}},
+      {"removal of an earlier one",
+       [](auto& pub, auto& a, auto&, auto& c, auto&) {
+         c.action = [&] { pub.subscriberRemove(&a.sub); };
+       },
+       {"a", "b", "c"},
+       {"b", "c"}},
+      {"removal of all",
+       [](auto& pub, auto& a, auto& b, auto& c, auto&) {
+         a.action = [&] {
+           pub.subscriberRemove(&a.sub);
+           pub.subscriberRemove(&b.sub);
+           pub.subscriberRemove(&c.sub);
+         };
+       },
+       {"a"},
+       {}},
+      {"addition",
+       [](auto& pub, auto&, auto& b, auto&, auto& d) {
+         b.action = [&] { pub.subscriberAdd(&d.sub, false); };
+       },
+       {"a", "b", "c"},
+       {"a", "b", "c", "d"}},
+      {"remove then add back the same one",
+       [](auto& pub, auto& a, auto& b, auto&, auto&) {
+         a.action = [&] {
+           pub.subscriberRemove(&b.sub);
+           pub.subscriberAdd(&b.sub, false);
+         };
+       },
+       {"a", "c"},
+       {"a", "c", "b"}},
+  };
+  for (auto const& tc : cases) {
+    SCOPED_TRACE(tc.name);
+    Pavo::Publisher pub;
+    std::vector<Call> log;
+    Recorder a("a", &log), b("b", &log), c("c", &log), d("d", &log);
+    pub.subscriberAdd(&a.sub, false);
+    pub.subscriberAdd(&b.sub, false);
+    pub.subscriberAdd(&c.sub, false);
+    tc.arrange(pub, a, b, c, d);
+    pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
+    EXPECT_EQ(names(log), tc.first);
+    a.action = b.action = c.action = nullptr;
+    log.clear();
+    pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
+    EXPECT_EQ(names(log), tc.second);
+    EXPECT_EQ(pub.subscriberCount(), tc.second.size());
+  }
+}
+
+TEST(PublisherTest, NestedPublicationRunsInFullBeforeTheOuterContinues) {
+  Pavo::Publisher pub;
+  std::vector<Call> log;
+  Recorder a("a", &log), b("b", &log);
+  int depth = 0;
+  a.action = [&] {
+    if (depth++ == 0) {
+      pub.subscriberRemove(&b.sub);  // also hidden from the nested publication
+      pub.publishChangeRecursive(131, nullptr, nullptr, nullptr);
+      pub.subscriberAdd(&b.sub, false);
+    }
+  };
   pub.subscriberAdd(&a.sub, false);
   pub.subscriberAdd(&b.sub, false);
   pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
-  EXPECT_EQ(a.fields, std::vector<Pavo::FieldId>{130});
-  EXPECT_EQ(b.fields, std::vector<Pavo::FieldId>{130});
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].field, 130u);
+  EXPECT_EQ(log[1].field, 131u);
+  EXPECT_EQ(log[1].who, "a");
+  log.clear();
+  pub.publishChangeRecursive(132, nullptr, nullptr, nullptr);
+  EXPECT_EQ(names(log), (Names{"a", "b"}));
+}
+
+TEST(PublisherTest, PublisherDestroyedByASubscriberStopsThePublication) {
+  auto pub = std::make_unique<Pavo::Publisher>();
+  std::vector<Call> log;
+  Recorder a("a", &log), b("b", &log);
+  a.action = [&] { pub.reset(); };
+  pub->subscriberAdd(&a.sub, false);
+  pub->subscriberAdd(&b.sub, false);
+  pub->publishChangeRecursive(130, nullptr, nullptr, nullptr);
+  EXPECT_EQ(names(log), (Names{"a"}));
+  EXPECT_EQ(pub, nullptr);
+}
+
+TEST(PublisherTest, ThrowingDispatchLeavesThePublisherUsable) {
+  Pavo::Publisher pub;
+  std::vector<Call> log;
+  Recorder a("a", &log), b("b", &log), c("c", &log);
+  a.action = [&] { pub.subscriberRemove(&c.sub); };
+  b.action = [] { throw std::runtime_error("handler failed"); };
+  pub.subscriberAdd(&a.sub, false);
+  pub.subscriberAdd(&b.sub, false);
+  pub.subscriberAdd(&c.sub, false);
+  EXPECT_THROW(pub.publishChangeRecursive(130, nullptr, nullptr, nullptr), std::runtime_error);
+  EXPECT_EQ(pub.keyIsEq(), nullptr);  // no publication in progress any more
+  b.action = nullptr;
+  a.action = nullptr;
+  log.clear();
+  pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
+  EXPECT_EQ(names(log), (Names{"a", "b"}));
+  EXPECT_EQ(pub.subscriberCount(), 2u);
 }
 
 }  // namespace

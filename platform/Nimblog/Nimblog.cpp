@@ -1,0 +1,279 @@
+#include "Nimblog/Nimblog.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "Pavo/ThreadControl.h"
+
+namespace Nimblog {
+
+namespace {
+
+std::int64_t nowNs() noexcept {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+char const elapsedFormat[] = "elapsed %llu ns";
+
+// The ring. Slot of sequence number s: s % capacity. Records with sequence
+// numbers [nextSeq - held, nextSeq) are in the ring, the newest last.
+class Ring {
+ public:
+  static Ring& instance() {
+    // Never destroyed: timers may report during static destruction.
+    static Ring* r = new Ring;
+    return *r;
+  }
+
+  // Writes one record; returns its sequence number and time.
+  std::uint64_t write(char const* fmt, std::uint64_t tiedTo, Arg const* args, std::size_t count,
+                      std::int64_t* timeOut) noexcept {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (Pavo::ThreadControl::tsp_)
+      lock.lock();
+    std::uint64_t const seq = nextSeq_++;
+    held_ = std::min(held_ + 1, capacity_);
+    Record& r = slots_[seq % capacity_];
+    r.seq = seq;
+    r.timestampNs = static_cast<std::uint64_t>(nowNs());
+    r.fmt = fmt;
+    r.tiedTo = tiedTo;
+    fill(r, args, std::min(count, Record::maxArgs));
+    if (timeOut != nullptr)
+      *timeOut = static_cast<std::int64_t>(r.timestampNs);
+    return seq;
+  }
+
+  template <class Fn>
+  void forEachOldestFirst(Fn&& fn) {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (Pavo::ThreadControl::tsp_)
+      lock.lock();
+    for (std::uint64_t seq = nextSeq_ - held_; seq != nextSeq_; ++seq)
+      fn(slots_[seq % capacity_]);
+  }
+
+  void clear() {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (Pavo::ThreadControl::tsp_)
+      lock.lock();
+    held_ = 0;
+  }
+
+  void capacityIs(std::size_t records) {
+    records = std::max<std::size_t>(records, 1);
+    auto fresh = std::make_unique<Record[]>(records);
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (Pavo::ThreadControl::tsp_)
+      lock.lock();
+    owned_ = std::move(fresh);
+    slots_ = owned_.get();
+    capacity_ = records;
+    held_ = 0;
+  }
+
+  std::size_t capacity() const { return capacity_; }
+  std::size_t held() const { return held_; }
+
+ private:
+  Ring() = default;
+
+  static void fill(Record& r, Arg const* args, std::size_t count) noexcept {
+    r.argCount = static_cast<std::uint8_t>(count);
+    r.truncated = 0;
+    std::size_t stringsLeft = 0;
+    for (std::size_t i = 0; i < count; ++i)
+      stringsLeft += args[i].kind == Arg::Kind::String;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      r.kinds[i] = args[i].kind;
+      if (args[i].kind != Arg::Kind::String) {
+        r.values[i] = args[i].u;
+        continue;
+      }
+      std::size_t const share = (Record::textBytes - used) / stringsLeft--;
+      std::size_t const length = std::min(args[i].s.size(), share);
+      if (length < args[i].s.size())
+        r.truncated |= static_cast<std::uint8_t>(1u << i);
+      std::memcpy(r.text + used, args[i].s.data(), length);
+      r.values[i] = static_cast<std::uint64_t>(used) << 8 | length;
+      used += length;
+    }
+  }
+
+  std::mutex mutex_;
+  // Until capacityIs() the ring lives in static storage, so that no record
+  // ever waits for an allocation.
+  static inline Record initial_[defaultCapacity];
+  std::unique_ptr<Record[]> owned_;
+  Record* slots_ = initial_;
+  std::size_t capacity_ = defaultCapacity;
+  std::size_t held_ = 0;
+  std::uint64_t nextSeq_ = 1;
+};
+
+void appendUnsigned(std::string& out, std::uint64_t v, unsigned base) {
+  char digits[24];
+  char* p = digits + sizeof digits;
+  do {
+    *--p = "0123456789abcdef"[v % base];
+    v /= base;
+  } while (v != 0);
+  out.append(p, digits + sizeof digits);
+}
+
+void appendInteger(std::string& out, Arg const& a) {
+  auto const s = static_cast<std::int64_t>(a.u);
+  if (a.kind == Arg::Kind::Signed && s < 0) {
+    out += '-';
+    appendUnsigned(out, 0 - a.u, 10);
+  } else {
+    appendUnsigned(out, a.u, 10);
+  }
+}
+
+}  // namespace
+
+void formatTo(std::string& out, char const* fmt, Arg const* args, std::size_t count) {
+  if (fmt == nullptr)
+    return;
+  std::size_t next = 0;
+  for (char const* p = fmt; *p != '\0'; ++p) {
+    if (*p != '%') {
+      char const* run = p;
+      while (p[1] != '\0' && p[1] != '%')
+        ++p;
+      out.append(run, p + 1);
+      continue;
+    }
+    char const* start = p++;
+    if (*p == '%') {
+      out += '%';
+      continue;
+    }
+    while (*p == 'l' || *p == 'h' || *p == 'z')
+      ++p;
+    char const conversion = *p;
+    if (conversion != 's' && conversion != 'd' && conversion != 'u' && conversion != 'x') {
+      // Not ours: print it as written and go on after it.
+      if (conversion == '\0') {
+        out.append(start);
+        return;
+      }
+      out.append(start, p + 1);
+      continue;
+    }
+    if (next == count) {
+      out += "<missing>";
+      continue;
+    }
+    Arg const& a = args[next++];
+    if (a.kind == Arg::Kind::String) {
+      out.append(a.s);
+    } else if (conversion == 'x') {
+      appendUnsigned(out, a.u, 16);
+    } else {
+      appendInteger(out, a);
+    }
+  }
+}
+
+Arg Record::arg(std::size_t i) const noexcept {
+  if (kinds[i] != Arg::Kind::String)
+    return Arg{kinds[i], values[i], {}};
+  return Arg{Arg::Kind::String, 0,
+             std::string_view(text + (values[i] >> 8), static_cast<std::size_t>(values[i] & 0xff))};
+}
+
+std::string Record::formatted() const {
+  Arg args[maxArgs];
+  for (std::size_t i = 0; i < argCount; ++i)
+    args[i] = arg(i);
+  std::string out;
+  formatTo(out, fmt, args, argCount);
+  return out;
+}
+
+std::uint64_t logArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
+  return Ring::instance().write(fmt, 0, args, count, nullptr);
+}
+
+BlockTimer logTimedArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
+  std::int64_t start = 0;
+  std::uint64_t const seq = Ring::instance().write(fmt, 0, args, count, &start);
+  return BlockTimer(seq, start);
+}
+
+BlockTimer& BlockTimer::operator=(BlockTimer&& other) noexcept {
+  if (this != &other) {
+    stop();
+    entrySeq_ = std::exchange(other.entrySeq_, 0);
+    startNs_ = other.startNs_;
+  }
+  return *this;
+}
+
+std::uint64_t BlockTimer::stop() noexcept {
+  if (entrySeq_ == 0)
+    return 0;
+  // The record's own time is the end; the elapsed value is measured to it.
+  std::int64_t const end = nowNs();
+  Arg const elapsed{Arg::Kind::Unsigned, static_cast<std::uint64_t>(end - startNs_), {}};
+  std::uint64_t const seq =
+      Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &elapsed, 1, nullptr);
+  return seq;
+}
+
+void dump(std::ostream& os) {
+  std::string line;
+  Ring::instance().forEachOldestFirst([&](Record const& r) {
+    line.clear();
+    appendUnsigned(line, r.timestampNs / 1000000000u, 10);
+    line += '.';
+    std::string nanos;
+    appendUnsigned(nanos, r.timestampNs % 1000000000u, 10);
+    line.append(9 - nanos.size(), '0');
+    line += nanos;
+    line += " #";
+    appendUnsigned(line, r.seq, 10);
+    if (r.tiedTo != 0) {
+      line += " [#";
+      appendUnsigned(line, r.tiedTo, 10);
+      line += ']';
+    }
+    line += ' ';
+    line += r.formatted();
+    line += '\n';
+    os << line;
+  });
+}
+
+std::vector<Record> records() {
+  std::vector<Record> out;
+  Ring::instance().forEachOldestFirst([&](Record const& r) { out.push_back(r); });
+  return out;
+}
+
+void clear() {
+  Ring::instance().clear();
+}
+
+void capacityIs(std::size_t records) {
+  Ring::instance().capacityIs(records);
+}
+
+std::size_t capacity() {
+  return Ring::instance().capacity();
+}
+
+std::size_t size() {
+  return Ring::instance().held();
+}
+
+}  // namespace Nimblog

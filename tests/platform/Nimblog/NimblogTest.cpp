@@ -1,0 +1,245 @@
+#include "Nimblog/Nimblog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Pavo/ThreadControl.h"
+
+namespace {
+
+class NimblogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Nimblog::clear(); }
+  void TearDown() override { Nimblog::capacityIs(Nimblog::defaultCapacity); }
+};
+
+std::string lastText() {
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  return all.empty() ? "<empty>" : all.back().formatted();
+}
+
+std::vector<std::string> dumpLines() {
+  std::ostringstream os;
+  Nimblog::dump(os);
+  std::vector<std::string> lines;
+  std::istringstream is(os.str());
+  for (std::string line; std::getline(is, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// "<s>.<ns> #<seq> rest" -> rest, checking the time and sequence fields.
+std::string afterSeq(std::string const& line, std::uint64_t seq) {
+  std::size_t const dot = line.find('.');
+  std::size_t const hash = line.find(" #");
+  EXPECT_NE(dot, std::string::npos) << line;
+  EXPECT_EQ(hash, dot + 10) << "nine digits of nanoseconds: " << line;
+  std::string const tag = " #" + std::to_string(seq) + " ";
+  EXPECT_EQ(line.compare(hash, tag.size(), tag), 0) << line << " wants #" << seq;
+  return line.substr(hash + tag.size());
+}
+
+TEST_F(NimblogTest, RecordKeepsFormatPointerSequenceAndTime) {
+  static char const fmt[] = "entry %s";
+  std::uint64_t const first = Nimblog::log(fmt, "ipv4");
+  std::uint64_t const second = Nimblog::log("no arguments");
+  EXPECT_GT(first, 0u);
+  EXPECT_EQ(second, first + 1);
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].fmt, fmt);
+  EXPECT_EQ(all[0].seq, first);
+  EXPECT_EQ(all[0].tiedTo, 0u);
+  EXPECT_LE(all[0].timestampNs, all[1].timestampNs);
+  EXPECT_EQ(all[0].formatted(), "entry ipv4");
+  EXPECT_EQ(all[1].formatted(), "no arguments");
+}
+
+TEST_F(NimblogTest, FormatsEveryConversion) {
+  enum class Af : std::uint8_t { ipv6 = 2 };
+  Nimblog::log("%s|%u|%d|%x|100%%", std::string("text"), 4000000000u, -17, 0xbeefu);
+  EXPECT_EQ(lastText(), "text|4000000000|-17|beef|100%");
+  Nimblog::log("%llu", std::uint64_t{18446744073709551615u});
+  EXPECT_EQ(lastText(), "18446744073709551615");
+  Nimblog::log("%d %u %lx %zu", std::int64_t{-9223372036854775807 - 1}, Af::ipv6, -1, true);
+  EXPECT_EQ(lastText(), "-9223372036854775808 2 ffffffffffffffff 1");
+  Nimblog::log("%s and %s", 12, static_cast<char const*>(nullptr));
+  EXPECT_EQ(lastText(), "12 and (null)");
+}
+
+TEST_F(NimblogTest, OddFormatsPrintAsWrittenAndMissingArgumentsAreMarked) {
+  Nimblog::log("%u %s %u", 1u);
+  EXPECT_EQ(lastText(), "1 <missing> <missing>");
+  Nimblog::log("%f %q then %u", 5u);
+  EXPECT_EQ(lastText(), "%f %q then 5");
+  Nimblog::log("trailing %", 1u);
+  EXPECT_EQ(lastText(), "trailing %");
+  Nimblog::log("trailing %ll", 1u);
+  EXPECT_EQ(lastText(), "trailing %ll");
+  Nimblog::log("%u only", 1u, 2u, 3u);
+  EXPECT_EQ(lastText(), "1 only");
+  Nimblog::log(nullptr);
+  EXPECT_EQ(lastText(), "");
+}
+
+TEST_F(NimblogTest, LongStringsAreCutToTheirShareOfTheRecord) {
+  std::string const longText(100, 'a');
+  std::string const other(100, 'b');
+  Nimblog::log("%s", longText);
+  std::vector<Nimblog::Record> all = Nimblog::records();
+  EXPECT_EQ(all.back().formatted(), longText.substr(0, Nimblog::Record::textBytes));
+  EXPECT_EQ(all.back().truncated, 1u);
+
+  Nimblog::log("%s/%u/%s", longText, 7u, other);
+  all = Nimblog::records();
+  std::size_t const half = Nimblog::Record::textBytes / 2;
+  EXPECT_EQ(all.back().formatted(), longText.substr(0, half) + "/7/" + other.substr(0, half));
+  EXPECT_EQ(all.back().truncated, 0b101u);
+
+  // Room a short string leaves is there for the strings after it.
+  Nimblog::log("%s%s", std::string("xy"), other);
+  all = Nimblog::records();
+  EXPECT_EQ(all.back().formatted(), "xy" + other.substr(0, Nimblog::Record::textBytes - 2));
+  EXPECT_EQ(all.back().truncated, 0b10u);
+
+  Nimblog::log("%s", std::string(Nimblog::Record::textBytes, 'c'));
+  EXPECT_EQ(Nimblog::records().back().truncated, 0u);
+}
+
+TEST_F(NimblogTest, RingOverwritesItsOldestRecordsAndKeepsOrderAfterWrap) {
+  Nimblog::capacityIs(4);
+  EXPECT_EQ(Nimblog::capacity(), 4u);
+  EXPECT_EQ(Nimblog::size(), 0u);
+  std::vector<std::uint64_t> seqs;
+  for (unsigned i = 0; i < 10; ++i)
+    seqs.push_back(Nimblog::log("record %u", i));
+  EXPECT_EQ(Nimblog::size(), 4u);
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 4u);
+  for (unsigned i = 0; i < 4; ++i) {
+    EXPECT_EQ(all[i].seq, seqs[6 + i]);
+    EXPECT_EQ(all[i].formatted(), "record " + std::to_string(6 + i));
+  }
+  std::vector<std::string> const lines = dumpLines();
+  ASSERT_EQ(lines.size(), 4u);
+  for (unsigned i = 0; i < 4; ++i) {
+    EXPECT_EQ(afterSeq(lines[i], seqs[6 + i]), "record " + std::to_string(6 + i));
+  }
+}
+
+TEST_F(NimblogTest, ClearEmptiesTheRingAndNumbersGoOn) {
+  Nimblog::capacityIs(3);
+  std::uint64_t const before = Nimblog::log("a");
+  Nimblog::log("b");
+  Nimblog::clear();
+  EXPECT_EQ(Nimblog::size(), 0u);
+  EXPECT_TRUE(dumpLines().empty());
+  std::uint64_t const after = Nimblog::log("c");
+  EXPECT_EQ(after, before + 2);
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].formatted(), "c");
+}
+
+TEST_F(NimblogTest, CapacityOfZeroStillHoldsTheNewestRecord) {
+  Nimblog::capacityIs(0);
+  EXPECT_EQ(Nimblog::capacity(), 1u);
+  Nimblog::log("old");
+  Nimblog::log("new");
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].formatted(), "new");
+}
+
+TEST_F(NimblogTest, BlockTimerReportsOnceTiedToItsEntry) {
+  std::uint64_t entry = 0;
+  {
+    Nimblog::BlockTimer timer = Nimblog::logTimed("work %s", "ipv6");
+    entry = timer.entrySeq();
+    EXPECT_TRUE(timer.active());
+    Nimblog::log("inside");
+  }
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].seq, entry);
+  EXPECT_EQ(all[0].formatted(), "work ipv6");
+  Nimblog::Record const& exit = all[2];
+  EXPECT_EQ(exit.tiedTo, entry);
+  ASSERT_EQ(exit.argCount, 1u);
+  std::uint64_t const elapsed = exit.arg(0).u;
+  // Measured from the entry record's time to a moment no later than the exit's.
+  EXPECT_LE(elapsed, exit.timestampNs - all[0].timestampNs);
+  EXPECT_GE(elapsed, all[1].timestampNs - all[0].timestampNs);
+  EXPECT_EQ(exit.formatted(), "elapsed " + std::to_string(elapsed) + " ns");
+
+  std::vector<std::string> const lines = dumpLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(afterSeq(lines[2], exit.seq),
+            "[#" + std::to_string(entry) + "] elapsed " + std::to_string(elapsed) + " ns");
+}
+
+TEST_F(NimblogTest, MovedStoppedAndEmptyTimersReportOnce) {
+  {
+    Nimblog::BlockTimer idle;
+    EXPECT_FALSE(idle.active());
+    EXPECT_EQ(idle.stop(), 0u);
+  }
+  EXPECT_EQ(Nimblog::size(), 0u);
+
+  Nimblog::BlockTimer a = Nimblog::logTimed("a");
+  Nimblog::BlockTimer b = Nimblog::logTimed("b");
+  std::uint64_t const aEntry = a.entrySeq();
+  std::uint64_t const bEntry = b.entrySeq();
+  {
+    Nimblog::BlockTimer moved(std::move(a));
+    EXPECT_FALSE(a.active());
+  }
+  // Assigning over a running timer reports the old one first.
+  Nimblog::BlockTimer c = Nimblog::logTimed("c");
+  std::uint64_t const cEntry = c.entrySeq();
+  b = std::move(c);
+  std::uint64_t const stopped = b.stop();
+  EXPECT_NE(stopped, 0u);
+  EXPECT_EQ(b.stop(), 0u);
+  a.stop();
+
+  std::vector<std::uint64_t> tied;
+  for (Nimblog::Record const& r : Nimblog::records()) {
+    if (r.tiedTo != 0)
+      tied.push_back(r.tiedTo);
+  }
+  EXPECT_EQ(tied, (std::vector<std::uint64_t>{aEntry, bEntry, cEntry}));
+}
+
+TEST_F(NimblogTest, ConcurrentLoggingLosesNoRecordWhileThreadSafetyIsOn) {
+  constexpr unsigned perThread = 500;
+  Nimblog::capacityIs(4 * perThread);
+  Pavo::ThreadControl::tsp_ = true;
+  auto writer = [](unsigned id) {
+    for (unsigned i = 0; i < perThread; ++i)
+      Nimblog::log("thread %u record %u", id, i);
+  };
+  std::thread t1(writer, 1u), t2(writer, 2u);
+  t1.join();
+  t2.join();
+  Pavo::ThreadControl::tsp_ = false;
+
+  std::vector<Nimblog::Record> const all = Nimblog::records();
+  ASSERT_EQ(all.size(), 2 * perThread);
+  std::set<std::string> texts;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) {
+      EXPECT_EQ(all[i].seq, all[i - 1].seq + 1);
+    }
+    texts.insert(all[i].formatted());
+  }
+  EXPECT_EQ(texts.size(), 2 * perThread);
+}
+
+}  // namespace

@@ -1,0 +1,353 @@
+#include "Vek/RbTreeMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "Granule/Slab.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/KeyOps.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+class TestMember : public Vek::RbTreeMember<TestMember, std::int64_t, int>,
+                   public Granule::SlabAllocated<TestMember> {
+ public:
+  using RbTreeMember::RbTreeMember;
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Vek::Test::RbTreeTestMember"};
+};
+
+using Map = Vek::RbTreeMap<TestMember, std::int64_t, int>;
+
+class RbTreeMapTest : public ::testing::Test {
+ protected:
+  static std::uint64_t liveMembers() { return TestMember::memAllocationTracker_.liveObjects(); }
+
+ private:
+  TestSupport::TrackerGuard trackers_;  // every test leaves the trackers as it found them
+};
+
+std::vector<std::int64_t> keysOf(Map const& map) {
+  std::vector<std::int64_t> keys;
+  for (auto it = map.begin(); !it.atEnd(); ++it)
+    keys.push_back(it->key());
+  return keys;
+}
+
+Map filled(std::vector<std::int64_t> const& keys) {
+  Map map;
+  for (std::int64_t k : keys)
+    map.memberIs(k, static_cast<int>(k * 10));
+  return map;
+}
+
+// The tree against std::map under a random mix of every mutator, with the
+// red-black rules checked after each step. VEK_RBTREE_SEED replays one seed.
+TEST_F(RbTreeMapTest, RandomOperationsMatchStdMap) {
+  std::vector<std::uint64_t> seeds = {1, 2, 3, 0xC0FFEE};
+  if (char const* env = std::getenv("VEK_RBTREE_SEED"))
+    seeds = {std::strtoull(env, nullptr, 0)};
+  for (std::uint64_t seed : seeds) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 rng(seed);
+    Map map;
+    std::map<std::int64_t, int> ref;
+    auto randomKey = [&] { return static_cast<std::int64_t>(rng() % 400) - 200; };
+    for (int step = 0; step < 5000; ++step) {
+      std::int64_t const key = randomKey();
+      int const value = static_cast<int>(rng() % 1000);
+      switch (rng() % 10) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+          TestMember* m = map.memberIs(key, value);
+          ASSERT_EQ(m->key(), key);
+          ASSERT_EQ(m->value(), value);
+          ref[key] = value;
+          break;
+        }
+        case 4:
+        case 5: {
+          Pavo::Ptr<TestMember> gone = map.memberDel(key);
+          auto r = ref.find(key);
+          ASSERT_EQ(static_cast<bool>(gone), r != ref.end()) << "key " << key;
+          if (gone) {
+            ASSERT_FALSE(gone->linked());
+            ASSERT_EQ(gone->value(), r->second);
+            ref.erase(r);
+          }
+          break;
+        }
+        case 6: {
+          Map::Iterator it = map.iterFrom(key);
+          auto r = ref.lower_bound(key);
+          ASSERT_EQ(it.atEnd(), r == ref.end());
+          Pavo::Ptr<TestMember> gone = map.memberDel(it);
+          if (r != ref.end()) {
+            ASSERT_EQ(gone->key(), r->first);
+            ref.erase(r);
+            ++it;
+            auto after = ref.upper_bound(gone->key());
+            ASSERT_EQ(it.atEnd(), after == ref.end());
+            if (after != ref.end()) {
+              ASSERT_EQ(it->key(), after->first);
+            }
+          } else {
+            ASSERT_FALSE(gone);
+          }
+          break;
+        }
+        case 7:
+        case 8: {
+          TestMember* m = map.member(key);
+          auto r = ref.find(key);
+          ASSERT_EQ(m != nullptr, r != ref.end()) << "key " << key;
+          ASSERT_EQ(map.memberHas(key), r != ref.end());
+          if (m) {
+            ASSERT_EQ(m->value(), r->second);
+          }
+          break;
+        }
+        default:
+          if (rng() % 50 == 0) {
+            map.deleteAll();
+            ref.clear();
+          }
+          break;
+      }
+      ASSERT_TRUE(map.verify()) << "step " << step;
+      ASSERT_EQ(map.size(), ref.size());
+      ASSERT_EQ(map.empty(), ref.empty());
+    }
+    std::vector<std::int64_t> expected;
+    for (auto const& [k, v] : ref)
+      expected.push_back(k);
+    EXPECT_EQ(keysOf(map), expected);
+  }
+}
+
+TEST_F(RbTreeMapTest, IteratesInAscendingOrderWhateverTheInsertionOrder) {
+  Map empty;
+  EXPECT_TRUE(empty.begin().atEnd());
+  EXPECT_TRUE(empty.begin() == empty.end());
+
+  std::vector<std::int64_t> keys;
+  for (std::int64_t k = 0; k < 300; ++k)
+    keys.push_back((k * 7919) % 300 - 150);
+  Map map = filled(keys);
+  ASSERT_TRUE(map.verify());
+  std::vector<std::int64_t> expected;
+  for (std::int64_t k = -150; k < 150; ++k)
+    expected.push_back(k);
+  EXPECT_EQ(keysOf(map), expected);
+}
+
+TEST_F(RbTreeMapTest, IterFromStartsAtKeyOrNextGreaterOrEnd) {
+  Map map = filled({10, 20, 30, 40});
+  EXPECT_EQ(map.iterFrom(20)->key(), 20);
+  EXPECT_EQ(map.iterFrom(21)->key(), 30);
+  EXPECT_EQ(map.iterFrom(-5)->key(), 10);
+  EXPECT_EQ(map.iterFrom(40)->key(), 40);
+  EXPECT_TRUE(map.iterFrom(41).atEnd());
+  EXPECT_TRUE(map.iterFrom(41) == map.end());
+  Map::Iterator it = map.iterFrom(25);
+  EXPECT_EQ((++it)->key(), 40);
+  EXPECT_TRUE((++it).atEnd());
+}
+
+TEST_F(RbTreeMapTest, MemberIsOverwritesInPlaceWithoutAllocating) {
+  Map map = filled({1, 2, 3});
+  TestMember* before = map.member(2);
+  std::uint64_t const allocations = TestMember::memAllocationTracker_.totalAllocations();
+  TestMember* after = map.memberIs(2, 77);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(after->value(), 77);
+  EXPECT_EQ(map.member(2)->value(), 77);
+  EXPECT_EQ(map.size(), 3u);
+  EXPECT_EQ(TestMember::memAllocationTracker_.totalAllocations(), allocations);
+}
+
+TEST_F(RbTreeMapTest, ErasingKeepsEveryOtherMemberObject) {
+  std::vector<std::int64_t> keys;
+  for (std::int64_t k = 0; k < 64; ++k)
+    keys.push_back(k);
+  Map map = filled(keys);
+  std::map<std::int64_t, TestMember*> objects;
+  for (auto it = map.begin(); !it.atEnd(); ++it)
+    objects[it->key()] = it.member();
+  // Erase inner members (two children, so their successors are relinked).
+  for (std::int64_t k : {31, 15, 47, 7, 55}) {
+    Pavo::Ptr<TestMember> gone = map.memberDel(k);
+    ASSERT_EQ(gone.get(), objects[k]);
+    objects.erase(k);
+    ASSERT_TRUE(map.verify());
+  }
+  for (auto const& [k, object] : objects) {
+    EXPECT_EQ(map.member(k), object) << "key " << k;
+    EXPECT_EQ(object->value(), k * 10);
+  }
+}
+
+TEST_F(RbTreeMapTest, MemberDelByIterator) {
+  Map map = filled({1, 2, 3});
+  EXPECT_FALSE(map.memberDel(map.end()));
+  EXPECT_EQ(map.size(), 3u);
+
+  Map::Iterator it = map.iterFrom(2);
+  Pavo::Ptr<TestMember> gone = map.memberDel(it);
+  ASSERT_TRUE(gone);
+  EXPECT_EQ(gone.get(), it.member());
+  EXPECT_FALSE(map.memberHas(2));
+  // The same iterator again: its member is already out.
+  EXPECT_FALSE(map.memberDel(it));
+  EXPECT_EQ(map.size(), 2u);
+  EXPECT_EQ(keysOf(map), (std::vector<std::int64_t>{1, 3}));
+}
+
+TEST_F(RbTreeMapTest, IteratorSurvivesDeletionOfItsOwnMember) {
+  Map map = filled({10, 20, 30, 40, 50});
+  std::uint64_t const live = liveMembers();
+  Map::Iterator it = map.iterFrom(20);
+  map.memberDel(20);  // the removed member is dropped by the map ...
+  EXPECT_EQ(liveMembers(), live) << "... but the iterator still holds it";
+  EXPECT_FALSE(it->linked());
+  EXPECT_EQ(it->key(), 20);
+  EXPECT_EQ(it->value(), 200);
+  // Its successor went too, and a new key arrived after the removed one.
+  map.memberDel(30);
+  map.memberIs(25, 0);
+  ++it;
+  EXPECT_EQ(liveMembers(), live - 1) << "moving on releases the removed member";
+  ASSERT_FALSE(it.atEnd());
+  EXPECT_EQ(it->key(), 25);
+  EXPECT_EQ((++it)->key(), 40);
+
+  // The last member removed under the iterator: ++ ends.
+  Map::Iterator last = map.iterFrom(50);
+  map.memberDel(50);
+  EXPECT_TRUE((++last).atEnd());
+}
+
+TEST_F(RbTreeMapTest, IterationWhileDeletingAheadAndBehind) {
+  std::vector<std::int64_t> keys;
+  for (std::int64_t k = 0; k < 100; ++k)
+    keys.push_back(k);
+  Map map = filled(keys);
+  std::vector<std::int64_t> visited;
+  for (auto it = map.begin(); !it.atEnd(); ++it) {
+    std::int64_t const k = it->key();
+    visited.push_back(k);
+    map.memberDel(k + 1);   // ahead: never visited
+    map.memberDel(k - 10);  // behind
+    if (k % 4 == 0)
+      map.memberDel(k);
+    ASSERT_TRUE(map.verify());
+  }
+  std::vector<std::int64_t> evens;
+  for (std::int64_t k = 0; k < 100; k += 2)
+    evens.push_back(k);
+  EXPECT_EQ(visited, evens);
+}
+
+TEST_F(RbTreeMapTest, DeleteAllLeavesHeldMembersAliveAndUnlinked) {
+  std::uint64_t const liveAtStart = liveMembers();
+  std::vector<std::int64_t> keys;
+  for (std::int64_t k = 0; k < 50; ++k)
+    keys.push_back(k);
+  Map map = filled(keys);
+  Map::Iterator it = map.iterFrom(25);
+  Pavo::Ptr<TestMember> held(map.member(7));
+  map.deleteAll();
+  EXPECT_TRUE(map.empty());
+  EXPECT_TRUE(map.begin().atEnd());
+  EXPECT_TRUE(map.verify());
+  EXPECT_EQ(liveMembers(), liveAtStart + 2) << "only the two held members are left";
+  EXPECT_FALSE(held->linked());
+  EXPECT_EQ(held->key(), 7);
+  EXPECT_FALSE(it->linked());
+  EXPECT_EQ(it->key(), 25);
+  EXPECT_FALSE(map.memberDel(it));
+  Map::Iterator second = it;
+  EXPECT_TRUE((++it).atEnd());
+
+  // The map is usable again, and an old iterator continues among new members.
+  map.memberIs(26, 1);
+  map.memberIs(3, 1);
+  ASSERT_TRUE(map.verify());
+  EXPECT_EQ((++second)->key(), 26);
+  EXPECT_EQ(map.begin()->key(), 3);
+}
+
+TEST_F(RbTreeMapTest, LargeTreesClearWithoutDeepRecursion) {
+  std::uint64_t const liveAtStart = liveMembers();
+  {
+    Map map;
+    for (std::int64_t k = 0; k < 100000; ++k)
+      map.memberIs(k, 0);
+    ASSERT_TRUE(map.verify());
+    EXPECT_EQ(map.size(), 100000u);
+    for (std::int64_t k = 0; k < 100000; k += 3)
+      map.memberDel(k);
+    ASSERT_TRUE(map.verify());
+    Map moved(std::move(map));
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(moved.size(), 66666u);
+    EXPECT_TRUE(moved.verify());
+    EXPECT_EQ(liveMembers(), liveAtStart + 66666u);
+  }
+  EXPECT_EQ(liveMembers(), liveAtStart);
+}
+
+TEST_F(RbTreeMapTest, ReleasingAHeldMemberReleasesNothingElse) {
+  Map map = filled({1, 2, 3});
+  std::uint64_t const live = liveMembers();
+  {
+    Pavo::Ptr<TestMember> gone = map.memberDel(2);
+    EXPECT_EQ(liveMembers(), live);
+  }
+  EXPECT_EQ(liveMembers(), live - 1);
+  EXPECT_EQ(keysOf(map), (std::vector<std::int64_t>{1, 3}));
+}
+
+// A key whose equality is its own static isEq: DefaultKeyOps must use it
+// rather than ==, and the tree's look-up walk ends on it.
+struct CaseKey {
+  int order;  // the tree order
+  int tag;    // ignored by equality
+  static bool isEq(void const* a, void const* b) {
+    return static_cast<CaseKey const*>(a)->order == static_cast<CaseKey const*>(b)->order;
+  }
+  bool operator==(CaseKey const& o) const { return order == o.order && tag == o.tag; }
+  auto operator<=>(CaseKey const& o) const { return order <=> o.order; }
+};
+
+class CaseMember : public Vek::RbTreeMember<CaseMember, CaseKey, bool>,
+                   public Granule::SlabAllocated<CaseMember> {
+ public:
+  using RbTreeMember::RbTreeMember;
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Vek::Test::RbTreeCaseMember"};
+};
+
+TEST_F(RbTreeMapTest, DefaultKeyOpsPrefersTheKeysStaticIsEq) {
+  using Ops = Vek::DefaultKeyOps<CaseKey>;
+  EXPECT_TRUE(Ops::isEq(CaseKey{1, 1}, CaseKey{1, 2}));
+  EXPECT_FALSE(Ops::isEq(CaseKey{1, 1}, CaseKey{2, 1}));
+  EXPECT_TRUE(Ops::less(CaseKey{1, 9}, CaseKey{2, 0}));
+  EXPECT_FALSE(Ops::less(CaseKey{2, 0}, CaseKey{1, 9}));
+  EXPECT_TRUE(Vek::DefaultKeyOps<int>::isEq(3, 3));
+
+  Vek::RbTreeMap<CaseMember, CaseKey, bool> map;
+  CaseMember* first = map.memberIs(CaseKey{5, 1}, true);
+  EXPECT_EQ(map.memberIs(CaseKey{5, 2}, false), first);
+  EXPECT_EQ(map.size(), 1u);
+  EXPECT_EQ(first->key().tag, 1);
+  EXPECT_FALSE(first->value());
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+#include "Vek/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Pavo/Exception.h"
+#include "support/TraceCapture.h"
+
+namespace {
+
+// Every test starts and ends with no remembered facility settings.
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Vek::traceSettingsReset(); }
+  void TearDown() override { Vek::traceSettingsReset(); }
+};
+
+std::uint32_t bit(unsigned level) {
+  return 1u << level;
+}
+
+TEST_F(TraceTest, HandleLevelsSwitchOneByOneAndOnlyOnThatHandle) {
+  Vek::TraceHandle quiet("TraceTest.A", false);
+  Vek::TraceHandle loud("TraceTest.A", true);
+  EXPECT_EQ(quiet.levelMask(), 0u);
+  EXPECT_EQ(loud.levelMask(), Vek::traceLevelsAll);
+
+  quiet.levelIs(9, true);
+  quiet.levelIs(0, true);
+  loud.levelIs(3, false);
+  for (unsigned level = 0; level <= Vek::traceLevelMax; ++level) {
+    EXPECT_EQ(quiet.enabled(level), level == 0 || level == 9) << level;
+    EXPECT_EQ(loud.enabled(level), level != 3) << level;
+  }
+  quiet.levelIs(9, false);
+  EXPECT_EQ(quiet.levelMask(), bit(0));
+  quiet.levelsAllIs(true);
+  EXPECT_EQ(quiet.levelMask(), Vek::traceLevelsAll);
+}
+
+TEST_F(TraceTest, LevelsBeyondTheHighestAreOffAndCannotBeSet) {
+  Vek::TraceHandle h("TraceTest.A", true);
+  EXPECT_FALSE(h.enabled(10));
+  EXPECT_FALSE(h.enabled(31));
+  EXPECT_FALSE(h.enabled(1000));
+  EXPECT_THROW(h.levelIs(10, true), Pavo::RangeException);
+  EXPECT_THROW(Vek::traceLevelIs("TraceTest.A", 10, true), Pavo::RangeException);
+  h.levelMaskIs(0xffffffffu);
+  EXPECT_EQ(h.levelMask(), Vek::traceLevelsAll);
+}
+
+TEST_F(TraceTest, FacilitySwitchReachesLiveAndLaterHandlesOfThatNameOnly) {
+  Vek::TraceHandle a1("TraceTest.A", false);
+  Vek::TraceHandle b("TraceTest.B", false);
+  Vek::traceLevelIs("TraceTest.A", 9, true);
+  Vek::TraceHandle a2("TraceTest.A", false);
+  EXPECT_TRUE(a1.enabled(9));
+  EXPECT_TRUE(a2.enabled(9));
+  EXPECT_FALSE(a2.enabled(8));
+  EXPECT_FALSE(b.enabled(9));
+
+  // A setting for one level leaves a later handle's other levels at its default.
+  Vek::TraceHandle a3("TraceTest.A", true);
+  EXPECT_EQ(a3.levelMask(), Vek::traceLevelsAll);
+  Vek::traceLevelIs("TraceTest.A", 2, false);
+  Vek::TraceHandle a4("TraceTest.A", true);
+  EXPECT_EQ(a3.levelMask(), Vek::traceLevelsAll & ~bit(2));
+  EXPECT_EQ(a4.levelMask(), Vek::traceLevelsAll & ~bit(2));
+  EXPECT_EQ(a1.levelMask(), bit(9));
+
+  Vek::traceLevelsAllIs("TraceTest.A", false);
+  Vek::TraceHandle a5("TraceTest.A", true);
+  EXPECT_EQ(a1.levelMask() | a2.levelMask() | a3.levelMask() | a5.levelMask(), 0u);
+  Vek::traceLevelsAllIs("TraceTest.B", true);
+  EXPECT_EQ(b.levelMask(), Vek::traceLevelsAll);
+}
+
+TEST_F(TraceTest, ResetForgetsSettingsAndRestoresDefaults) {
+  Vek::traceLevelIs("TraceTest.A", 4, true);
+  Vek::TraceHandle quiet("TraceTest.A", false);
+  Vek::TraceHandle loud("TraceTest.A", true);
+  loud.levelIs(7, false);
+  EXPECT_TRUE(quiet.enabled(4));
+  Vek::traceSettingsReset();
+  EXPECT_EQ(quiet.levelMask(), 0u);
+  EXPECT_EQ(loud.levelMask(), Vek::traceLevelsAll);
+  Vek::TraceHandle later("TraceTest.A", false);
+  EXPECT_FALSE(later.enabled(4));
+}
+
+TEST_F(TraceTest, SettingTextSetsExactLevelsAndSkipsMalformedParts) {
+  Vek::TraceHandle a("TraceTest.A", true);
+  Vek::TraceHandle b("TraceTest.B", false);
+  Vek::TraceHandle c("TraceTest.C", false);
+  EXPECT_TRUE(Vek::traceSettingsApply("TraceTest.A=8,9; TraceTest.B=0-2,5\tTraceTest.C=all"));
+  EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
+  EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
+  EXPECT_EQ(c.levelMask(), Vek::traceLevelsAll);
+  Vek::TraceHandle a2("TraceTest.A", true);
+  EXPECT_EQ(a2.levelMask(), bit(8) | bit(9));
+
+  EXPECT_FALSE(Vek::traceSettingsApply("TraceTest.C=none;TraceTest.A=10;=3;TraceTest.B"));
+  EXPECT_EQ(c.levelMask(), 0u);
+  EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
+  EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
+  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12"}) {
+    EXPECT_FALSE(Vek::traceSettingsApply(bad)) << bad;
+  }
+  EXPECT_TRUE(Vek::traceSettingsApply(" ;; "));
+}
+
+int sideEffects = 0;
+int touch() {
+  return ++sideEffects;
+}
+
+TEST_F(TraceTest, MacroEvaluatesNothingWhenTheLevelIsOff) {
+  TraceCapture capture;
+  Vek::TraceHandle h("TraceTest.A", false);
+  sideEffects = 0;
+  VEK_TRACE(h, 9, "value " << touch());
+  EXPECT_EQ(sideEffects, 0);
+  EXPECT_TRUE(capture.messages().empty());
+
+  h.levelIs(9, true);
+  VEK_TRACE(h, 8, "value " << touch());
+  EXPECT_EQ(sideEffects, 0);
+  VEK_TRACE(h, 9, "value " << touch());
+  EXPECT_EQ(sideEffects, 1);
+  ASSERT_EQ(capture.messages().size(), 1u);
+  EXPECT_EQ(capture.messages()[0].text, "value 1");
+}
+
+TEST_F(TraceTest, MacroIsOneStatementUnderIfElse) {
+  TraceCapture capture;
+  Vek::TraceHandle h("TraceTest.A", true);
+  bool const branch = false;
+  if (branch)
+    VEK_TRACE(h, 1, "then");
+  else
+    VEK_TRACE(h, 1, "else");
+  EXPECT_EQ(capture.texts(1), std::vector<std::string>{"else"});
+}
+
+struct Pair {
+  int a, b;
+};
+std::ostream& operator<<(std::ostream& os, Pair const& p) {
+  return os << '(' << p.a << ", " << p.b << ')';
+}
+
+TEST_F(TraceTest, MessageJoinsStringsIntegersAndStreamableTypes) {
+  TraceCapture capture;
+  Vek::TraceHandle h("TraceTest.A", true);
+  std::string const name = "doCleanup";
+  std::uint8_t const af = 2;
+  std::int64_t const negative = -42;
+  VEK_TRACE(h, 9,
+            name << ": " << af << ' ' << negative << " " << 7u << Pair{1, 2} << std::hex << 255);
+  ASSERT_EQ(capture.messages().size(), 1u);
+  CapturedTrace const& m = capture.messages()[0];
+  EXPECT_EQ(m.text, "doCleanup: 2 -42 7(1, 2)ff");
+  EXPECT_EQ(m.facility, "TraceTest.A");
+  EXPECT_EQ(m.level, 9u);
+  EXPECT_EQ(m.function, "TestBody");
+
+  int const line = __LINE__ + 1;
+  VEK_TRACE(h, 9, "here");
+  EXPECT_EQ(capture.messages().back().line, line);
+}
+
+TEST_F(TraceTest, CapturesNestAndRestoreThePreviousSink) {
+  Vek::TraceHandle h("TraceTest.A", true);
+  TraceCapture outer;
+  VEK_TRACE(h, 1, "one");
+  {
+    TraceCapture inner;
+    VEK_TRACE(h, 2, "two");
+    EXPECT_EQ(inner.texts(2), std::vector<std::string>{"two"});
+  }
+  VEK_TRACE(h, 3, "three");
+  ASSERT_EQ(outer.messages().size(), 2u);
+  EXPECT_EQ(outer.messages()[0].text, "one");
+  EXPECT_EQ(outer.messages()[1].text, "three");
+}
+
+TEST_F(TraceTest, SinkIsReturnedWhenReplaced) {
+  std::vector<std::string> seen;
+  Vek::TraceSink const before =
+      Vek::traceSinkIs([&](Vek::TraceRecord const& r) { seen.emplace_back(r.text); });
+  Vek::TraceHandle h("TraceTest.A", true);
+  VEK_TRACE(h, 0, "mine");
+  Vek::TraceSink mine = Vek::traceSinkIs(before);
+  ASSERT_TRUE(mine);
+  mine(Vek::TraceRecord{"F", 1, "f.cpp", 1, "fn", "direct"});
+  EXPECT_EQ(seen, (std::vector<std::string>{"mine", "direct"}));
+}
+
+TEST_F(TraceTest, ThrowingSinkDoesNotEscapeTheMessage) {
+  Vek::TraceSink const before = Vek::traceSinkIs([](Vek::TraceRecord const&) { throw 1; });
+  Vek::TraceHandle h("TraceTest.A", true);
+  EXPECT_NO_THROW(VEK_TRACE(h, 0, "lost"));
+  Vek::traceSinkIs(before);
+}
+
+TEST_F(TraceTest, DefaultLineNamesFacilityLevelPlaceAndFunction) {
+  EXPECT_EQ(Vek::traceLineFormat({"SegmentRoutingMappers", 9, "/src/Pathkit/Mapper.cpp", 123,
+                                  "doCleanup", "doCleanup: ipv4Cleaning up"}),
+            "SegmentRoutingMappers L9 Mapper.cpp:123 doCleanup: doCleanup: ipv4Cleaning up");
+  EXPECT_EQ(Vek::traceLineFormat({"F", 0, "plain.cpp", 7, "f", ""}), "F L0 plain.cpp:7 f: ");
+}
+
+VEK_TRACE_HANDLE_DEFINE(fileHandle, "TraceTest.File", false)
+
+TEST_F(TraceTest, FileHandleIsMadeOnceAndFollowsItsFacility) {
+  EXPECT_EQ(&fileHandle(), &fileHandle());
+  EXPECT_EQ(fileHandle().facility(), "TraceTest.File");
+  EXPECT_FALSE(fileHandle().enabled(9));
+  Vek::traceLevelIs("TraceTest.File", 9, true);
+  EXPECT_TRUE(fileHandle().enabled(9));
+}
+
+}  // namespace
