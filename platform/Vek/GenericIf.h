@@ -77,6 +77,9 @@ inline GenericValue invoke(GenericValue& obj, Pavo::FieldId fieldId, Args args =
 // Construction from an argument list: the declared constructor; for a value
 // type also no argument (default) or one of its own type (copy).
 GenericValue construct(Pavo::Inspect::TypeInfo const& type, std::span<GenericValue const> args);
+inline GenericValue construct(Pavo::Inspect::TypeInfo const& type, Args args) {
+  return construct(type, std::span<GenericValue const>(args.begin(), args.size()));
+}
 GenericValue construct(std::string_view typeName, std::span<GenericValue const> args);
 inline GenericValue construct(std::string_view typeName, Args args = {}) {
   return construct(typeName, std::span<GenericValue const>(args.begin(), args.size()));

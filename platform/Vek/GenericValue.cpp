@@ -100,6 +100,10 @@ BuiltinModule const& builtins() {
   return m;
 }
 
+// Registers the builtins when the platform library loads, so that they can be
+// looked up by name before anybody has used one.
+[[maybe_unused]] BuiltinModule const& loadBuiltins = builtins();
+
 // The builtin id of `t` when it is an integer builtin.
 bool integerBuiltin(TypeInfo const* t, Builtin& out) noexcept {
   auto const& types = builtins().types;

@@ -103,10 +103,10 @@ class GenericValue {
         return U();
       if (readOnly_ && !std::is_const_v<E>)
         mismatch("a writable " + cxxName<E>());
-      auto* p = dynamic_cast<E*>(static_cast<Pavo::Node const*>(node_));
+      auto* p = dynamic_cast<std::remove_const_t<E>*>(node_);
       if (p == nullptr)
         mismatch(cxxName<E>());
-      return U(const_cast<E*>(p));
+      return U(p);
     } else if constexpr (std::is_integral_v<U> && !std::is_same_v<U, bool>) {
       return static_cast<U>(
           integerAs(std::is_signed_v<U>, minOf<U>(), maxOf<U>(), Pavo::Inspect::builtinOf<U>()));
