@@ -1,0 +1,219 @@
+// Pavo::Inspect declaration DSL: a type declares its attributes once, in its
+// module's static initialiser, and the generic interface, the text forms and
+// the inspector are derived from that one declaration.
+//
+//   Pavo::Inspect::EntityType<Router>(module, "Demo::Router")
+//       .value("routerId", &Router::routerId)                    // 130
+//       .value("owner", &Router::owner)                          // 131, counted pointer
+//       .orderedCollection("flag", &Router::flagCollection,      // 132, key U32 -> bool
+//                          &Router::flagIs, &Router::flagDel)
+//       .hashCollection("child", &Router::childCollection,       // 133, key U16 -> Ptr<Child>
+//                       &Router::childIs, &Router::childDel)
+//       .operation("reset", &Router::reset, "to")                // 134
+//       .constructor(&routerFactory, "routerId");
+//
+//   Pavo::Inspect::ValueType<Entry>(module, "Demo::Entry")
+//       .value("isLocal", &Entry::isLocal)                       // 2
+//       .value("metric", &Entry::metric)                         // 3
+//       .value("label", &Entry::label)                           // 4
+//       .constructor<bool, unsigned, Label>("isLocal", "metric", "label");
+//
+// Field ids follow declaration order (130 up for entities, 2 up for values);
+// type indexes follow the order of declaration in the module. A getter is any
+// `R (T::*)() const`; a getter returning Pavo::Ptr makes a counted-pointer
+// attribute. A collection is read through an accessor returning the Vek
+// collection and written through the owner's `...Is` and `...Del` (see
+// IsMutator and DelMutator in "Pavo/InspectAttrs.h" for the accepted shapes).
+// An entity answers typeData() with Pavo::Inspect::typeDataOf<T>().
+#pragma once
+
+#include <cctype>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "Pavo/InspectAttrs.h"
+#include "Pavo/InspectModule.h"
+#include "Pavo/InspectValueOps.h"
+#include "Pavo/Node.h"
+#include "Vek/Hash.h"
+
+namespace Pavo::Inspect {
+
+// Constructs through a function (a factory or creator returning Pavo::Ptr<T>,
+// or a function returning a value).
+template <class R, class... A>
+class FunctionConstructor final : public TypeInfo::Constructor {
+ public:
+  FunctionConstructor(R (*f)(A...), TypeInfo const& type) : f_(f), type_(type) {}
+  Vek::GenericValue make(std::span<Vek::GenericValue const> args) const override {
+    return callWith<std::tuple<A...>>(nullptr, type_.ctorArgs(), args, f_,
+                                      std::index_sequence_for<A...>());
+  }
+
+ private:
+  R (*f_)(A...);
+  TypeInfo const& type_;
+};
+
+template <class T, class... A>
+T constructValue(A... a) {
+  return T(std::move(a)...);
+}
+
+template <class Derived, class T>
+class TypeBuilder {
+ public:
+  TypeInfo& info() noexcept { return *info_; }
+
+  template <class Getter>
+  Derived& value(char const* name, Getter getter) {
+    info_->attrAdd(std::make_unique<GetterAttr<T, Getter>>(name, getter));
+    return self();
+  }
+
+  template <class Accessor>
+  Derived& orderedCollection(
+      char const* name, Accessor accessor,
+      IsMutator<T, typename CollectionAttr<T, Accessor>::K, typename CollectionAttr<T, Accessor>::V>
+          is,
+      DelMutator<T, typename CollectionAttr<T, Accessor>::K> del) {
+    info_->attrAdd(std::make_unique<CollectionAttr<T, Accessor>>(
+        name, AttrKind::orderedCollection, accessor, std::move(is), std::move(del)));
+    return self();
+  }
+
+  template <class Accessor>
+  Derived& hashCollection(
+      char const* name, Accessor accessor,
+      IsMutator<T, typename CollectionAttr<T, Accessor>::K, typename CollectionAttr<T, Accessor>::V>
+          is,
+      DelMutator<T, typename CollectionAttr<T, Accessor>::K> del) {
+    info_->attrAdd(std::make_unique<CollectionAttr<T, Accessor>>(
+        name, AttrKind::hashCollection, accessor, std::move(is), std::move(del)));
+    return self();
+  }
+
+  // Constructor through a function: a factory or creator for entities, any
+  // function returning T for values. One name per argument.
+  template <class R, class... A, class... Names>
+  Derived& constructor(R (*f)(A...), Names... argNames) {
+    static_assert(sizeof...(Names) == sizeof...(A), "one name per constructor argument");
+    info_->constructorIs(
+        argInfos<std::tuple<A...>>({std::string(argNames)...}, std::index_sequence_for<A...>()),
+        std::make_unique<FunctionConstructor<R, A...>>(f, *info_));
+    return self();
+  }
+
+ protected:
+  TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind) {
+    auto info = std::make_unique<TypeInfo>(std::move(name), kind, typeid(T));
+    info_ = &module.typeAdd(std::move(info));
+    TypeSlot<T>::info = info_;
+  }
+  Derived& self() noexcept { return static_cast<Derived&>(*this); }
+
+  TypeInfo* info_;
+};
+
+template <class T>
+class EntityType : public TypeBuilder<EntityType<T>, T> {
+  static_assert(std::is_base_of_v<Node, T>, "entities derive from Pavo::Node");
+
+ public:
+  EntityType(ModuleInspectData& module, std::string name)
+      : TypeBuilder<EntityType<T>, T>(module, std::move(name), TypeKind::entity) {
+    this->info_->entityCastIs([](Node* n) -> void* { return dynamic_cast<T*>(n); },
+                              [](void* o) -> Node* { return static_cast<T*>(o); });
+  }
+
+  // An operation: a member function and one name per argument.
+  template <class F, class... Names>
+  EntityType& operation(char const* name, F f, Names... argNames) {
+    static_assert(sizeof...(Names) == OperationAttr<T, F>::kArity, "one name per argument");
+    this->info_->attrAdd(std::make_unique<OperationAttr<T, F>>(
+        name, f, std::vector<std::string>{std::string(argNames)...}));
+    return *this;
+  }
+};
+
+template <class T>
+class ValueType : public TypeBuilder<ValueType<T>, T> {
+ public:
+  ValueType(ModuleInspectData& module, std::string name)
+      : TypeBuilder<ValueType<T>, T>(module, std::move(name), TypeKind::value) {
+    this->info_->opsIs(valueOpsFor<T>());
+  }
+
+  using TypeBuilder<ValueType<T>, T>::constructor;
+  // Constructor through T(A...): one name per argument.
+  template <class... A, class... Names>
+  requires(sizeof...(A) > 0) ValueType& constructor(Names... argNames) {
+    return this->constructor(&constructValue<T, A...>, argNames...);
+  }
+
+  // A generic hash raises Pavo::Inspect::throwNonHashableType.
+  ValueType& nonHashable() noexcept {
+    ValueOps ops = this->info_->ops();
+    ops.hash = nullptr;
+    this->info_->opsIs(ops);
+    return *this;
+  }
+  // An own text form (for outside types): writer and reader.
+  ValueType& text(void (*toStrep)(void const*, std::string&),
+                  void (*fromStrep)(Vek::CharRange&, void*)) noexcept {
+    ValueOps ops = this->info_->ops();
+    ops.toStrep = toStrep;
+    ops.fromStrep = fromStrep;
+    this->info_->opsIs(ops);
+    return *this;
+  }
+};
+
+// An enum: its values' names; text is the name (or the number when unnamed).
+template <class E>
+class EnumType {
+  static_assert(std::is_enum_v<E>);
+
+ public:
+  EnumType(ModuleInspectData& module, std::string name,
+           std::initializer_list<std::pair<E, char const*>> names) {
+    auto info = std::make_unique<TypeInfo>(std::move(name), TypeKind::enumeration, typeid(E));
+    ValueOps ops = valueOpsFor<E>();
+    ops.hash = [](void const* v) {
+      Vek::Hash h(0);
+      h.hashMix<sizeof(E)>(*static_cast<E const*>(v));
+      return h.result();
+    };
+    ops.toStrep = [](void const* v, std::string& out) {
+      auto const n = static_cast<std::int64_t>(*static_cast<E const*>(v));
+      char const* name = TypeSlot<E>::info->enumName(n);
+      out += name ? std::string(name) : std::to_string(n);
+    };
+    ops.fromStrep = [](Vek::CharRange& range, void* at) {
+      range.skipSpaces();
+      std::size_t len = 0;
+      std::string_view rest = range.rest();
+      while (len < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[len])) ||
+                                   rest[len] == '_' || rest[len] == '-')) {
+        ++len;
+      }
+      std::int64_t n = 0;
+      if (!TypeSlot<E>::info->enumValue(rest.substr(0, len), n)) {
+        range.fail({}, "unknown name of " + TypeSlot<E>::info->name());
+      }
+      range.advance(len);
+      new (at) E(static_cast<E>(n));
+    };
+    info->opsIs(ops);
+    for (auto const& [v, n] : names)
+      info->enumNameAdd(static_cast<std::int64_t>(v), n);
+    TypeSlot<E>::info = &module.typeAdd(std::move(info));
+  }
+};
+
+}  // namespace Pavo::Inspect

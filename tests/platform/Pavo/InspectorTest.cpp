@@ -1,0 +1,82 @@
+#include "Pavo/Inspector.h"
+
+#include <gtest/gtest.h>
+
+#include "InspectTestTypes.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+TEST(InspectorTest, WritesANestedEntityRecursively) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(42);
+  // Inserted out of key order: the hash members must come out sorted.
+  r->childIs(9)->colorIs(Demo::Color::green);
+  auto c2 = r->childIs(2);
+  r->reset(42, c2);
+  r->flagIs(7, false);
+  r->flagIs(1, true);
+  r->tagIs("zeta");
+  r->tagIs("alpha");
+  r->spanIs(Demo::Span(3, 4));
+  Demo::EntryList list;
+  list.entryIs(Demo::Entry(true, 1, Demo::Label(5)), true);
+  r->entriesIs(list);
+  r->sum(1, 2);
+
+  EXPECT_EQ(Pavo::Inspect::inspect(*r),
+            "Demo::Router\n"
+            "  routerId = 42\n"
+            "  owner -> Demo::Child\n"
+            "    id = 2\n"
+            "    color = red\n"
+            "    peer -> null\n"
+            "  viewer -> Demo::Child\n"
+            "    id = 2\n"
+            "    color = red\n"
+            "    peer -> null\n"
+            "  span = Demo::Span(lo=3, hi=4)\n"
+            "  entries = Demo::EntryList\n"
+            "    entry: 1 member\n"
+            "      [Demo::Entry(isLocal=true, metric=1, label=5)] = true\n"
+            "  flag: 2 members\n"
+            "    [1] = true\n"
+            "    [7] = false\n"
+            "  child: 2 members\n"
+            "    [2] -> Demo::Child\n"
+            "      id = 2\n"
+            "      color = red\n"
+            "      peer -> null\n"
+            "    [9] -> Demo::Child\n"
+            "      id = 9\n"
+            "      color = green\n"
+            "      peer -> null\n"
+            "  tag: 2 members\n"
+            "    [\"alpha\"]\n"
+            "    [\"zeta\"]\n");
+}
+
+TEST(InspectorTest, StopsAtCycles) {
+  TestSupport::TrackerGuard guard;
+  auto a = Pavo::Ptr<Demo::Child>::adopt(new Demo::Child(1));
+  auto b = Pavo::Ptr<Demo::Child>::adopt(new Demo::Child(2));
+  a->peerIs(b);
+  b->peerIs(a);
+  EXPECT_EQ(Pavo::Inspect::inspect(*a),
+            "Demo::Child\n"
+            "  id = 1\n"
+            "  color = red\n"
+            "  peer -> Demo::Child\n"
+            "    id = 2\n"
+            "    color = red\n"
+            "    peer -> Demo::Child (cycle)\n");
+  b->peerIs(nullptr);
+}
+
+TEST(InspectorTest, UnregisteredEntityIsNamedNotOpened) {
+  TestSupport::TrackerGuard guard;
+  auto n = Pavo::Ptr<TestSupport::TrackedNode>::adopt(new TestSupport::TrackedNode(1));
+  EXPECT_EQ(Pavo::Inspect::inspect(*n), "entity (not registered)\n");
+}
+
+}  // namespace

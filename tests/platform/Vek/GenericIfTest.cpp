@@ -1,0 +1,269 @@
+#include "Vek/GenericIf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../Pavo/InspectTestTypes.h"
+#include "Pavo/InspectModule.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+using Vek::GenericValue;
+namespace GI = Vek::GenericIf;
+
+// Fails unless `f` raises a Pavo::Exception whose message holds every part.
+template <class F>
+void expectRefused(F&& f, std::vector<std::string> const& parts) {
+  try {
+    f();
+    ADD_FAILURE() << "no exception";
+  } catch (Pavo::Exception const& e) {
+    for (auto const& p : parts)
+      EXPECT_NE(e.msg().find(p), std::string::npos) << e.msg();
+  }
+}
+
+struct Recorder {
+  Pavo::Subscriber sub{&Recorder::dispatch};
+  std::vector<Pavo::FieldId> fields;
+  static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
+                       void const*) {
+    reinterpret_cast<Recorder*>(s)->fields.push_back(f);
+  }
+};
+
+TEST(GenericIfTest, ReadsValueAndCountedAttributes) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(7);
+  r->reset(7, r->childIs(3));
+  r->spanIs(Demo::Span(1, 2));
+  GenericValue g = r;
+  EXPECT_EQ(GI::read(g, 130).as<unsigned>(), 7u);
+  GenericValue owner = GI::read(g, 131);
+  EXPECT_EQ(owner.as<Pavo::Ptr<Demo::Child>>().get(), r->owner().get());
+  EXPECT_EQ(GI::read(owner, 130).as<std::uint16_t>(), 3u);
+  EXPECT_EQ(GI::read(g, 133).ref<Demo::Span>(), Demo::Span(1, 2));
+  // A read-only pointer reads but does not hand out a writable one.
+  GenericValue viewer = GI::read(g, 132);
+  EXPECT_TRUE(viewer.nodeReadOnly());
+  EXPECT_EQ(viewer.as<Pavo::Ptr<Demo::Child const>>().get(), r->owner().get());
+  EXPECT_THROW(viewer.as<Pavo::Ptr<Demo::Child>>(), Vek::GenericTypeException);
+  EXPECT_THROW(GI::set(viewer, 132, 1u, 1u), Pavo::Exception);
+  r->reset(0, nullptr);
+  EXPECT_TRUE(GI::read(g, 131).holdsEntity());
+  EXPECT_FALSE(GI::read(g, 131).truth());
+}
+
+TEST(GenericIfTest, OrderedCollectionOfBoolThroughTheOwnersMutators) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(1);
+  Recorder rec;
+  r->publisher()->subscriberAdd(&rec.sub, false);
+  GenericValue g = r;
+  GI::set(g, 135, 9u, true);
+  GI::set(g, 135, 4, false);  // a signed int converts when it fits
+  GI::set(g, 135, 9u, true);  // unchanged: the owner publishes nothing
+  EXPECT_EQ(rec.fields, (std::vector<Pavo::FieldId>{135, 135}));
+  EXPECT_EQ(GI::count(g, 135), 2u);
+  EXPECT_TRUE(GI::has(g, 135, 4u));
+  EXPECT_FALSE(GI::get(g, 135, 4u).as<bool>());
+  EXPECT_TRUE(GI::get(g, 135, 9u).as<bool>());
+  EXPECT_FALSE(GI::has(g, 135, 5u));
+  EXPECT_FALSE(GI::get(g, 135, 5u).as<bool>());  // absent reads as false
+
+  std::vector<std::pair<unsigned, bool>> seen;
+  GI::iterate(g, 135, [&](GenericValue const& k, GenericValue const& v) {
+    seen.emplace_back(k.as<unsigned>(), v.as<bool>());
+  });
+  EXPECT_EQ(seen, (std::vector<std::pair<unsigned, bool>>{{4, false}, {9, true}}));
+
+  EXPECT_TRUE(GI::del(g, 135, 9u).as<bool>());
+  EXPECT_FALSE(GI::del(g, 135, 9u).as<bool>());
+  EXPECT_EQ(GI::count(g, 135), 1u);
+  EXPECT_EQ(rec.fields.size(), 3u);
+  r->publisher()->subscriberRemove(&rec.sub);
+}
+
+TEST(GenericIfTest, VisitorMayDeleteTheMemberItStandsOn) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(1);
+  for (unsigned k : {1u, 2u, 3u})
+    r->flagIs(k, true);
+  GenericValue g = r;
+  std::vector<unsigned> seen;
+  GI::iterate(g, 135, [&](GenericValue const& k, GenericValue const&) {
+    seen.push_back(k.as<unsigned>());
+    GI::del(g, 135, k);
+  });
+  EXPECT_EQ(seen, (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_EQ(GI::count(g, 135), 0u);
+}
+
+TEST(GenericIfTest, HashCollectionOfChildEntities) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(1);
+  GenericValue g = r;
+  GenericValue made = GI::set(g, 136, 5u, GenericValue());
+  ASSERT_TRUE(made.holdsEntity());
+  auto child = made.as<Pavo::Ptr<Demo::Child>>();
+  EXPECT_EQ(child->id(), 5u);
+  EXPECT_EQ(GI::get(g, 136, 5u).node(), child.get());
+  EXPECT_EQ(GI::get(g, 136, 6u).node(), nullptr);
+  EXPECT_EQ(GI::get(g, 136, 6u).typeName(), "Demo::Child");
+  GenericValue removed = GI::del(g, 136, 5u);
+  EXPECT_EQ(removed.node(), child.get());
+  EXPECT_EQ(GI::count(g, 136), 0u);
+  EXPECT_EQ(child->id(), 5u);  // lives on with its holders
+}
+
+TEST(GenericIfTest, HashSetAnswersMembershipAndRefusesFalse) {
+  TestSupport::TrackerGuard guard;
+  auto r = Demo::routerFactory(1);
+  GenericValue g = r;
+  GI::set(g, 137, "blue", true);
+  EXPECT_TRUE(GI::get(g, 137, "blue").as<bool>());
+  EXPECT_FALSE(GI::get(g, 137, "red").as<bool>());
+  expectRefused([&] { GI::set(g, 137, "red", false); }, {"tag", "false"});
+  EXPECT_FALSE(r->tagCollection().member("red"));
+  std::vector<std::string> seen;
+  GI::iterate(g, 137, [&](GenericValue const& k, GenericValue const& v) {
+    EXPECT_TRUE(v.as<bool>());
+    seen.push_back(k.ref<std::string>());
+  });
+  EXPECT_EQ(seen, std::vector<std::string>{"blue"});
+  EXPECT_TRUE(GI::del(g, 137, "blue").as<bool>());
+  EXPECT_FALSE(GI::del(g, 137, "blue").as<bool>());
+}
+
+TEST(GenericIfTest, OperationsAndConstructors) {
+  TestSupport::TrackerGuard guard;
+  GenericValue g = GI::construct("Demo::Router", {GenericValue(11u)});
+  auto r = g.as<Pavo::Ptr<Demo::Router>>();
+  EXPECT_EQ(r->routerId(), 11u);
+  EXPECT_EQ(r->useCount(), 2u);
+
+  auto c = r->childIs(2);
+  EXPECT_TRUE(GI::invoke(g, 138, {GenericValue(12u), GenericValue(c)}).empty());
+  EXPECT_EQ(r->routerId(), 12u);
+  EXPECT_EQ(r->owner().get(), c.get());
+  EXPECT_EQ(GI::invoke(g, 139, {GenericValue(4000000000u), GenericValue(std::uint16_t{7})})
+                .as<std::uint64_t>(),
+            4000000007u);
+
+  expectRefused([&] { GI::invoke(g, 138, {GenericValue(1u)}); },
+                {"Demo::Router", "138", "reset", "2 argument"});
+  expectRefused(
+      [&] {
+        GI::invoke(g, 138, {GenericValue(true), GenericValue(c)});
+      },
+      {"Demo::Router", "138", "routerId", "expected U32, got bool"});
+  expectRefused(
+      [&] {
+        GI::invoke(g, 139, {GenericValue(1u), GenericValue(70000u)});
+      },
+      {"Demo::Router", "139", "b", "does not fit U16"});
+  expectRefused([&] { GI::construct("Demo::Router", {}); }, {"Demo::Router", "1 argument"});
+  expectRefused([&] { GI::construct("Demo::Child", {}); }, {"Demo::Child", "no generic"});
+  expectRefused([&] { GI::construct("Demo::Nope", {}); }, {"Demo::Nope"});
+}
+
+TEST(GenericIfTest, RefusalsNameTypeAndFieldId) {
+  TestSupport::TrackerGuard guard;
+  GenericValue g = Demo::routerFactory(1);
+  expectRefused([&] { GI::read(g, 140); }, {"Demo::Router", "field id 140"});
+  expectRefused([&] { GI::count(g, 129); }, {"Demo::Router", "field id 129"});
+  expectRefused([&] { GI::read(g, 135); }, {"Demo::Router field 135 (flag)", "read"});
+  expectRefused([&] { GI::has(g, 130, 1u); }, {"Demo::Router field 130", "has"});
+  expectRefused([&] { GI::invoke(g, 135); }, {"Demo::Router field 135", "invoke"});
+  expectRefused([&] { GI::set(g, 135, "x", true); },
+                {"Demo::Router field 135 (flag)", "key", "expected U32, got String"});
+  expectRefused([&] { GI::set(g, 135, 1u, 3u); },
+                {"Demo::Router field 135 (flag)", "value", "expected bool, got U32"});
+  expectRefused([&] { GI::set(g, 135, -1, true); }, {"field 135", "does not fit U32"});
+  GenericValue null = GenericValue::ofNode(nullptr, g.type());
+  expectRefused([&] { GI::read(null, 130); }, {"Demo::Router field 130", "null"});
+  GenericValue none;
+  expectRefused([&] { GI::read(none, 130); }, {"no registered type"});
+}
+
+TEST(GenericIfTest, ValueTypeOperations) {
+  Demo::Entry const a(false, 10, Demo::Label(16)), b(true, 0, Demo::Label(1));
+  GenericValue ga = a, gb = b;
+  EXPECT_EQ(GI::read(ga, 2).as<bool>(), false);
+  EXPECT_EQ(GI::read(ga, 3).as<unsigned>(), 10u);
+  EXPECT_EQ(GI::read(ga, 4).ref<Demo::Label>().value(), 16u);
+  expectRefused([&] { GI::read(ga, 5); }, {"Demo::Entry", "field id 5"});
+  EXPECT_TRUE(GI::isEq(ga, GenericValue(a)));
+  EXPECT_FALSE(GI::isEq(ga, gb));
+  EXPECT_TRUE(GI::less(ga, gb));
+  EXPECT_FALSE(GI::less(gb, ga));
+  EXPECT_EQ(GI::hash(ga), a.hash(0));
+  EXPECT_NE(GI::hash(ga), GI::hash(gb));
+  EXPECT_TRUE(GI::truth(ga));
+  EXPECT_FALSE(GI::truth(GenericValue(Demo::Entry())));
+  EXPECT_TRUE(GI::truth(GenericValue(Demo::Entry(false, 0, Demo::Label(1)))));
+
+  auto const& entry = Pavo::ModuleInspectData::typeByName("Demo::Entry");
+  EXPECT_EQ(GI::construct(*entry, {}).ref<Demo::Entry>(), Demo::Entry());
+  EXPECT_EQ(GI::construct(*entry, {ga}).ref<Demo::Entry>(), a);
+  GenericValue made = GI::construct("Demo::Entry", {true, 0, Demo::Label(1)});
+  EXPECT_TRUE(GI::isEq(made, gb));
+  expectRefused(
+      [&] {
+        GI::construct("Demo::Entry", {true, true, Demo::Label(1)});
+      },
+      {"Demo::Entry", "metric", "expected U32, got bool"});
+  // The box keeps scalars and small values inline; copies are independent.
+  GenericValue copy = ga;
+  copy = gb;
+  EXPECT_TRUE(GI::isEq(copy, gb));
+  EXPECT_TRUE(GI::isEq(ga, GenericValue(a)));
+}
+
+TEST(GenericIfTest, ValueWithCollectionChangesInPlaceAndIsNotHashable) {
+  TestSupport::TrackerGuard guard;
+  GenericValue list = GI::construct("Demo::EntryList", {});
+  Demo::Entry const e1(false, 1, Demo::Label(1)), e2(true, 0, Demo::Label(0));
+  GI::set(list, 2, e2, false);
+  GI::set(list, 2, e1, true);
+  EXPECT_EQ(GI::count(list, 2), 2u);
+  EXPECT_TRUE(GI::has(list, 2, e2));
+  EXPECT_FALSE(GI::get(list, 2, e2).as<bool>());
+  EXPECT_TRUE(GI::truth(list));
+  std::vector<Demo::Entry> order;
+  GI::iterate(list, 2, [&](GenericValue const& k, GenericValue const&) {
+    order.push_back(k.ref<Demo::Entry>());
+  });
+  EXPECT_EQ(order, (std::vector<Demo::Entry>{e1, e2}));
+  GenericValue copy = GI::construct("Demo::EntryList", {list});
+  EXPECT_TRUE(GI::isEq(copy, list));
+  EXPECT_TRUE(GI::del(list, 2, e1).as<bool>());
+  EXPECT_FALSE(GI::isEq(copy, list));
+  EXPECT_EQ(GI::count(copy, 2), 2u);
+  expectRefused([&] { GI::hash(list); }, {"Demo::EntryList", "not hashable"});
+  expectRefused([&] { GI::set(list, 2, 1u, true); }, {"Demo::EntryList field 2", "key"});
+}
+
+TEST(GenericIfTest, BuiltinScalarsStayInlineAndConvert) {
+  GenericValue u8 = std::uint8_t{200};
+  EXPECT_EQ(u8.typeName(), "U8");
+  EXPECT_EQ(u8.as<unsigned>(), 200u);
+  EXPECT_EQ(u8.as<std::int16_t>(), 200);
+  EXPECT_THROW(u8.as<std::int8_t>(), Pavo::RangeException);
+  GenericValue neg = -5;
+  EXPECT_EQ(neg.typeName(), "I32");
+  EXPECT_EQ(neg.as<std::int64_t>(), -5);
+  EXPECT_THROW(neg.as<unsigned>(), Pavo::RangeException);
+  EXPECT_THROW(GenericValue(true).as<unsigned>(), Vek::GenericTypeException);
+  EXPECT_THROW(GenericValue(1u).as<bool>(), Vek::GenericTypeException);
+  EXPECT_TRUE(GenericValue(1u).less(GenericValue(2u)));
+  EXPECT_EQ(GenericValue(std::string("x")).strep(), "\"x\"");
+  EXPECT_FALSE(GenericValue(0u).truth());
+  EXPECT_EQ(GenericValue(5u).hash(), GenericValue(5u).hash());
+  EXPECT_NE(GenericValue(5u).hash(), GenericValue(6u).hash());
+}
+
+}  // namespace
