@@ -3,8 +3,8 @@
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 
 #include "Duolog/Duolog.h"
-#include "Pathkit/NodeSegmentReverseMapper/Module.h"
 #include "Pavo/Exception.h"
+#include "Pavo/InspectTypes.h"
 #include "Vek/Trace.h"
 
 namespace SegmentRouting::Mappers {
@@ -98,7 +98,7 @@ Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
 }
 
 Pavo::TypeData NodeSegmentReverseMapper::typeData() const {
-  return {&nodeSegmentModule(), kNodeSegmentReverseMapperTypeIndex};
+  return Pavo::Inspect::typeDataOf<NodeSegmentReverseMapper>();
 }
 
 // --- subscription ------------------------------------------------------------

@@ -1,8 +1,8 @@
 // The three node-segment map entities: mutators and their publications.
-#include "Pathkit/NodeSegmentReverseMapper/Module.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
+#include "Pavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 
@@ -23,7 +23,7 @@ RouterToNodeSegment::~RouterToNodeSegment() {
 }
 
 Pavo::TypeData RouterToNodeSegment::typeData() const {
-  return {&nodeSegmentModule(), kRouterToNodeSegmentTypeIndex};
+  return Pavo::Inspect::typeDataOf<RouterToNodeSegment>();
 }
 
 void RouterToNodeSegment::prefixIs(Vantre::IpGenPrefix const& prefix, bool value) {
@@ -91,7 +91,7 @@ Pavo::Ptr<RouterToNodeSegmentMap> routerToNodeSegmentMapFactory(unsigned char al
 }
 
 Pavo::TypeData RouterToNodeSegmentMap::typeData() const {
-  return {&nodeSegmentModule(), kRouterToNodeSegmentMapTypeIndex};
+  return Pavo::Inspect::typeDataOf<RouterToNodeSegmentMap>();
 }
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMapIs(Mpls::RouterId const& routerId) {
@@ -146,7 +146,7 @@ Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> routerToNodeSegmentMapPerAlgoFactory() 
 }
 
 Pavo::TypeData RouterToNodeSegmentMapPerAlgo::typeData() const {
-  return {&nodeSegmentModule(), kRouterToNodeSegmentMapPerAlgoTypeIndex};
+  return Pavo::Inspect::typeDataOf<RouterToNodeSegmentMapPerAlgo>();
 }
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapIs(
