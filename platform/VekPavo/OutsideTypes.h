@@ -38,7 +38,9 @@
 //
 // The status table's attributes are the sizes of its collections (U64, read
 // only): prefixSegmentCount 130, prefixSegmentWithAlgoCount 131,
-// ipv4AdjacencySegmentCount 132, ipv6AdjacencySegmentCount 133.
+// ipv4AdjacencySegmentCount 132, ipv6AdjacencySegmentCount 133. They are for
+// inspection only; changes are still published under the collections' own
+// field ids (258, 259, 263, 264; see "Kroma/SegmentRouting/Status.h").
 #pragma once
 
 #include "Pavo/InspectModule.h"
