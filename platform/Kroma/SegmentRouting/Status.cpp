@@ -1,11 +1,17 @@
 #include "Kroma/SegmentRouting/Status.h"
 
+#include "Pavo/InspectTypes.h"
+
 namespace Kroma::SegmentRouting {
 
 Status::Status() = default;
 
 Status::~Status() {
   nodeFlagSet(kNotificationActive, false);
+}
+
+Pavo::TypeData Status::typeData() const {
+  return Pavo::Inspect::typeDataOf<Status>();
 }
 
 Pavo::Ptr<Status> Status::StatusIs() {

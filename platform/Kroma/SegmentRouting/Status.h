@@ -57,6 +57,8 @@ class Status : public Pavo::Node, public Granule::SlabAllocated<Status> {
   ~Status() override;
 
   Pavo::Publisher* publisher() const override { return &publisher_; }
+  // The record registered for the table (module "VekPavo/OutsideTypes").
+  Pavo::TypeData typeData() const override;
 
   PrefixSegmentMap const& prefixSegment() const noexcept { return prefixSegment_; }
   PrefixSegmentWithAlgoMap const& prefixSegmentWithAlgo() const noexcept {

@@ -3,7 +3,12 @@
 #include <cstddef>
 #include <ostream>
 
+#include "Vek/CharRangeScan.h"
+
 namespace Mpls::SegmentRouting {
+
+SegmentIdentifier::SegmentIdentifier(Vek::CharRange& range)
+    : SegmentIdentifier(Vek::readScanned<SegmentIdentifier>(range, kTypeName, &read)) {}
 
 SegmentIdentifier SegmentIdentifier::parse(std::string_view text) {
   Pavo::TextScan scan(kTypeName, text);

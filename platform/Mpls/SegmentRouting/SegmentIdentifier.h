@@ -27,6 +27,10 @@
 #include "Pavo/TextScan.h"
 #include "Vek/Hash.h"
 
+namespace Vek {
+class CharRange;
+}  // namespace Vek
+
 namespace Mpls::SegmentRouting {
 
 class SegmentIdentifier {
@@ -36,6 +40,12 @@ class SegmentIdentifier {
   constexpr SegmentIdentifier() noexcept = default;
   constexpr SegmentIdentifier(std::uint32_t value, std::uint8_t flag) noexcept
       : value_(value), flag_(flag) {}
+  // Reads one identifier at the range's position and leaves the range after
+  // it (see "Vek/CharRangeScan.h": blanks before it are skipped; it must end
+  // at ',', ')' or the end of the text). Malformed text raises
+  // Vek::DeserializeException at the offending position and leaves the range
+  // where it was; a value or flag out of range raises Pavo::RangeException.
+  explicit SegmentIdentifier(Vek::CharRange& range);
 
   constexpr std::uint32_t value() const noexcept { return value_; }
   constexpr std::uint8_t flag() const noexcept { return flag_; }

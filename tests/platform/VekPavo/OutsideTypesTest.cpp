@@ -1,0 +1,481 @@
+#include "VekPavo/OutsideTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Cspf/IgpRouterId.h"
+#include "Cspf/Lfa/PqIdx.h"
+#include "Cspf/LinkKey.h"
+#include "Cspf/PathKey.h"
+#include "Cspf/VertexIdentifier.h"
+#include "Kroma/SegmentRouting/AdjacencySegment.h"
+#include "Kroma/SegmentRouting/PrefixSegment.h"
+#include "Kroma/SegmentRouting/Status.h"
+#include "Mpls/RouterId.h"
+#include "Mpls/SegmentRouting/PrefixAlgoKey.h"
+#include "Mpls/SegmentRouting/SegmentIdentifier.h"
+#include "Pavo/InspectDsl.h"
+#include "Routing/Isis/SystemId.h"
+#include "Vantre/AddressFamily.h"
+#include "Vantre/IpGenPrefix.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/CharRangeRead.h"
+#include "Vek/GenericIf.h"
+#include "VekPavo/Strep.h"
+
+namespace {
+
+using Kroma::SegmentRouting::AdjacencySegmentKey;
+using Kroma::SegmentRouting::PrefixSegment;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
+using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
+using Kroma::SegmentRouting::Status;
+using Mpls::RouterId;
+using Mpls::SegmentRouting::PrefixAlgoKey;
+using Mpls::SegmentRouting::SegmentIdentifier;
+using Routing::Isis::SystemId;
+using Vantre::AddressFamily;
+using Vantre::IpGenPrefix;
+using Vek::GenericValue;
+
+SystemId const kSysA({0x19, 0x21, 0x68, 0x00, 0x10, 0x01});
+SystemId const kSysB({0x19, 0x21, 0x68, 0x00, 0x10, 0x02});
+
+Cspf::VertexIdentifierBase v4(std::uint32_t a) {
+  return Cspf::VertexIdentifierBase::fromIpv4RouterId(a);
+}
+
+Cspf::IgpRouterId igp(Cspf::VertexIdentifierBase const& v) {
+  Cspf::IgpRouterId id(v);
+  id.handleInitialized();
+  return id;
+}
+
+Cspf::LinkKey link(bool ipv6Local) {
+  Cspf::LinkDescription d;
+  d.firstVertex = Cspf::VertexIdentifierBase(kSysA);
+  d.secondVertex = Cspf::VertexIdentifierBase(kSysB, 0x02);
+  d.vertexKind = Cspf::LinkDescription::kKindRemoteBySystemId;
+  d.linkId = 5;
+  d.remoteLinkId = 4294967295u;
+  std::uint8_t const v4Local[4] = {10, 0, 0, 1};
+  std::uint8_t const v6Local[16] = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  if (ipv6Local) {
+    std::memcpy(d.localAddress, v6Local, 16);
+  } else {
+    std::memcpy(d.localAddress, v4Local, 4);
+  }
+  return {d, igp(Cspf::VertexIdentifierBase(kSysB))};
+}
+
+RouterId otherFormRouterId() {
+  RouterId id;
+  id.afIs(2);
+  id.rtrIdValueIs(0x0A000001u);
+  id.isisSystemIdIs(kSysA);
+  return id;
+}
+
+// Per outside type: its registered name and distinct sample values that
+// cover each text form the type writes.
+template <class T>
+struct Samples;
+
+template <>
+struct Samples<AddressFamily> {
+  static constexpr char const* name = "Vantre::AddressFamily";
+  static std::vector<AddressFamily> values() {
+    return {AddressFamily(), AddressFamily::ipv4, AddressFamily::ipv6, AddressFamily::fromValue(7)};
+  }
+};
+template <>
+struct Samples<IpGenPrefix> {
+  static constexpr char const* name = "Vantre::IpGenPrefix";
+  static std::vector<IpGenPrefix> values() {
+    return {IpGenPrefix(), IpGenPrefix("10.0.0.0/8"), IpGenPrefix("10.0.0.1/32"),
+            IpGenPrefix("2001:db8::/32"), IpGenPrefix("::ffff:10.0.0.1/128")};
+  }
+};
+template <>
+struct Samples<SystemId> {
+  static constexpr char const* name = "Routing::Isis::SystemId";
+  static std::vector<SystemId> values() { return {SystemId(), kSysA, kSysB}; }
+};
+template <>
+struct Samples<RouterId> {
+  static constexpr char const* name = "Mpls::RouterId";
+  static std::vector<RouterId> values() {
+    RouterId isisSpace = RouterId::isis(kSysB);
+    isisSpace.lblSpaceValueIs(5);
+    return {RouterId(),
+            RouterId::ipv4(0x0A000001u),
+            RouterId::ipv4(0x0A000001u, 65535),
+            RouterId::isis(kSysA),
+            isisSpace,
+            otherFormRouterId()};
+  }
+};
+template <>
+struct Samples<PrefixAlgoKey> {
+  static constexpr char const* name = "Mpls::SegmentRouting::PrefixAlgoKey";
+  static std::vector<PrefixAlgoKey> values() {
+    return {PrefixAlgoKey(), PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 0),
+            PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
+            PrefixAlgoKey(IpGenPrefix("2001:db8::1/128"), 255)};
+  }
+};
+template <>
+struct Samples<SegmentIdentifier> {
+  static constexpr char const* name = "Mpls::SegmentRouting::SegmentIdentifier";
+  static std::vector<SegmentIdentifier> values() {
+    return {SegmentIdentifier(), SegmentIdentifier(16001, 0), SegmentIdentifier(16001, 0x40),
+            SegmentIdentifier(4294967295u, 0xFF)};
+  }
+};
+template <>
+struct Samples<Cspf::VertexIdentifierBase> {
+  static constexpr char const* name = "Cspf::VertexIdentifierBase";
+  static std::vector<Cspf::VertexIdentifierBase> values() {
+    return {Cspf::VertexIdentifierBase(), v4(0x0A000001u), Cspf::VertexIdentifierBase(kSysA),
+            Cspf::VertexIdentifierBase(kSysA, 0x0c)};
+  }
+};
+template <>
+struct Samples<Cspf::IgpRouterId> {
+  static constexpr char const* name = "Cspf::IgpRouterId";
+  static std::vector<Cspf::IgpRouterId> values() {
+    return {Cspf::IgpRouterId(), igp(v4(0xC0A80001u)), igp(Cspf::VertexIdentifierBase(kSysB))};
+  }
+};
+template <>
+struct Samples<Cspf::LinkKey> {
+  static constexpr char const* name = "Cspf::LinkKey";
+  static std::vector<Cspf::LinkKey> values() { return {Cspf::LinkKey(), link(false), link(true)}; }
+};
+template <>
+struct Samples<Cspf::PathKey> {
+  static constexpr char const* name = "Cspf::PathKey";
+  static std::vector<Cspf::PathKey> values() {
+    return {Cspf::PathKey(), Cspf::PathKey(v4(0x0A000001u), 7),
+            Cspf::PathKey(Cspf::VertexIdentifierBase(kSysA, 1), 4294967295u)};
+  }
+};
+template <>
+struct Samples<Cspf::Lfa::PqIdx> {
+  static constexpr char const* name = "Cspf::Lfa::PqIdx";
+  static std::vector<Cspf::Lfa::PqIdx> values() {
+    return {Cspf::Lfa::PqIdx(), Cspf::Lfa::PqIdx(17), Cspf::Lfa::PqIdx(65535)};
+  }
+};
+template <>
+struct Samples<AdjacencySegmentKey> {
+  static constexpr char const* name = "Kroma::SegmentRouting::AdjacencySegmentKey";
+  static std::vector<AdjacencySegmentKey> values() {
+    return {AdjacencySegmentKey(),
+            AdjacencySegmentKey(SegmentIdentifier(16001, 0x40), RouterId::ipv4(0x0A000001u)),
+            AdjacencySegmentKey(SegmentIdentifier(16001, 0), RouterId::isis(kSysA))};
+  }
+};
+
+template <class T>
+class OutsideValueTest : public ::testing::Test {
+ protected:
+  static Pavo::Inspect::TypeInfo const& type() {
+    return *Pavo::ModuleInspectData::typeByName(Samples<T>::name);
+  }
+};
+
+using OutsideValueTypes =
+    ::testing::Types<AddressFamily, IpGenPrefix, SystemId, RouterId, PrefixAlgoKey,
+                     SegmentIdentifier, Cspf::VertexIdentifierBase, Cspf::IgpRouterId,
+                     Cspf::LinkKey, Cspf::PathKey, Cspf::Lfa::PqIdx, AdjacencySegmentKey>;
+TYPED_TEST_SUITE(OutsideValueTest, OutsideValueTypes);
+
+TYPED_TEST(OutsideValueTest, RegisteredUnderItsFullName) {
+  auto const* byName = Pavo::ModuleInspectData::typeByName(Samples<TypeParam>::name);
+  ASSERT_NE(byName, nullptr);
+  EXPECT_EQ(byName, Pavo::Inspect::typeOf<TypeParam>());
+  EXPECT_EQ(byName->module(), &VekPavo::outsideTypesModule());
+  EXPECT_EQ(Pavo::ModuleInspectData::module("VekPavo/OutsideTypes"), byName->module());
+  EXPECT_EQ(byName->kind(), Pavo::Inspect::TypeKind::value);
+  EXPECT_EQ(GenericValue(TypeParam()).typeName(), Samples<TypeParam>::name);
+}
+
+TYPED_TEST(OutsideValueTest, WritesItsOwnTextAndReadsItBackEqual) {
+  for (TypeParam const& v : Samples<TypeParam>::values()) {
+    Pavo::String const text = Vek::GenericIf::encode(v);
+    EXPECT_EQ(text, v.toString());
+    EXPECT_EQ(VekPavo::valueToStrep(v), text);
+    GenericValue const back = Vek::GenericIf::decode(this->type(), text);
+    EXPECT_TRUE(back.ref<TypeParam>() == v) << text;
+    EXPECT_TRUE(Vek::strepToValue<TypeParam>(text) == v) << text;
+  }
+}
+
+TYPED_TEST(OutsideValueTest, GenericOperationsAgreeWithTheTypesOwn) {
+  auto const values = Samples<TypeParam>::values();
+  for (TypeParam const& a : values) {
+    GenericValue const ga(a);
+    EXPECT_EQ(Vek::GenericIf::hash(ga), a.hash(0)) << a.toString();
+    EXPECT_EQ(Vek::GenericIf::truth(ga), !(a == TypeParam())) << a.toString();
+    for (TypeParam const& b : values) {
+      GenericValue const gb(b);
+      EXPECT_EQ(Vek::GenericIf::isEq(ga, gb), a == b) << a.toString() << " vs " << b.toString();
+      EXPECT_EQ(Vek::GenericIf::less(ga, gb), a < b) << a.toString() << " vs " << b.toString();
+    }
+  }
+}
+
+// Inside a composite form a value ends at ',' or ')'; the reader stops right
+// after it, and only blanks may stand between it and that end.
+TYPED_TEST(OutsideValueTest, ReadsExactlyItsOwnStretchOfAComposite) {
+  for (TypeParam const& v : Samples<TypeParam>::values()) {
+    std::string const own = v.toString();
+    for (std::string const& after :
+         {std::string(", next=1)"), std::string(")"), std::string("  , next=(a, b))")}) {
+      std::string const text = "x=" + own + after;
+      Vek::CharRange range(text);
+      range.advance(2);
+      GenericValue const got = GenericValue::fromStrep(this->type(), range);
+      EXPECT_TRUE(got.ref<TypeParam>() == v) << text;
+      EXPECT_EQ(range.pos(), 2 + own.size()) << text;
+    }
+    std::string const junk = "x=" + own + " junk, next=1)";
+    Vek::CharRange range(junk);
+    range.advance(2);
+    try {
+      GenericValue::fromStrep(this->type(), range);
+      ADD_FAILURE() << "read with text left over: " << junk;
+    } catch (Vek::DeserializeException const& e) {
+      EXPECT_EQ(e.position(), 2 + own.size() + 1) << e.msg();
+    }
+    EXPECT_EQ(range.pos(), 2u);
+  }
+}
+
+// A composite value declared here, holding outside values; read and written
+// by the generic reader and writer.
+class SidBinding {
+ public:
+  SidBinding() = default;
+  SidBinding(IpGenPrefix prefix, PrefixAlgoKey key, SegmentIdentifier sid, AddressFamily af)
+      : prefix_(prefix), key_(key), sid_(sid), af_(af) {}
+  IpGenPrefix prefix() const { return prefix_; }
+  PrefixAlgoKey key() const { return key_; }
+  SegmentIdentifier sid() const { return sid_; }
+  AddressFamily af() const { return af_; }
+  bool operator==(SidBinding const&) const = default;
+
+ private:
+  IpGenPrefix prefix_;
+  PrefixAlgoKey key_;
+  SegmentIdentifier sid_;
+  AddressFamily af_;
+};
+
+Pavo::ModuleInspectData& testModule() {
+  static Pavo::ModuleInspectData m("Test/Outside");
+  return m;
+}
+
+[[maybe_unused]] bool const registered = [] {
+  Pavo::Inspect::ValueType<SidBinding>(testModule(), "Test::SidBinding")
+      .value("prefix", &SidBinding::prefix)
+      .value("key", &SidBinding::key)
+      .value("sid", &SidBinding::sid)
+      .value("af", &SidBinding::af)
+      .constructor<IpGenPrefix, PrefixAlgoKey, SegmentIdentifier, AddressFamily>("prefix", "key",
+                                                                                 "sid", "af");
+  testModule().loaded();
+  return true;
+}();
+
+SidBinding const kBinding(IpGenPrefix("10.0.0.0/8"), PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
+                          SegmentIdentifier(16001, 0x40), AddressFamily::fromValue(7));
+std::string const kBindingText =
+    "Test::SidBinding(prefix=10.0.0.0/8, key=10.0.0.1/32 algo 128, sid=16001/0x40, af=af(7))";
+
+TEST(OutsideCompositeTest, RoundTripsThroughText) {
+  EXPECT_EQ(VekPavo::valueToStrep(kBinding), kBindingText);
+  EXPECT_EQ(Vek::strepToValue<SidBinding>(kBindingText), kBinding);
+  SidBinding const v6(IpGenPrefix("2001:db8::/32"), PrefixAlgoKey(), SegmentIdentifier(3, 0),
+                      AddressFamily::ipv6);
+  EXPECT_EQ(Vek::strepToValue<SidBinding>(VekPavo::valueToStrep(v6)), v6);
+  EXPECT_EQ(Vek::strepToValue<SidBinding>(VekPavo::valueToStrep(SidBinding())), SidBinding());
+  // Blanks around separators, as the standard reader allows them.
+  EXPECT_EQ(Vek::strepToValue<SidBinding>("Test::SidBinding(prefix=10.0.0.0/8 , key= 10.0.0.1/32 "
+                                          "algo 128 , sid=16001/0x40 ,af=af(7) )"),
+            kBinding);
+}
+
+struct BadBinding {
+  std::string text;
+  std::string attr;
+  // Where the error must point: the offset of `marker` in `text`.
+  std::string marker;
+  std::string detail;
+};
+
+TEST(OutsideCompositeTest, MalformedValuesNameTheAttributeAndPosition) {
+  auto const bad = [](std::string from, std::string to) {
+    std::string t = kBindingText;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  std::vector<BadBinding> const cases = {
+      {bad("10.0.0.0/8", "10.0.0/8"), "prefix", "/8,", "expected '.'"},
+      {bad("10.0.0.0/8", "10.0.0.0/33"), "prefix", "10.0.0.0/33", "exceeds 32"},
+      {bad("10.0.0.0/8", "10.0.0.0/8 /8"), "prefix", "/8, key", "unexpected text"},
+      {bad("algo 128", "alg 128"), "key", " alg", "expected \" algo \""},
+      {bad("algo 128", "algo x"), "key", "x, sid", "expected a decimal algo"},
+      {bad("algo 128", "algo 256"), "key", "10.0.0.1/32 algo 256", "exceeds 255"},
+      {bad("16001/0x40", "16001/0y40"), "sid", "0y40", "expected \"0x\""},
+      {bad("16001/0x40", ""), "sid", ", af", "expected a decimal value"},
+      {bad("16001/0x40", "4294967296"), "sid", "4294967296", "exceeds"},
+      {bad("16001/0x40", "16001/0x100"), "sid", "16001/0x100", "flag exceeds 0xff"},
+      {bad("16001/0x40", "16001 16002"), "sid", "16002", "unexpected text"},
+      {bad("af(7)", "af(x)"), "af", "x)", "expected a decimal address family"},
+      {bad("af(7)", "ipv5"), "af", "ipv5", "expected \"af(\""},
+  };
+  for (BadBinding const& c : cases) {
+    try {
+      Vek::strepToValue<SidBinding>(c.text);
+      ADD_FAILURE() << "read without error: " << c.text;
+    } catch (Vek::DeserializeException const& e) {
+      EXPECT_EQ(e.attr(), c.attr) << c.text << ": " << e.msg();
+      EXPECT_EQ(e.position(), c.text.rfind(c.marker)) << c.text << ": " << e.msg();
+      EXPECT_NE(e.msg().find(c.detail), std::string::npos) << c.text << ": " << e.msg();
+    }
+  }
+  try {
+    Vek::strepToValue<SidBinding>(kBindingText + " x");
+    ADD_FAILURE() << "read with text after the value";
+  } catch (Vek::DeserializeException const& e) {
+    EXPECT_EQ(e.position(), kBindingText.size());
+  }
+}
+
+TEST(OutsidePrefixSegmentTest, EntriesRoundTripThroughTheGenericForm) {
+  PrefixSegment const plain(IpGenPrefix("10.0.0.1/32"),
+                            PrefixSegmentInfo(RouterId::ipv4(0x0A000002u), 0x04));
+  PrefixSegmentWithAlgo const algo(PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
+                                   PrefixSegmentInfo(RouterId::isis(kSysA), 0x14));
+  std::string const algoText = VekPavo::valueToStrep(algo);
+  EXPECT_EQ(algoText,
+            "Kroma::SegmentRouting::PrefixSegmentWithAlgo(key=10.0.0.1/32 algo 128, "
+            "originator=1921.6800.1001, flags=20)");
+  EXPECT_TRUE(Vek::strepToValue<PrefixSegmentWithAlgo>(algoText) == algo);
+  EXPECT_TRUE(Vek::strepToValue<PrefixSegment>(VekPavo::valueToStrep(plain)) == plain);
+  EXPECT_TRUE(Vek::strepToValue<PrefixSegment>(VekPavo::valueToStrep(PrefixSegment())) ==
+              PrefixSegment());
+
+  // The node-segment mapper's operations take entries as arguments.
+  GenericValue const built = Vek::GenericIf::construct(
+      "Kroma::SegmentRouting::PrefixSegmentWithAlgo",
+      {PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128), RouterId::isis(kSysA), std::uint8_t{0x14}});
+  EXPECT_TRUE(built.ref<PrefixSegmentWithAlgo>() == algo);
+  EXPECT_TRUE(Vek::GenericIf::read(built, 3).ref<RouterId>() == RouterId::isis(kSysA));
+  EXPECT_EQ(Vek::GenericIf::read(built, 4).as<unsigned>(), 0x14u);
+  EXPECT_TRUE(Vek::GenericIf::truth(built));
+  EXPECT_FALSE(Vek::GenericIf::truth(GenericValue(PrefixSegmentWithAlgo())));
+  EXPECT_FALSE(Vek::GenericIf::isEq(built, GenericValue(PrefixSegmentWithAlgo())));
+  EXPECT_THROW(Vek::GenericIf::hash(built), Pavo::Exception);
+}
+
+TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
+  std::size_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
+  {
+    Pavo::Ptr<Status> status = Status::StatusIs();
+    EXPECT_EQ(status->typeData(), Pavo::Inspect::typeDataOf<Status>());
+    EXPECT_EQ(status->typeData().module, &VekPavo::outsideTypesModule());
+    status->prefixSegmentIs(
+        PrefixSegment(IpGenPrefix("10.0.0.1/32"), PrefixSegmentInfo(RouterId::ipv4(1), 0x04)));
+    Pavo::Ptr<Status const> const readOnly(status.get());
+    std::uint32_t const uses = status->useCount();
+    GenericValue boxed(readOnly);
+    EXPECT_EQ(status->useCount(), uses + 1);
+    EXPECT_EQ(boxed.typeName(), "Kroma::SegmentRouting::Status");
+    EXPECT_TRUE(boxed.nodeReadOnly());
+    EXPECT_EQ(boxed.as<Pavo::Ptr<Status const>>().get(), status.get());
+    EXPECT_EQ(Vek::GenericIf::read(boxed, 130).as<std::uint64_t>(), 1u);
+    EXPECT_EQ(Vek::GenericIf::read(boxed, 131).as<std::uint64_t>(), 0u);
+    EXPECT_EQ(Vek::GenericIf::attr(boxed, 133).name(), "ipv6AdjacencySegmentCount");
+    EXPECT_EQ(Vek::GenericIf::encode(boxed), "Kroma::SegmentRouting::Status");
+    // Reached through a bare node, the entity still answers its own record.
+    GenericValue const viaNode = GenericValue::ofNode(status.get(), nullptr);
+    EXPECT_EQ(viaNode.typeName(), "Kroma::SegmentRouting::Status");
+  }
+  EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
+}
+
+TEST(SegmentIdentifierFromRangeTest, ReadsOneIdentifierAndMovesPastIt) {
+  std::string const text = "sid=16001/0x40, next=4294967295)";
+  Vek::CharRange range(text);
+  range.advance(4);
+  SegmentIdentifier const first(range);
+  EXPECT_EQ(first, SegmentIdentifier(16001, 0x40));
+  EXPECT_EQ(range.pos(), 14u);
+  range.advance(7);
+  SegmentIdentifier const second(range);
+  EXPECT_EQ(second, SegmentIdentifier(4294967295u, 0));
+  EXPECT_EQ(range.peek(), ')');
+
+  Vek::CharRange blanks("  7/0XaB  ");
+  EXPECT_EQ(SegmentIdentifier(blanks), SegmentIdentifier(7, 0xAB));
+  EXPECT_EQ(blanks.pos(), 8u);
+}
+
+TEST(SegmentIdentifierFromRangeTest, MalformedTextFailsAtItsPositionAndLeavesTheRange) {
+  struct Case {
+    std::string text;
+    std::size_t position;
+  };
+  for (Case const& c : std::vector<Case>{{"x=abc)", 2},
+                                         {"x=)", 2},
+                                         {"x=16001/0y40)", 8},
+                                         {"x=16001/0x)", 10},
+                                         {"x=16001/0x123456789)", 18},
+                                         {"x=16001-1)", 7},
+                                         {"x=16001 2)", 8}}) {
+    Vek::CharRange range(c.text);
+    range.advance(2);
+    try {
+      SegmentIdentifier const sid(range);
+      ADD_FAILURE() << "read " << sid << " from " << c.text;
+    } catch (Vek::DeserializeException const& e) {
+      EXPECT_EQ(e.position(), c.position) << c.text << ": " << e.msg();
+      EXPECT_NE(e.msg().find(SegmentIdentifier::kTypeName), std::string::npos) << e.msg();
+    }
+    EXPECT_EQ(range.pos(), 2u) << c.text;
+  }
+}
+
+TEST(SegmentIdentifierFromRangeTest, OutOfRangeRaisesRangeExceptionForTheCallerToName) {
+  for (char const* text : {"4294967296", "1/0x100", "99999999999999999999999"}) {
+    Vek::CharRange range(text);
+    EXPECT_THROW(SegmentIdentifier{range}, Pavo::RangeException) << text;
+    EXPECT_EQ(range.pos(), 0u);
+  }
+  // A composite's reader rethrows it naming its attribute, as an entry does.
+  Vek::CharRange range("Entry(sid=4294967296)");
+  range.needOpen("Entry");
+  range.needAttr("sid");
+  try {
+    try {
+      SegmentIdentifier const sid(range);
+      ADD_FAILURE() << "read " << sid;
+    } catch (Pavo::RangeException const& e) {
+      Vek::rethrowFromDeserializeAttr(e, "sid", range);
+    }
+  } catch (Vek::DeserializeException const& e) {
+    EXPECT_EQ(e.attr(), "sid");
+    EXPECT_EQ(e.position(), 10u);
+    EXPECT_NE(e.msg().find("exceeds 4294967295"), std::string::npos) << e.msg();
+  }
+}
+
+}  // namespace
