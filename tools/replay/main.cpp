@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
       step("mapper created (" + af.toString() + "): start-up build");
       auto mapper = SegmentRouting::Mappers::nodeSegmentReverseMapperFactory(af, table, map);
 
-      step("new prefix 10.0.0.5/32 from 1921.6800.1004");
+      step("new prefixes 10.0.0.5/32 and 2001:db8::5/128 from 1921.6800.1004");
       prefixSegment(*table, "10.0.0.5/32", "1921.6800.1004", kNode, 16005);
       prefixSegment(*table, "2001:db8::5/128", "1921.6800.1004", kNode, 17005);
 
