@@ -78,6 +78,10 @@ class RouterToNodeSegment : public Pavo::Node, public Granule::SlabAllocated<Rou
   Pavo::TypeData typeData() const override;
 
  private:
+  // Publishes the removal of a member just taken out (none: nothing) and
+  // returns its value.
+  bool prefixRemoved(Pavo::Ptr<VekPrefix> const& removed);
+
   Mpls::RouterId const routerId_;
   PrefixCollection prefix_;
   // Declared last so it goes first: destruction publishes nothing.

@@ -42,17 +42,14 @@ void RouterToNodeSegment::prefixIs(Vantre::IpGenPrefix const& prefix, bool value
 }
 
 bool RouterToNodeSegment::prefixDel(Vantre::IpGenPrefix const& prefix) {
-  Pavo::Ptr<VekPrefix> removed = prefix_.memberDel(prefix);
-  if (!removed)
-    return false;
-  bool const prior = removed->value();
-  publisher_.publishChangeRecursive(kPrefixField, &removed->key(), &prior,
-                                    &Vantre::IpGenPrefixBase::isEq);
-  return prior;
+  return prefixRemoved(prefix_.memberDel(prefix));
 }
 
 bool RouterToNodeSegment::prefixDel(PrefixCollection::Iterator const& it) {
-  Pavo::Ptr<VekPrefix> removed = prefix_.memberDel(it);
+  return prefixRemoved(prefix_.memberDel(it));
+}
+
+bool RouterToNodeSegment::prefixRemoved(Pavo::Ptr<VekPrefix> const& removed) {
   if (!removed)
     return false;
   bool const prior = removed->value();
