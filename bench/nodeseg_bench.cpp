@@ -18,6 +18,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +43,7 @@ using Vantre::IpGenPrefix;
 
 constexpr unsigned kPrefixesPerRouter = 4;
 constexpr unsigned kChurnBatch = 1000;
+constexpr std::size_t kChurnSize = 100000;
 
 // --- the baseline's memory, counted by its allocator --------------------------------
 
@@ -218,8 +220,8 @@ std::uint64_t mapperBytes() {
 
 // --- start-up ------------------------------------------------------------------------------
 
-void startupMapper(benchmark::State& state) {
-  Table& t = tableOf(static_cast<std::size_t>(state.range(0)));
+void startupMapper(benchmark::State& state, std::size_t n) {
+  Table& t = tableOf(n);
   auto out = routerToNodeSegmentMapPerAlgoFactory();
   double perPrefix = 0;
   for (auto _ : state) {
@@ -234,8 +236,8 @@ void startupMapper(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(t.n));
 }
 
-void startupBaseline(benchmark::State& state) {
-  Table& t = tableOf(static_cast<std::size_t>(state.range(0)));
+void startupBaseline(benchmark::State& state, std::size_t n) {
+  Table& t = tableOf(n);
   double perPrefix = 0;
   for (auto _ : state) {
     std::int64_t const before = baselineBytes;
@@ -285,8 +287,8 @@ class Churn {
   std::mt19937_64 rng_;
 };
 
-void churnMapper(benchmark::State& state) {
-  Table& t = tableOf(static_cast<std::size_t>(state.range(0)));
+void churnMapper(benchmark::State& state, std::size_t n) {
+  Table& t = tableOf(n);
   auto mapper = nodeSegmentReverseMapperFactory(AddressFamily::ipv4, t.status,
                                                 routerToNodeSegmentMapPerAlgoFactory());
   Churn churn(t);
@@ -297,8 +299,8 @@ void churnMapper(benchmark::State& state) {
   churn.restore();
 }
 
-void churnBaseline(benchmark::State& state) {
-  Table& t = tableOf(static_cast<std::size_t>(state.range(0)));
+void churnBaseline(benchmark::State& state, std::size_t n) {
+  Table& t = tableOf(n);
   auto baseline = std::make_unique<BaselineMapper>(AddressFamily::ipv4, *t.status);
   Churn churn(t);
   for (auto _ : state)
@@ -309,26 +311,25 @@ void churnBaseline(benchmark::State& state) {
 }
 
 void registerAll() {
-  for (std::int64_t n : {100000, 1000000}) {
+  for (std::size_t n : {std::size_t{100000}, std::size_t{1000000}}) {
     std::string const size = std::to_string(n);
     int const iterations = n > 100000 ? 2 : 5;
     benchmark::RegisterBenchmark(("startup/NodeSegmentReverseMapper/" + size).c_str(),
-                                 startupMapper)
-        ->Arg(n)
+                                 [n](benchmark::State& s) { startupMapper(s, n); })
         ->Iterations(iterations)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("startup/baseline-std/" + size).c_str(), startupBaseline)
-        ->Arg(n)
+    benchmark::RegisterBenchmark(("startup/baseline-std/" + size).c_str(),
+                                 [n](benchmark::State& s) { startupBaseline(s, n); })
         ->Iterations(iterations)
         ->Unit(benchmark::kMillisecond);
   }
   // Table events per second on a table of 100k segments.
-  benchmark::RegisterBenchmark("churn/NodeSegmentReverseMapper/100000", churnMapper)
-      ->Arg(100000)
-      ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("churn/baseline-std/100000", churnBaseline)
-      ->Arg(100000)
-      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("churn/NodeSegmentReverseMapper/100000", [](benchmark::State& s) {
+    churnMapper(s, kChurnSize);
+  })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("churn/baseline-std/100000", [](benchmark::State& s) {
+    churnBaseline(s, kChurnSize);
+  })->Unit(benchmark::kMicrosecond);
 }
 
 }  // namespace
