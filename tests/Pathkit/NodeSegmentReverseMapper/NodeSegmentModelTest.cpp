@@ -1,0 +1,471 @@
+// Randomized model test of the reverse mapper: long random sequences of
+// status-table changes (adds, replaces, removals, flag flips, originator
+// moves, SID-only changes, in both collections and both families, some runs
+// on a pre-filled table), each checked at once against a small independent
+// model of the reverse map and of what the step must have published.
+//
+// The model knows only the table and the mapping rule: a change of the entry
+// for (P, A) (a prefix-collection entry is (P, 0)) decides the mapping of
+// (P, A) alone: mapped under the entry's originator when the entry exists, has
+// 0x04 set and 0x10 clear, is of the mapper's family and names a router;
+// otherwise unmapped. The expected publications of a step follow from the
+// model before and after that one change.
+//
+// Reproduce a run with NODESEG_MODEL_SEED=<seed>; NODESEG_MODEL_STEPS sets
+// the total number of steps (default 120000).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "OutputRecorder.h"
+#include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
+#include "Segments.h"
+
+namespace {
+
+using namespace NodeSegTest;
+using Kroma::SegmentRouting::PrefixSegment;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
+using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
+using Kroma::SegmentRouting::Status;
+using Mpls::RouterId;
+using Mpls::SegmentRouting::PrefixAlgoKey;
+using Prior = OutputEvent::Prior;
+using SegmentRouting::Mappers::NodeSegmentReverseMapper;
+using SegmentRouting::Mappers::nodeSegmentReverseMapperFactory;
+using SegmentRouting::Mappers::routerToNodeSegmentMapPerAlgoFactory;
+using Vantre::AddressFamily;
+using Vantre::IpGenPrefix;
+
+constexpr unsigned kV4Prefixes = 24;
+constexpr unsigned kPrefixes = 40;  // 24 ipv4, then 16 ipv6
+constexpr unsigned kRouters = 6;    // router(1..5) and the zero router id
+constexpr std::array<unsigned, 4> kAlgos{0, 128, 129, 130};
+constexpr unsigned kStepsPerRun = 5000;
+constexpr int kNone = -1;
+// Stands for "some removed child" in expectations before addresses are known.
+char const kRemovedChild = 0;
+
+std::uint64_t envNumber(char const* name, std::uint64_t fallback) {
+  char const* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? std::strtoull(v, nullptr, 10) : fallback;
+}
+
+IpGenPrefix prefixAt(unsigned i) {
+  return i < kV4Prefixes ? hostPrefix(AddressFamily::ipv4, i)
+                         : hostPrefix(AddressFamily::ipv6, i - kV4Prefixes);
+}
+int prefixIndex(IpGenPrefix const& p) {
+  if (p.af() == AddressFamily::ipv4) {
+    std::uint32_t const i = p.ipv4Address() - 0x0A000000u;
+    return p.length() == 32 && i < kV4Prefixes ? static_cast<int>(i) : kNone;
+  }
+  unsigned const i = p.address()[15] + kV4Prefixes;
+  return p.length() == 128 && i < kPrefixes && p == prefixAt(i) ? static_cast<int>(i) : kNone;
+}
+RouterId routerAt(unsigned i) {
+  return i + 1 < kRouters ? router(i + 1) : RouterId::zero();
+}
+int routerIndex(RouterId const& r) {
+  for (unsigned i = 0; i < kRouters; ++i) {
+    if (routerAt(i) == r)
+      return static_cast<int>(i);
+  }
+  return kNone;
+}
+int algoIndex(unsigned algo) {
+  auto it = std::find(kAlgos.begin(), kAlgos.end(), algo);
+  return it == kAlgos.end() ? kNone : static_cast<int>(it - kAlgos.begin());
+}
+
+// The expected reverse map: model[prefix][algo index] is a router index or kNone.
+struct Model {
+  std::array<std::array<int, kAlgos.size()>, kPrefixes> at;
+  Model() {
+    for (auto& row : at)
+      row.fill(kNone);
+  }
+  unsigned size() const {
+    unsigned n = 0;
+    for (auto const& row : at)
+      n += static_cast<unsigned>(
+          std::count_if(row.begin(), row.end(), [](int r) { return r != kNone; }));
+    return n;
+  }
+  unsigned prefixesOf(unsigned a, int r) const {
+    unsigned n = 0;
+    for (auto const& row : at)
+      n += row[a] == r ? 1 : 0;
+    return n;
+  }
+  unsigned mappedIn(unsigned a) const {
+    unsigned n = 0;
+    for (auto const& row : at)
+      n += row[a] != kNone ? 1 : 0;
+    return n;
+  }
+  unsigned routersIn(unsigned a) const {
+    unsigned n = 0;
+    for (unsigned r = 0; r < kRouters; ++r)
+      n += prefixesOf(a, static_cast<int>(r)) != 0 ? 1 : 0;
+    return n;
+  }
+};
+
+OutputEvent withoutAddresses(OutputEvent e) {
+  e.entity = nullptr;
+  e.priorChild = nullptr;
+  return e;
+}
+
+class NodeSegmentModelTest : public ::testing::Test {
+ protected:
+  void runOnce(std::uint64_t seed, unsigned steps);
+
+  // The mapping that `entry` (null: absent) asks for.
+  int decide(PrefixSegmentInfo const* info, IpGenPrefix const& p) const {
+    if (info == nullptr || p.af() != af_ || (info->flags() & kMap) == 0 ||
+        (info->flags() & kDoNotMap) != 0)
+      return kNone;
+    int const r = routerIndex(info->originator());
+    return r == kNone || routerAt(static_cast<unsigned>(r)).isZero() ? kNone : r;
+  }
+  void const* mapPtr(unsigned a) const {
+    return out_->routerToNodeSegmentMap(static_cast<unsigned char>(kAlgos[a])).get();
+  }
+  void const* entryPtr(unsigned a, int r) const {
+    auto m = out_->routerToNodeSegmentMap(static_cast<unsigned char>(kAlgos[a]));
+    return m ? m->prefixMap(routerAt(static_cast<unsigned>(r))).get() : nullptr;
+  }
+
+  // Applies the decision for (p, a) to the model and returns the expected
+  // publications; entity addresses are filled in by fillAddresses().
+  std::vector<OutputEvent> change(unsigned p, unsigned a, int next) {
+    std::vector<OutputEvent> ev;
+    int const old = model_.at[p][a];
+    unsigned const algo = kAlgos[a];
+    IpGenPrefix const prefix = prefixAt(p);
+    if (old == next)
+      return ev;
+    if (old != kNone) {
+      RouterId const o = routerAt(static_cast<unsigned>(old));
+      ev.push_back(OutputEvent::entryEvent(nullptr, algo, o, prefix, Prior::trueValue));
+      if (model_.prefixesOf(a, old) == 1) {
+        ev.push_back(OutputEvent::mapEvent(nullptr, algo, o, &kRemovedChild));
+        if (model_.routersIn(a) == 1)
+          ev.push_back(OutputEvent::rootEvent(out_.get(), algo, &kRemovedChild));
+      }
+    }
+    model_.at[p][a] = kNone;
+    if (next != kNone) {
+      RouterId const n = routerAt(static_cast<unsigned>(next));
+      if (model_.mappedIn(a) == 0)
+        ev.push_back(OutputEvent::rootEvent(out_.get(), algo));
+      if (model_.prefixesOf(a, next) == 0)
+        ev.push_back(OutputEvent::mapEvent(nullptr, algo, n));
+      ev.push_back(OutputEvent::entryEvent(nullptr, algo, n, prefix));
+    }
+    model_.at[p][a] = next;
+    return ev;
+  }
+
+  // Entity addresses of one step's expected events: removals name what
+  // existed before the step, additions what exists after it.
+  void fillAddresses(std::vector<OutputEvent>& ev, unsigned a,
+                     std::array<void const*, 2> const& before) const {
+    for (OutputEvent& e : ev) {
+      bool const removal = e.prior != Prior::none;
+      switch (e.source) {
+        case OutputEvent::Source::root:
+          e.priorChild = removal ? before[0] : nullptr;
+          break;
+        case OutputEvent::Source::algoMap:
+          e.entity = removal ? before[0] : mapPtr(a);
+          e.priorChild = removal ? before[1] : nullptr;
+          break;
+        case OutputEvent::Source::routerEntry:
+          e.entity = removal ? before[1] : entryPtr(a, routerIndex(e.router));
+          break;
+      }
+    }
+  }
+
+  // The output and the cache against the model, without allocating.
+  ::testing::AssertionResult matchesModel() const {
+    unsigned total = 0;
+    auto const& algos = out_->routerToNodeSegmentMapCollection();
+    for (auto am = algos.begin(); !am.atEnd(); ++am) {
+      int const a = algoIndex(am->key());
+      RouterToNodeSegmentMap const& map = *am->value();
+      if (a == kNone || map.algo() != am->key() || map.prefixMapCount() == 0)
+        return ::testing::AssertionFailure() << "bad algorithm map " << unsigned(am->key());
+      for (auto re = map.prefixMapCollection().begin(); !re.atEnd(); ++re) {
+        int const r = routerIndex(re->key());
+        RouterToNodeSegment const& entry = *re->value();
+        if (r == kNone || entry.routerId() != re->key() || entry.prefixCount() == 0)
+          return ::testing::AssertionFailure() << "bad router entry " << re->key();
+        IpGenPrefix const* last = nullptr;
+        for (auto pm = entry.prefixCollection().begin(); !pm.atEnd(); ++pm) {
+          int const p = prefixIndex(pm->key());
+          if (p == kNone || model_.at[p][a] != r || !pm->value())
+            return ::testing::AssertionFailure()
+                   << "unexpected " << pm->key() << " algo " << kAlgos[a] << " under " << re->key();
+          if (last != nullptr && !(*last < pm->key()))
+            return ::testing::AssertionFailure() << "prefixes out of order at " << pm->key();
+          last = &pm->key();
+          ++total;
+        }
+      }
+    }
+    if (total != model_.size())
+      return ::testing::AssertionFailure()
+             << "output holds " << total << " mappings, model " << model_.size();
+    if (mapper_->prefixToOriginatorCacheCount() != total)
+      return ::testing::AssertionFailure()
+             << "cache holds " << mapper_->prefixToOriginatorCacheCount() << ", model " << total;
+    for (unsigned p = 0; p < kPrefixes; ++p) {
+      for (unsigned a = 0; a < kAlgos.size(); ++a) {
+        if (model_.at[p][a] == kNone)
+          continue;
+        auto const cached = mapper_->prefixToOriginatorCacheGet(
+            PrefixAlgoKey(prefixAt(p), static_cast<std::uint8_t>(kAlgos[a])));
+        if (!cached || *cached != routerAt(static_cast<unsigned>(model_.at[p][a])))
+          return ::testing::AssertionFailure()
+                 << "cache misses " << prefixAt(p) << " algo " << kAlgos[a];
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // The start-up build as the model sees it: every prefix-collection key in
+  // order, then every per-algorithm key in order.
+  std::vector<OutputEvent> walkExpectation() {
+    std::vector<OutputEvent> ev;
+    Kroma::IterHint hint;
+    IpGenPrefix p;
+    for (bool more = status_->prefixSegment().firstKey(hint, p); more;
+         more = status_->prefixSegment().nextKey(hint, p, p)) {
+      auto const& e = status_->prefixSegment().lookup(p);
+      for (OutputEvent const& x :
+           change(static_cast<unsigned>(prefixIndex(p)), 0, decide(&e.info(), p)))
+        ev.push_back(withoutAddresses(x));
+    }
+    PrefixAlgoKey k;
+    for (bool more = status_->prefixSegmentWithAlgo().firstKey(hint, k); more;
+         more = status_->prefixSegmentWithAlgo().nextKey(hint, k, k)) {
+      auto const& e = status_->prefixSegmentWithAlgo().lookup(k);
+      for (OutputEvent const& x :
+           change(static_cast<unsigned>(prefixIndex(k.prefix())),
+                  static_cast<unsigned>(algoIndex(k.algo())), decide(&e.info(), k.prefix())))
+        ev.push_back(withoutAddresses(x));
+    }
+    return ev;
+  }
+
+  std::vector<OutputEvent> recordedWithoutAddresses() const {
+    std::vector<OutputEvent> out;
+    for (OutputEvent const& e : recorder_->events())
+      out.push_back(withoutAddresses(e));
+    return out;
+  }
+
+  // Every mapping removed, as a mapper's destruction publishes them.
+  std::vector<OutputEvent> teardownExpectation() const {
+    std::vector<OutputEvent> ev;
+    for (unsigned a = 0; a < kAlgos.size(); ++a) {
+      if (model_.mappedIn(a) == 0)
+        continue;
+      ev.push_back(withoutAddresses(OutputEvent::rootEvent(out_.get(), kAlgos[a], &kRemovedChild)));
+      for (unsigned r = 0; r < kRouters; ++r) {
+        if (model_.prefixesOf(a, static_cast<int>(r)) != 0)
+          ev.push_back(withoutAddresses(
+              OutputEvent::mapEvent(nullptr, kAlgos[a], routerAt(r), &kRemovedChild)));
+      }
+    }
+    return ev;
+  }
+
+  AddressFamily af_;
+  Model model_;
+  Pavo::Ptr<Status> status_;
+  Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> out_;
+  std::unique_ptr<OutputRecorder> recorder_;
+  Pavo::Ptr<NodeSegmentReverseMapper> mapper_;
+};
+
+// Compares as multisets: the maps' removal order is their hash order.
+bool sameEvents(std::vector<OutputEvent> a, std::vector<OutputEvent> b) {
+  auto const less = [](OutputEvent const& x, OutputEvent const& y) {
+    return std::tie(x.source, x.algo, x.router, x.prefix, x.field, x.prior) <
+           std::tie(y.source, y.algo, y.router, y.prefix, y.field, y.prior);
+  };
+  std::sort(a.begin(), a.end(), less);
+  std::sort(b.begin(), b.end(), less);
+  return a == b;
+}
+
+void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
+  std::mt19937_64 rng(seed);
+  auto const pick = [&rng](unsigned n) {
+    return static_cast<unsigned>(std::uniform_int_distribution<unsigned>(0, n - 1)(rng));
+  };
+  static constexpr std::array<std::uint8_t, 8> kFlags{
+      kMap, kMap, kMap, kMap | kDoNotMap, kDoNotMap, 0, kMap | 0x01, kMap | 0x08};
+  af_ = seed % 2 == 0 ? AddressFamily::ipv4 : AddressFamily::ipv6;
+  model_ = Model();
+  status_ = Status::StatusIs();
+  out_ = routerToNodeSegmentMapPerAlgoFactory();
+  recorder_ = std::make_unique<OutputRecorder>();
+  recorder_->watch(*out_);
+
+  // One random write: the key (p, a), the collection, and the info.
+  struct Write {
+    unsigned p, a;
+    bool withAlgo;
+    PrefixSegmentInfo info;
+  };
+  auto const randomInfo = [&] {
+    unsigned const r = pick(20) == 0 ? kRouters - 1 : pick(kRouters - 1);
+    return info(routerAt(r), kFlags[pick(kFlags.size())], pick(3), 16000 + pick(2));
+  };
+  auto const stored = [&](Write const& w) -> PrefixSegmentInfo const* {
+    IpGenPrefix const p = prefixAt(w.p);
+    if (!w.withAlgo) {
+      auto const& e = status_->prefixSegment().lookup(p);
+      return e ? &e.info() : nullptr;
+    }
+    auto const& e = status_->prefixSegmentWithAlgo().lookup(
+        PrefixAlgoKey(p, static_cast<std::uint8_t>(kAlgos[w.a])));
+    return e ? &e.info() : nullptr;
+  };
+  // Writes the table; returns whether the table changed (and so published).
+  auto const apply = [&](Write const& w, bool remove) {
+    IpGenPrefix const p = prefixAt(w.p);
+    PrefixAlgoKey const k(p, static_cast<std::uint8_t>(kAlgos[w.a]));
+    PrefixSegmentInfo const* now = stored(w);
+    if (remove) {
+      return w.withAlgo ? status_->prefixSegmentWithAlgoDel(k) : status_->prefixSegmentDel(p);
+    }
+    if (now != nullptr && *now == w.info)
+      return false;
+    if (w.withAlgo) {
+      status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(k, w.info));
+    } else {
+      status_->prefixSegmentIs(PrefixSegment(p, w.info));
+    }
+    return true;
+  };
+  auto const randomKey = [&] {
+    Write w{pick(kPrefixes), 0, pick(5) < 2, {}};
+    w.a = w.withAlgo ? pick(kAlgos.size()) : 0;
+    return w;
+  };
+
+  if (seed % 3 != 0) {  // a table filled before the mapper exists
+    for (unsigned i = pick(120); i > 0; --i) {
+      Write w = randomKey();
+      w.info = randomInfo();
+      apply(w, false);
+    }
+  }
+  std::vector<OutputEvent> const startUp = walkExpectation();
+  mapper_ = nodeSegmentReverseMapperFactory(af_, status_, out_);
+  ASSERT_EQ(recordedWithoutAddresses(), startUp) << "start-up publications";
+  ASSERT_TRUE(matchesModel()) << "after start-up";
+
+  for (unsigned step = 0; step < steps; ++step) {
+    recorder_->clear();
+    Write w = randomKey();
+    PrefixSegmentInfo const* now = stored(w);
+    bool remove = false;
+    unsigned const op = pick(100);
+    if (op < 40 || now == nullptr) {
+      w.info = randomInfo();  // add or replace
+    } else if (op < 60) {
+      remove = true;
+    } else if (op < 75) {
+      w.info = *now;  // flag flip
+      w.info.flagsIs(static_cast<std::uint8_t>(now->flags() ^ (pick(2) == 0 ? kMap : kDoNotMap)));
+    } else if (op < 90) {
+      w.info = *now;  // originator move
+      w.info.originatorIs(routerAt(pick(kRouters - 1)));
+    } else {
+      w.info = info(now->originator(), now->flags(), pick(3), 17000 + pick(50));
+    }
+    if (op == 99 && pick(8) == 0) {
+      // Clean-up and rebuild on the running mapper: the model is rebuilt
+      // from the table in walk order; the cache must agree afterwards.
+      mapper_->doCleanup();
+      mapper_->handleInitialized();
+      model_ = Model();
+      walkExpectation();
+      ASSERT_TRUE(matchesModel()) << "after a rebuild, step " << step;
+      continue;
+    }
+    if (op == 98 && pick(8) == 0) {
+      // Destroy and recreate the mapper over the same table and output.
+      std::vector<OutputEvent> const gone = teardownExpectation();
+      mapper_.reset();
+      ASSERT_TRUE(sameEvents(recordedWithoutAddresses(), gone)) << "teardown, step " << step;
+      ASSERT_EQ(out_->routerToNodeSegmentMapCount(), 0u);
+      recorder_->clear();
+      model_ = Model();
+      std::vector<OutputEvent> const again = walkExpectation();
+      mapper_ = nodeSegmentReverseMapperFactory(af_, status_, out_);
+      ASSERT_EQ(recordedWithoutAddresses(), again) << "restart, step " << step;
+      ASSERT_TRUE(matchesModel()) << "after a restart, step " << step;
+      continue;
+    }
+
+    int const old = model_.at[w.p][w.a];
+    std::array<void const*, 2> const before{mapPtr(w.a),
+                                            old != kNone ? entryPtr(w.a, old) : nullptr};
+    bool const changed = apply(w, remove);
+    std::vector<OutputEvent> expected;
+    if (changed) {
+      PrefixSegmentInfo const* after = remove ? nullptr : &w.info;
+      expected = change(w.p, w.a, decide(after, prefixAt(w.p)));
+      fillAddresses(expected, w.a, before);
+    }
+    ASSERT_EQ(recorder_->events(), expected)
+        << "step " << step << (remove ? " remove " : " write ") << prefixAt(w.p) << " algo "
+        << kAlgos[w.a] << (w.withAlgo ? " (259)" : " (258)");
+    ASSERT_TRUE(matchesModel()) << "step " << step;
+  }
+
+  recorder_->clear();
+  std::vector<OutputEvent> const gone = teardownExpectation();
+  mapper_.reset();
+  ASSERT_TRUE(sameEvents(recordedWithoutAddresses(), gone)) << "final teardown";
+  EXPECT_EQ(out_->routerToNodeSegmentMapCount(), 0u);
+  EXPECT_EQ(status_->publisher()->subscriberCount(), 0u);
+}
+
+TEST_F(NodeSegmentModelTest, RandomTableChangesKeepTheOutputEqualToTheModel) {
+  std::uint64_t const baseSeed = envNumber("NODESEG_MODEL_SEED", 20240611);
+  std::uint64_t const totalSteps = envNumber("NODESEG_MODEL_STEPS", 120000);
+  std::uint64_t const runs = std::max<std::uint64_t>(1, totalSteps / kStepsPerRun);
+  for (std::uint64_t run = 0; run < runs; ++run) {
+    std::uint64_t const seed = baseSeed + run;
+    SCOPED_TRACE(::testing::Message() << "NODESEG_MODEL_SEED=" << seed << " (run " << run << ")");
+    std::uint64_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
+    runOnce(seed, kStepsPerRun);
+    recorder_.reset();
+    mapper_.reset();
+    out_.reset();
+    status_.reset();
+    if (HasFatalFailure())
+      return;
+    ASSERT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore)
+        << "tracked objects left after the run";
+  }
+}
+
+}  // namespace
