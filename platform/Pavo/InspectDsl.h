@@ -67,6 +67,13 @@ T constructValue(A... a) {
 
 template <class Derived, class T>
 class TypeBuilder {
+  // The owner's `...Is` and `...Del` for the collection that `Accessor` reads.
+  template <class Accessor>
+  using IsOf = IsMutator<T, typename CollectionAttr<T, Accessor>::K,
+                         typename CollectionAttr<T, Accessor>::V>;
+  template <class Accessor>
+  using DelOf = DelMutator<T, typename CollectionAttr<T, Accessor>::K>;
+
  public:
   TypeInfo& info() noexcept { return *info_; }
 
@@ -77,25 +84,15 @@ class TypeBuilder {
   }
 
   template <class Accessor>
-  Derived& orderedCollection(
-      char const* name, Accessor accessor,
-      IsMutator<T, typename CollectionAttr<T, Accessor>::K, typename CollectionAttr<T, Accessor>::V>
-          is,
-      DelMutator<T, typename CollectionAttr<T, Accessor>::K> del) {
-    info_->attrAdd(std::make_unique<CollectionAttr<T, Accessor>>(
-        name, AttrKind::orderedCollection, accessor, std::move(is), std::move(del)));
-    return self();
+  Derived& orderedCollection(char const* name, Accessor accessor, IsOf<Accessor> is,
+                             DelOf<Accessor> del) {
+    return collection(name, AttrKind::orderedCollection, accessor, std::move(is), std::move(del));
   }
 
   template <class Accessor>
-  Derived& hashCollection(
-      char const* name, Accessor accessor,
-      IsMutator<T, typename CollectionAttr<T, Accessor>::K, typename CollectionAttr<T, Accessor>::V>
-          is,
-      DelMutator<T, typename CollectionAttr<T, Accessor>::K> del) {
-    info_->attrAdd(std::make_unique<CollectionAttr<T, Accessor>>(
-        name, AttrKind::hashCollection, accessor, std::move(is), std::move(del)));
-    return self();
+  Derived& hashCollection(char const* name, Accessor accessor, IsOf<Accessor> is,
+                          DelOf<Accessor> del) {
+    return collection(name, AttrKind::hashCollection, accessor, std::move(is), std::move(del));
   }
 
   // Constructor through a function: a factory or creator for entities, any
@@ -110,6 +107,14 @@ class TypeBuilder {
   }
 
  protected:
+  template <class Accessor>
+  Derived& collection(char const* name, AttrKind kind, Accessor accessor, IsOf<Accessor> is,
+                      DelOf<Accessor> del) {
+    info_->attrAdd(std::make_unique<CollectionAttr<T, Accessor>>(name, kind, accessor,
+                                                                 std::move(is), std::move(del)));
+    return self();
+  }
+
   TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind) {
     auto info = std::make_unique<TypeInfo>(std::move(name), kind, typeid(T));
     info_ = &module.typeAdd(std::move(info));
