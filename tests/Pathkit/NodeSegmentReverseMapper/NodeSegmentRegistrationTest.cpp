@@ -48,11 +48,10 @@ TEST(NodeSegmentRegistrationTest, TypesAttributesAndFieldIds) {
       EXPECT_EQ(attr->name(), expected[i].attrs[a]) << type->name();
     }
   }
-  auto const& mapperCtor = module->type(3)->ctorArgs();
-  ASSERT_EQ(mapperCtor.size(), 3u);
-  EXPECT_EQ(mapperCtor[0].name, "af");
-  EXPECT_EQ(mapperCtor[1].name, "srStatus");
-  EXPECT_EQ(mapperCtor[2].name, "routerToNodeSegmentMapPerAlgo");
+  auto const& ctor = module->type(3)->ctorArgs();
+  ASSERT_EQ(ctor.size(), 3u);
+  EXPECT_EQ(ctor[0].name + " " + ctor[1].name + " " + ctor[2].name,
+            "af srStatus routerToNodeSegmentMapPerAlgo");
   auto root = routerToNodeSegmentMapPerAlgoFactory();
   auto algoMap = root->routerToNodeSegmentMapIs(128);
   auto entry = algoMap->prefixMapIs(router(1));
@@ -84,11 +83,6 @@ TEST(NodeSegmentRegistrationTest, GenericInterfaceReachesTheMaps) {
   EXPECT_FALSE(GenericIf::get(entry, 131, hostPrefix(kV4, 2)).as<bool>());
   EXPECT_FALSE(GenericIf::get(entry, 131, hostPrefix(kV4, 3)).as<bool>());  // absent reads false
   EXPECT_TRUE(GenericIf::has(entry, 131, hostPrefix(kV4, 2)));
-  std::vector<std::string> seen;
-  GenericIf::iterate(entry, 131, [&](GenericValue const& k, GenericValue const& v) {
-    seen.push_back(k.strep() + "=" + v.strep());
-  });
-  EXPECT_EQ(seen, (std::vector<std::string>{"10.0.0.1/32=true", "10.0.0.2/32=false"}));
   EXPECT_FALSE(GenericIf::del(entry, 131, hostPrefix(kV4, 2)).as<bool>());  // stored false
   EXPECT_EQ(GenericIf::count(entry, 131), 1u);
   EXPECT_EQ(counter.published, 3);  // two additions, one removal
