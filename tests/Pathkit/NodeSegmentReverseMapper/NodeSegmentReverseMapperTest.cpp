@@ -1,16 +1,21 @@
 // The node-segment reverse mapper against a live status table, for what the
 // randomized model test does not reach: subscription and the zombie flag,
-// field ids, corruption and range errors, and clean-up on a running mapper.
+// field ids, corruption and range errors, clean-up on a running mapper, and
+// the exact trace texts and ring records.
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "Nimblog/Nimblog.h"
 #include "Segments.h"
 #include "support/ThrowsWith.h"
+#include "support/TraceCapture.h"
 #include "support/TrackedNode.h"
 
 namespace {
@@ -42,7 +47,9 @@ class NodeSegmentReverseMapperTest : public ::testing::Test {
   RouterId const x_ = router(1);
   RouterId const y_ = router(2);
 
-  void start() { mapper_ = nodeSegmentReverseMapperFactory(AddressFamily::ipv4, status_, out_); }
+  void start(AddressFamily af = AddressFamily::ipv4) {
+    mapper_ = nodeSegmentReverseMapperFactory(af, status_, out_);
+  }
   std::size_t subscribers() const { return status_->publisher()->subscriberCount(); }
   std::size_t cached() const { return mapper_->prefixToOriginatorCacheCount(); }
 
@@ -101,24 +108,25 @@ TEST_F(NodeSegmentReverseMapperTest, OnlyThePrefixFieldIdsOfALiveMapperAreHandle
   EXPECT_EQ(contents(), (Mappings{{0, x_, p1_}, {128, x_, p2_}}));
 }
 
-// Corruption in a start-up walk ends the walk of that collection only; what
-// was handled before stays mapped.
-TEST_F(NodeSegmentReverseMapperTest, CorruptionEndsTheWalkOfThatCollectionOnly) {
+// Corruption met by the start-up build: a walk step ends the walk of that
+// collection only, a look-up counts as absent; either way what was handled
+// before stays mapped and the collection gets the exception's message.
+TEST_F(NodeSegmentReverseMapperTest, CorruptionIsReportedAndEndsOnlyWhatItMust) {
   struct Case {
     bool inWithAlgo;
     Kroma::Fault fault;
     unsigned afterCalls;
     Mappings expected;
   };
+  Mapping const x1{0, x_, p1_}, x2{0, x_, p2_}, x3{0, x_, p3_}, y1{128, y_, p1_}, y2{128, y_, p2_};
   std::vector<Case> const cases{
-      {false,
-       Kroma::Fault::nextKey,
-       1,
-       {{0, x_, p1_}, {0, x_, p2_}, {128, y_, p1_}, {128, y_, p2_}}},
-      {true, Kroma::Fault::firstKey, 0, {{0, x_, p1_}, {0, x_, p2_}, {0, x_, p3_}}},
+      {false, Kroma::Fault::nextKey, 1, {x1, x2, y1, y2}},
+      {true, Kroma::Fault::firstKey, 0, {x1, x2, x3}},
+      {false, Kroma::Fault::lookup, 0, {x2, x3, y1, y2}},
+      {true, Kroma::Fault::lookup, 1, {x1, x2, x3, y1}},
   };
   for (Case const& c : cases) {
-    SCOPED_TRACE(Kroma::faultName(c.fault));
+    SCOPED_TRACE(::testing::Message() << Kroma::faultName(c.fault) << " " << c.inWithAlgo);
     status_ = Status::StatusIs();
     for (IpGenPrefix const& p : {p1_, p2_, p3_})
       status_->prefixSegmentIs(segment(p, x_));
@@ -132,24 +140,15 @@ TEST_F(NodeSegmentReverseMapperTest, CorruptionEndsTheWalkOfThatCollectionOnly) 
     EXPECT_EQ(contents(), c.expected);
     EXPECT_EQ(broken.corruptionReports(), 1u);
     EXPECT_NE(broken.lastCorruptionReport().find(Kroma::faultName(c.fault)), std::string::npos)
-        << "the exception's message is reported: " << broken.lastCorruptionReport();
+        << broken.lastCorruptionReport();
     EXPECT_EQ((c.inWithAlgo ? plain : withAlgo).corruptionReports(), 0u);
     mapper_.reset();
   }
 }
 
-TEST_F(NodeSegmentReverseMapperTest, CorruptionInALookUpCountsAsAbsent) {
-  start();
-  status_->prefixSegmentIs(segment(p1_, x_));
-  status_->prefixSegmentIs(segment(p2_, x_));
-  status_->prefixSegmentMut().faultIs(Kroma::Fault::lookup, 0);
-  status_->prefixSegmentIs(segment(p1_, x_, kMap, 999));
-  EXPECT_EQ(contents(), (Mappings{{0, x_, p2_}}));
-  EXPECT_EQ(status_->prefixSegment().corruptionReports(), 1u);
-  EXPECT_NE(status_->prefixSegment().lastCorruptionReport().find("lookup"), std::string::npos);
-}
-
-TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryRaisesAndLeavesTheOutputAlone) {
+// Over 100 records: the handler raises, in a notification and at start-up,
+// and leaves the output as it was; a failed start-up leaves no mapper.
+TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryRaisesAndChangesNothing) {
   start();
   status_->prefixSegmentIs(segment(p1_, x_));
   status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p2_, 128, y_));
@@ -161,21 +160,17 @@ TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryRaisesAndLeavesTheOutputAlo
       {"101", "100"}));
   EXPECT_EQ(contents(), before);
   EXPECT_EQ(cached(), 2u);
-}
 
-TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryAtStartUpLeavesNoMapper) {
+  mapper_.reset();
+  status_->prefixSegmentIs(segment(p1_, y_));  // handled and cached before the bad entry
   auto const& mappers = NodeSegmentReverseMapper::memAllocationTracker_;
   std::uint64_t const liveMappers = mappers.liveObjects();
-  status_->prefixSegmentIs(segment(p1_, x_));
-  status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p2_, 128, y_));
-  status_->prefixSegmentWithAlgoRecordCountIsUnchecked(PrefixAlgoKey(p2_, 128), 101);
   EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { start(); }, {"101"}));
   EXPECT_EQ(mapper_, nullptr);
   EXPECT_EQ(mappers.liveObjects(), liveMappers);
   EXPECT_EQ(subscribers(), 0u) << "unsubscribed on the way out";
   EXPECT_EQ(out_->useCount(), 1u) << "the output is released";
   // The guard checks that the cache members went with the failed mapper.
-  out_->routerToNodeSegmentMapDelAll();
 }
 
 // After a clean-up the cache names originators whose map or entry is gone.
@@ -198,6 +193,120 @@ TEST_F(NodeSegmentReverseMapperTest, CleanupOnARunningMapperKeepsTheCacheSafe) {
   EXPECT_TRUE(status_->prefixSegmentDel(p1_));
   EXPECT_EQ(contents(), (Mappings{{0, x_, p3_}}));
   EXPECT_EQ(cached(), 1u);
+}
+
+// --- trace -------------------------------------------------------------------
+
+using Line = std::pair<unsigned, std::string>;
+
+char const* const kFacility = "SegmentRoutingMappers";
+std::string const kInitSignature =
+    "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()()";
+std::string const kUpdateSignature =
+    "void SegmentRouting::Mappers::NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap("
+    "const Mpls::SegmentRouting::PrefixAlgoKey&, const "
+    "Kroma::SegmentRouting::PrefixSegmentWithAlgo&)()";
+
+class NodeSegmentTraceTest : public NodeSegmentReverseMapperTest {
+ protected:
+  void SetUp() override {
+    Vek::traceSettingsReset();
+    Nimblog::clear();
+  }
+  void TearDown() override { Vek::traceSettingsReset(); }
+  void levels(bool eight, bool nine) {
+    Vek::traceLevelIs(kFacility, 8, eight);
+    Vek::traceLevelIs(kFacility, 9, nine);
+  }
+  std::vector<Line> lines() const {
+    std::vector<Line> out;
+    for (CapturedTrace const& m : capture_.messages()) {
+      EXPECT_EQ(m.facility, kFacility);
+      out.emplace_back(m.level, m.text);
+    }
+    return out;
+  }
+  // The texts of one update that adds (or keeps) `prefix`.
+  static void update(std::vector<Line>& out, std::string const& prefix, unsigned algo) {
+    out.emplace_back(8, kUpdateSignature + " ipv4");
+    out.emplace_back(9, "doUpdateRouterToNodeSegmentMap: prefix : " + prefix +
+                            ", algo : " + std::to_string(algo));
+    out.emplace_back(9,
+                     "doUpdateRouterToNodeSegmentMap: ipv4, adding prefix in "
+                     "routerToNodeSegmentMap " +
+                         prefix + ", algo: " + std::to_string(algo));
+  }
+
+  TraceCapture capture_;
+};
+
+// An unchanged originator writes the adding text again.
+TEST_F(NodeSegmentTraceTest, StartUpAndUpdatesWriteTheirTexts) {
+  status_->prefixSegmentIs(segment(p1_, router(1)));
+  levels(true, true);
+  start();
+  status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p1_, 128, router(1), kMap, 1));
+  status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p1_, 128, router(1), kMap, 2));
+  std::vector<Line> expected{
+      {8, kInitSignature + " ipv4"},
+      {9, "doCleanup: ipv4Cleaning up the routerToNodeSegment map"},
+      {9,
+       "handleInitialized: ipv4: Iterating over prefix segments to build the prefix to "
+       "originator map"},
+  };
+  update(expected, "10.0.0.1/32", 0);
+  update(expected, "10.0.0.1/32", 128);
+  update(expected, "10.0.0.1/32", 128);
+  EXPECT_EQ(lines(), expected);
+}
+
+// Level 8 off, then level 9 off too: only what is on is written.
+TEST_F(NodeSegmentTraceTest, AnotherFamilyIsSkippedWithItsOwnText) {
+  start(AddressFamily::ipv6);
+  levels(false, true);
+  status_->prefixSegmentIs(segment(p1_, router(1)));
+  EXPECT_EQ(lines(),
+            (std::vector<Line>{
+                {9, "doUpdateRouterToNodeSegmentMap: prefix : 10.0.0.1/32, algo : 0"},
+                {9,
+                 "doUpdateRouterToNodeSegmentMap: ipv6: Skipping prefix 10.0.0.1/32: address "
+                 "family mismatch"},
+            }));
+  capture_.clear();
+  levels(false, false);
+  status_->prefixSegmentIs(segment(p1_, router(2)));
+  mapper_->doCleanup();
+  EXPECT_TRUE(capture_.messages().empty());
+}
+
+// The ring gets the entries whatever the trace levels say.
+TEST_F(NodeSegmentTraceTest, TheRingHoldsEachEntryWithItsTimer) {
+  status_->prefixSegmentIs(segment(p1_, router(1)));
+  status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p1_, 129, router(1)));
+  start();
+  status_->prefixSegmentDel(p1_);
+  std::vector<Nimblog::Record> const recs = Nimblog::records();
+  // handleInitialized, two updates inside it, its timer; then one update.
+  // An entry names its signature; a timer (no signature) the entry it closes.
+  std::vector<std::pair<std::string const*, std::size_t>> const expected{
+      {&kInitSignature, 0}, {&kUpdateSignature, 0}, {nullptr, 1},           {&kUpdateSignature, 0},
+      {nullptr, 3},         {nullptr, 0},           {&kUpdateSignature, 0}, {nullptr, 6}};
+  ASSERT_EQ(recs.size(), expected.size());
+  for (std::size_t i = 0; i < recs.size(); ++i) {
+    auto const [signature, closes] = expected[i];
+    SCOPED_TRACE(recs[i].formatted());
+    if (signature != nullptr) {
+      EXPECT_EQ(recs[i].tiedTo, 0u);
+      EXPECT_EQ(recs[i].formatted(), *signature + " ipv4");
+      EXPECT_STREQ(recs[i].fmt, (*signature + " %s").c_str());
+    } else {
+      EXPECT_EQ(recs[i].tiedTo, recs[closes].seq);
+      EXPECT_EQ(recs[i].formatted().rfind("elapsed ", 0), 0u);
+    }
+    if (i > 0) {
+      EXPECT_GT(recs[i].seq, recs[i - 1].seq);
+    }
+  }
 }
 
 }  // namespace
