@@ -40,9 +40,8 @@ class NodeSegmentMapsTest : public ::testing::Test {
 TEST_F(NodeSegmentMapsTest, APrefixValueIsReplacedAndHandedBackWithItsPriorBool) {
   recorder_.watch(*entry_, kAlgo);
   auto const p = hostPrefix(AddressFamily::ipv4, 1);
-  entry_->prefixIs(p, true);
-  entry_->prefixIs(p, true);
-  entry_->prefixIs(p, false);
+  for (bool value : {true, true, false, true, false})
+    entry_->prefixIs(p, value);
   EXPECT_EQ(entry_->prefixCount(), 1u);
   ASSERT_NE(entry_->prefix(p), nullptr);
   EXPECT_FALSE(entry_->prefix(p)->value());
@@ -52,7 +51,8 @@ TEST_F(NodeSegmentMapsTest, APrefixValueIsReplacedAndHandedBackWithItsPriorBool)
   EXPECT_TRUE(entry_->prefixDel(p)) << "hands back the stored true";
   EXPECT_EQ(entry_->prefix(p), nullptr);
   EXPECT_EQ(recorder_.events(), (Events{ev(p), ev(p, Prior::trueValue), ev(p, Prior::falseValue),
-                                        ev(p), ev(p, Prior::trueValue)}));
+                                        ev(p, Prior::trueValue), ev(p, Prior::falseValue), ev(p),
+                                        ev(p, Prior::trueValue)}));
 }
 
 // Without subscribers all go at once; with one, each removal is published in
