@@ -131,14 +131,6 @@ class OutputRecorder {
     attach(OutputEvent::Source::routerEntry, &entry, entry.publisher(), algo);
   }
 
-  // Unsubscribes from a watched entity and stops tracking it.
-  void unwatch(void const* entity) {
-    if (auto it = attached_.find(entity); it != attached_.end()) {
-      it->second->publisher->subscriberRemove(&it->second->record);
-      attached_.erase(it);
-    }
-  }
-
   std::vector<OutputEvent> const& events() const { return events_; }
   void clear() { events_.clear(); }
   // Stops unsubscribing at destruction: the watched entities go first.
