@@ -120,7 +120,7 @@ struct Samples<RouterId> {
   static std::vector<RouterId> values() {
     RouterId afOnly;
     afOnly.afIs(RouterId::kAfIpv4);
-    RouterId isisSpace = RouterId::isis(kSysB);
+    RouterId isisSpace = RouterId::isis(kSysA);  // the label space orders before the system id
     isisSpace.lblSpaceValueIs(5);
     return {RouterId(),
             afOnly,
@@ -132,6 +132,7 @@ struct Samples<RouterId> {
             RouterId::isis(SystemId::parse("0000.0000.0001")),
             RouterId::isis(SystemId::parse("0000.0001.0000")),
             RouterId::isis(kSysA),
+            RouterId::isis(kSysB),
             isisSpace};
   }
 };
