@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "Cspf/IgpRouterId.h"
@@ -20,25 +19,13 @@ TEST(VertexIdentifierTest, ConstructorsFillTypeLengthAndData) {
   VertexIdentifierBase const empty(0, "");
   EXPECT_EQ(empty, VertexIdentifierBase());
   EXPECT_TRUE(empty.isEmpty());
-
-  VertexIdentifierBase const sys(kSys);
-  unsigned char bytes[sizeof sys];
-  std::memcpy(bytes, &sys, sizeof bytes);
-  EXPECT_EQ(bytes[0], 2);
-  EXPECT_EQ(bytes[1], 6);
-  EXPECT_EQ(bytes[2], 0x19);
-  EXPECT_EQ(bytes[7], 0x01);
-  for (std::size_t i = 8; i < sizeof bytes; ++i)
-    EXPECT_EQ(bytes[i], 0) << i;
-
   VertexIdentifierBase const pseudo(kSys, 2);
   EXPECT_EQ(pseudo.vertexType(), 3);
   EXPECT_EQ(pseudo.length(), 7);
   EXPECT_EQ(pseudo.data()[6], 2);
-
-  VertexIdentifierBase const v4 = VertexIdentifierBase::fromIpv4RouterId(0x0A000001u);
-  EXPECT_EQ(v4.vertexType(), 1);
-  EXPECT_EQ(v4, VertexIdentifierBase(1, std::string_view("\x0a\x00\x00\x01", 4)));
+  EXPECT_EQ(VertexIdentifierBase(3, std::string_view("\x19\x21\x68\x00\x10\x01\x02", 7)), pseudo);
+  EXPECT_EQ(VertexIdentifierBase::fromIpv4RouterId(0x0A000001u),
+            VertexIdentifierBase(1, std::string_view("\x0a\x00\x00\x01", 4)));
 }
 
 TEST(VertexIdentifierTest, StringValueAndParse) {
@@ -46,17 +33,14 @@ TEST(VertexIdentifierTest, StringValueAndParse) {
     VertexIdentifierBase id;
     char const* text;
   };
-  std::vector<Case> const cases = {
-      {VertexIdentifierBase(), ""},
-      {VertexIdentifierBase(kSys), "1921.6800.1001"},
-      {VertexIdentifierBase(kSys, 2), "1921.6800.1001.02"},
-      {VertexIdentifierBase(kSys, 0xAB), "1921.6800.1001.ab"},
-      {VertexIdentifierBase::fromIpv4RouterId(0x0A000001u), "10.0.0.1"},
-  };
-  for (auto const& c : cases) {
+  for (Case const& c : std::vector<Case>{
+           {VertexIdentifierBase(), ""},
+           {VertexIdentifierBase(kSys), "1921.6800.1001"},
+           {VertexIdentifierBase(kSys, 0xAB), "1921.6800.1001.ab"},
+           {VertexIdentifierBase::fromIpv4RouterId(0x0A000001u), "10.0.0.1"},
+       }) {
     EXPECT_EQ(c.id.stringValue(), c.text);
     EXPECT_EQ(VertexIdentifierBase::parse(c.text), c.id) << c.text;
-    EXPECT_EQ(VertexIdentifierBase::parse(c.id.toString()), c.id) << c.text;
   }
   EXPECT_EQ(VertexIdentifierBase().toString(), "empty");
 }
@@ -76,44 +60,15 @@ TEST(VertexIdentifierTest, RefusesBadInput) {
                                          {"position 7"}));
 }
 
-TEST(VertexIdentifierTest, OrderEqualityHash) {
-  std::vector<VertexIdentifierBase> const ascending = {
-      VertexIdentifierBase(),
-      VertexIdentifierBase::fromIpv4RouterId(1),
-      VertexIdentifierBase::fromIpv4RouterId(2),
-      VertexIdentifierBase(SystemId::parse("0000.0000.0001")),
-      VertexIdentifierBase(kSys),
-      VertexIdentifierBase(SystemId::parse("0000.0000.0001"), 1),
-  };
-  for (std::size_t i = 0; i < ascending.size(); ++i) {
-    for (std::size_t j = 0; j < ascending.size(); ++j) {
-      EXPECT_EQ(ascending[i] <=> ascending[j], i <=> j) << i << " " << j;
-      EXPECT_EQ(VertexIdentifierBase::isEq(&ascending[i], &ascending[j]), i == j);
-    }
-  }
-  VertexIdentifierBase const again = VertexIdentifierBase::parse("1921.6800.1001");
-  EXPECT_EQ(again.hash(), ascending[4].hash());
-  EXPECT_EQ(again.hash(), again.hash(0));
-  for (unsigned seed : {1u, 99u}) {
-    EXPECT_EQ(again.hash(seed), ascending[4].hash(seed));
-    EXPECT_NE(again.hash(seed), ascending[3].hash(seed));
-  }
-}
-
 TEST(IgpRouterIdTest, CachedHashDoesNotChangeIdentity) {
   IgpRouterId fresh(VertexIdentifierBase{kSys});
   IgpRouterId const before = fresh;
   EXPECT_EQ(fresh.ownHash(), 0u);
   fresh.handleInitialized();
   EXPECT_EQ(fresh.ownHash(), VertexIdentifierBase(kSys).hash());
-  EXPECT_EQ(fresh, before);
   EXPECT_TRUE(IgpRouterId::isEq(&fresh, &before));
   EXPECT_EQ(fresh.hash(5), before.hash(5));
   EXPECT_EQ(fresh.stringValue(), "1921.6800.1001");
-  EXPECT_LT(IgpRouterId(), fresh);
-  std::uint32_t word;
-  std::memcpy(&word, reinterpret_cast<unsigned char const*>(&fresh) + 24, 4);
-  EXPECT_EQ(word, fresh.ownHash());
 }
 
 }  // namespace

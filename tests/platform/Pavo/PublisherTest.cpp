@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -57,9 +58,14 @@ TEST(PublisherTest, DeliversArgumentsToEachSubscriberOnceInSubscriptionOrder) {
   pub.subscriberAdd(&b.sub, false);
   pub.subscriberAdd(&a.sub, false);  // already there
   EXPECT_EQ(pub.subscriberCount(), 2u);
+  // The key's equality is available while a publication runs, and only then.
+  Pavo::IsEqFn seen = nullptr;
+  a.action = [&] { seen = pub.keyIsEq(); };
   int key = 5;
   std::string prior = "old";
   pub.publishChangeRecursive(131, &key, &prior, &intEq);
+  EXPECT_EQ(seen, &intEq);
+  EXPECT_EQ(pub.keyIsEq(), nullptr);
   ASSERT_EQ(names(log), (Names{"a", "b"}));
   for (auto const& c : log) {
     EXPECT_EQ(c.publisher, &pub);
@@ -75,69 +81,56 @@ TEST(PublisherTest, DeliversArgumentsToEachSubscriberOnceInSubscriptionOrder) {
   EXPECT_EQ(log[0].prior, nullptr);
 }
 
-TEST(PublisherTest, KeyEqualityIsAvailableDuringAPublicationOnly) {
-  Pavo::Publisher pub;
-  std::vector<Call> log;
-  Recorder a("a", &log);
-  Pavo::IsEqFn seen = nullptr;
-  a.action = [&] { seen = pub.keyIsEq(); };
-  pub.subscriberAdd(&a.sub, false);
-  int key = 1;
-  pub.publishChangeRecursive(130, &key, nullptr, &intEq);
-  EXPECT_EQ(seen, &intEq);
-  EXPECT_EQ(pub.keyIsEq(), nullptr);
-}
-
 // Changes to the subscriber list from inside a dispatch: removed subscribers
 // not yet called are skipped, added ones wait for the next publication, and
 // nobody else is skipped or called twice.
 TEST(PublisherTest, SubscriberListChangesDuringADispatch) {
+  using Subs = std::array<Recorder, 4>;  // a, b, c subscribed; d not yet
   struct Case {
     char const* name;
-    std::function<void(Pavo::Publisher&, Recorder&, Recorder&, Recorder&, Recorder&)> arrange;
+    void (*arrange)(Pavo::Publisher&, Subs&);
     Names first;
     Names second;
   };
-  std::vector<Case> const cases = {
+  Case const cases[] = {
       {"self removal",
-       [](auto& pub, auto& a, auto&, auto&, auto&) {
-         a.action = [&] { pub.subscriberRemove(&a.sub); };
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[0].action = [&] { pub.subscriberRemove(&s[0].sub); };
        },
        {"a", "b", "c"},
        {"b", "c"}},
       {"removal of a later one",
-       [](auto& pub, auto& a, auto&, auto& c, auto&) {
-         a.action = [&] { pub.subscriberRemove(&c.sub); };
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[0].action = [&] { pub.subscriberRemove(&s[2].sub); };
        },
        {"a", "b"},
        {"a", "b"}},
       {"removal of an earlier one",
-       [](auto& pub, auto& a, auto&, auto& c, auto&) {
-         c.action = [&] { pub.subscriberRemove(&a.sub); };
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[2].action = [&] { pub.subscriberRemove(&s[0].sub); };
        },
        {"a", "b", "c"},
        {"b", "c"}},
       {"removal of all",
-       [](auto& pub, auto& a, auto& b, auto& c, auto&) {
-         a.action = [&] {
-           pub.subscriberRemove(&a.sub);
-           pub.subscriberRemove(&b.sub);
-           pub.subscriberRemove(&c.sub);
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[0].action = [&] {
+           for (int i = 0; i < 3; ++i)
+             pub.subscriberRemove(&s[i].sub);
          };
        },
        {"a"},
        {}},
       {"addition",
-       [](auto& pub, auto&, auto& b, auto&, auto& d) {
-         b.action = [&] { pub.subscriberAdd(&d.sub, false); };
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[1].action = [&] { pub.subscriberAdd(&s[3].sub, false); };
        },
        {"a", "b", "c"},
        {"a", "b", "c", "d"}},
       {"remove then add back the same one",
-       [](auto& pub, auto& a, auto& b, auto&, auto&) {
-         a.action = [&] {
-           pub.subscriberRemove(&b.sub);
-           pub.subscriberAdd(&b.sub, false);
+       [](Pavo::Publisher& pub, Subs& s) {
+         s[0].action = [&] {
+           pub.subscriberRemove(&s[1].sub);
+           pub.subscriberAdd(&s[1].sub, false);
          };
        },
        {"a", "c"},
@@ -147,14 +140,14 @@ TEST(PublisherTest, SubscriberListChangesDuringADispatch) {
     SCOPED_TRACE(tc.name);
     Pavo::Publisher pub;
     std::vector<Call> log;
-    Recorder a("a", &log), b("b", &log), c("c", &log), d("d", &log);
-    pub.subscriberAdd(&a.sub, false);
-    pub.subscriberAdd(&b.sub, false);
-    pub.subscriberAdd(&c.sub, false);
-    tc.arrange(pub, a, b, c, d);
+    Subs s{Recorder("a", &log), Recorder("b", &log), Recorder("c", &log), Recorder("d", &log)};
+    for (int i = 0; i < 3; ++i)
+      pub.subscriberAdd(&s[i].sub, false);
+    tc.arrange(pub, s);
     pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
     EXPECT_EQ(names(log), tc.first);
-    a.action = b.action = c.action = nullptr;
+    for (Recorder& r : s)
+      r.action = nullptr;
     log.clear();
     pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
     EXPECT_EQ(names(log), tc.second);

@@ -80,8 +80,8 @@ RouterId otherFormRouterId() {
   return id;
 }
 
-// Per outside type: its registered name and distinct sample values that
-// cover each text form the type writes.
+// Per outside type: its registered name and distinct sample values in
+// strictly ascending order, covering each text form the type writes.
 template <class T>
 struct Samples;
 
@@ -96,51 +96,86 @@ template <>
 struct Samples<IpGenPrefix> {
   static constexpr char const* name = "Vantre::IpGenPrefix";
   static std::vector<IpGenPrefix> values() {
-    return {IpGenPrefix(), IpGenPrefix("10.0.0.0/8"), IpGenPrefix("10.0.0.1/32"),
-            IpGenPrefix("2001:db8::/32"), IpGenPrefix("::ffff:10.0.0.1/128")};
+    return {IpGenPrefix(),
+            IpGenPrefix("10.0.0.0/8"),
+            IpGenPrefix("10.0.0.0/24"),
+            IpGenPrefix("10.0.0.1/32"),
+            IpGenPrefix("11.0.0.0/8"),
+            IpGenPrefix("::/0"),
+            IpGenPrefix("::ffff:10.0.0.1/128"),
+            IpGenPrefix("2001:db8::/32")};
   }
 };
 template <>
 struct Samples<SystemId> {
   static constexpr char const* name = "Routing::Isis::SystemId";
-  static std::vector<SystemId> values() { return {SystemId(), kSysA, kSysB}; }
+  static std::vector<SystemId> values() {
+    return {SystemId(), SystemId::parse("0000.0000.00ff"), SystemId::parse("0000.0000.0100"), kSysA,
+            kSysB};
+  }
 };
 template <>
 struct Samples<RouterId> {
   static constexpr char const* name = "Mpls::RouterId";
   static std::vector<RouterId> values() {
-    RouterId isisSpace = RouterId::isis(kSysB);
+    RouterId afOnly;
+    afOnly.afIs(RouterId::kAfIpv4);
+    RouterId isisSpace = RouterId::isis(kSysA);  // the label space orders before the system id
     isisSpace.lblSpaceValueIs(5);
     return {RouterId(),
+            afOnly,
+            RouterId::ipv4(0, 1),
+            RouterId::ipv4(1, 0),
+            RouterId::ipv4(1, 65535),
             RouterId::ipv4(0x0A000001u),
-            RouterId::ipv4(0x0A000001u, 65535),
+            otherFormRouterId(),
+            RouterId::isis(SystemId::parse("0000.0000.0001")),
+            RouterId::isis(SystemId::parse("0000.0001.0000")),
             RouterId::isis(kSysA),
-            isisSpace,
-            otherFormRouterId()};
+            RouterId::isis(kSysB),
+            isisSpace};
   }
 };
 template <>
 struct Samples<PrefixAlgoKey> {
   static constexpr char const* name = "Mpls::SegmentRouting::PrefixAlgoKey";
   static std::vector<PrefixAlgoKey> values() {
-    return {PrefixAlgoKey(), PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 0),
-            PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
+    IpGenPrefix const p1("10.0.0.1/32");
+    return {PrefixAlgoKey(),
+            PrefixAlgoKey(p1, 0),
+            PrefixAlgoKey(p1, 128),
+            PrefixAlgoKey(p1, 255),
+            PrefixAlgoKey(IpGenPrefix("10.0.0.2/32"), 0),
             PrefixAlgoKey(IpGenPrefix("2001:db8::1/128"), 255)};
   }
 };
 template <>
 struct Samples<SegmentIdentifier> {
   static constexpr char const* name = "Mpls::SegmentRouting::SegmentIdentifier";
+  // A set flag orders before a clear one.
   static std::vector<SegmentIdentifier> values() {
-    return {SegmentIdentifier(), SegmentIdentifier(16001, 0), SegmentIdentifier(16001, 0x40),
-            SegmentIdentifier(4294967295u, 0xFF)};
+    return {SegmentIdentifier(),
+            SegmentIdentifier(16, 0xFF),
+            SegmentIdentifier(16, 0x40),
+            SegmentIdentifier(16, 0x01),
+            SegmentIdentifier(16, 0),
+            SegmentIdentifier(16001, 0x40),
+            SegmentIdentifier(16001, 0),
+            SegmentIdentifier(4294967295u, 0xFF),
+            SegmentIdentifier(4294967295u, 0)};
   }
 };
 template <>
 struct Samples<Cspf::VertexIdentifierBase> {
   static constexpr char const* name = "Cspf::VertexIdentifierBase";
   static std::vector<Cspf::VertexIdentifierBase> values() {
-    return {Cspf::VertexIdentifierBase(), v4(0x0A000001u), Cspf::VertexIdentifierBase(kSysA),
+    SystemId const low = SystemId::parse("0000.0000.0001");
+    return {Cspf::VertexIdentifierBase(),
+            v4(1),
+            v4(0x0A000001u),
+            Cspf::VertexIdentifierBase(low),
+            Cspf::VertexIdentifierBase(kSysA),
+            Cspf::VertexIdentifierBase(low, 1),
             Cspf::VertexIdentifierBase(kSysA, 0x0c)};
   }
 };
@@ -160,7 +195,8 @@ template <>
 struct Samples<Cspf::PathKey> {
   static constexpr char const* name = "Cspf::PathKey";
   static std::vector<Cspf::PathKey> values() {
-    return {Cspf::PathKey(), Cspf::PathKey(v4(0x0A000001u), 7),
+    return {Cspf::PathKey(), Cspf::PathKey(v4(0x0A000001u), 0), Cspf::PathKey(v4(0x0A000001u), 7),
+            Cspf::PathKey(v4(0x0A000002u), 0),
             Cspf::PathKey(Cspf::VertexIdentifierBase(kSysA, 1), 4294967295u)};
   }
 };
@@ -174,10 +210,18 @@ struct Samples<Cspf::Lfa::PqIdx> {
 template <>
 struct Samples<AdjacencySegmentKey> {
   static constexpr char const* name = "Kroma::SegmentRouting::AdjacencySegmentKey";
+  // Unlike a bare identifier, the key orders the flag ascending.
   static std::vector<AdjacencySegmentKey> values() {
+    auto key = [](std::uint32_t sid, std::uint8_t flag, RouterId r) {
+      return AdjacencySegmentKey(SegmentIdentifier(sid, flag), r);
+    };
     return {AdjacencySegmentKey(),
-            AdjacencySegmentKey(SegmentIdentifier(16001, 0x40), RouterId::ipv4(0x0A000001u)),
-            AdjacencySegmentKey(SegmentIdentifier(16001, 0), RouterId::isis(kSysA))};
+            key(1, 0, RouterId::ipv4(9)),
+            key(1, 1, RouterId::ipv4(0)),
+            key(1, 1, RouterId::ipv4(1)),
+            key(2, 0, RouterId::ipv4(0)),
+            key(16001, 0, RouterId::isis(kSysA)),
+            key(16001, 0x40, RouterId::ipv4(0x0A000001u))};
   }
 };
 
@@ -199,33 +243,45 @@ TYPED_TEST(OutsideValueTest, RegisteredUnderItsFullName) {
   auto const* byName = Pavo::ModuleInspectData::typeByName(Samples<TypeParam>::name);
   ASSERT_NE(byName, nullptr);
   EXPECT_EQ(byName, Pavo::Inspect::typeOf<TypeParam>());
-  EXPECT_EQ(byName->module(), &VekPavo::outsideTypesModule());
   EXPECT_EQ(Pavo::ModuleInspectData::module("VekPavo/OutsideTypes"), byName->module());
   EXPECT_EQ(byName->kind(), Pavo::Inspect::TypeKind::value);
-  EXPECT_EQ(GenericValue(TypeParam()).typeName(), Samples<TypeParam>::name);
 }
 
-TYPED_TEST(OutsideValueTest, WritesItsOwnTextAndReadsItBackEqual) {
+// Text written, read back through every reader, is the same value with the
+// same hash; the generic view answers as the type does.
+TYPED_TEST(OutsideValueTest, TextRoundTripAndGenericViewAgree) {
   for (TypeParam const& v : Samples<TypeParam>::values()) {
     Pavo::String const text = Vek::GenericIf::encode(v);
     EXPECT_EQ(text, v.toString());
     EXPECT_EQ(VekPavo::valueToStrep(v), text);
-    GenericValue const back = Vek::GenericIf::decode(this->type(), text);
-    EXPECT_TRUE(back.ref<TypeParam>() == v) << text;
-    EXPECT_TRUE(Vek::strepToValue<TypeParam>(text) == v) << text;
+    EXPECT_TRUE(Vek::GenericIf::decode(this->type(), text).template ref<TypeParam>() == v) << text;
+    TypeParam const back = Vek::strepToValue<TypeParam>(text);
+    EXPECT_TRUE(back == v) << text;
+    for (std::uint32_t seed : {0u, 297630782u})
+      EXPECT_EQ(back.hash(seed), v.hash(seed)) << text;
+    GenericValue const g(v);
+    EXPECT_EQ(g.typeName(), Samples<TypeParam>::name);
+    EXPECT_EQ(Vek::GenericIf::hash(g), v.hash(0)) << text;
+    EXPECT_EQ(Vek::GenericIf::truth(g), !(v == TypeParam())) << text;
   }
 }
 
-TYPED_TEST(OutsideValueTest, GenericOperationsAgreeWithTheTypesOwn) {
+TYPED_TEST(OutsideValueTest, SamplesOrderStrictlyAndHashApart) {
   auto const values = Samples<TypeParam>::values();
-  for (TypeParam const& a : values) {
-    GenericValue const ga(a);
-    EXPECT_EQ(Vek::GenericIf::hash(ga), a.hash(0)) << a.toString();
-    EXPECT_EQ(Vek::GenericIf::truth(ga), !(a == TypeParam())) << a.toString();
-    for (TypeParam const& b : values) {
-      GenericValue const gb(b);
-      EXPECT_EQ(Vek::GenericIf::isEq(ga, gb), a == b) << a.toString() << " vs " << b.toString();
-      EXPECT_EQ(Vek::GenericIf::less(ga, gb), a < b) << a.toString() << " vs " << b.toString();
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    GenericValue const gi(values[i]);
+    for (std::size_t j = 0; j < values.size(); ++j) {
+      SCOPED_TRACE(values[i].toString() + " vs " + values[j].toString());
+      GenericValue const gj(values[j]);
+      EXPECT_EQ(values[i] < values[j], i < j);
+      EXPECT_EQ(values[i] == values[j], i == j);
+      EXPECT_EQ(TypeParam::isEq(&values[i], &values[j]), i == j);
+      EXPECT_EQ(Vek::GenericIf::isEq(gi, gj), i == j);
+      EXPECT_EQ(Vek::GenericIf::less(gi, gj), i < j);
+    }
+    if (i > 0) {
+      EXPECT_NE(values[i].hash(1), values[i - 1].hash(1)) << values[i].toString();
+      EXPECT_NE(values[i].hash(1), values[i].hash(2)) << values[i].toString();
     }
   }
 }
@@ -235,8 +291,7 @@ TYPED_TEST(OutsideValueTest, GenericOperationsAgreeWithTheTypesOwn) {
 TYPED_TEST(OutsideValueTest, ReadsExactlyItsOwnStretchOfAComposite) {
   for (TypeParam const& v : Samples<TypeParam>::values()) {
     std::string const own = v.toString();
-    for (std::string const& after :
-         {std::string(", next=1)"), std::string(")"), std::string("  , next=(a, b))")}) {
+    for (std::string const& after : {std::string(")"), std::string("  , next=(a, b))")}) {
       std::string const text = "x=" + own + after;
       Vek::CharRange range(text);
       range.advance(2);
@@ -302,9 +357,6 @@ std::string const kBindingText =
 TEST(OutsideCompositeTest, RoundTripsThroughText) {
   EXPECT_EQ(VekPavo::valueToStrep(kBinding), kBindingText);
   EXPECT_EQ(Vek::strepToValue<SidBinding>(kBindingText), kBinding);
-  SidBinding const v6(IpGenPrefix("2001:db8::/32"), PrefixAlgoKey(), SegmentIdentifier(3, 0),
-                      AddressFamily::ipv6);
-  EXPECT_EQ(Vek::strepToValue<SidBinding>(VekPavo::valueToStrep(v6)), v6);
   EXPECT_EQ(Vek::strepToValue<SidBinding>(VekPavo::valueToStrep(SidBinding())), SidBinding());
   // Blanks around separators, as the standard reader allows them.
   EXPECT_EQ(Vek::strepToValue<SidBinding>("Test::SidBinding(prefix=10.0.0.0/8 , key= 10.0.0.1/32 "
@@ -312,43 +364,37 @@ TEST(OutsideCompositeTest, RoundTripsThroughText) {
             kBinding);
 }
 
-struct BadBinding {
-  std::string text;
-  std::string attr;
-  // Where the error must point: the offset of `marker` in `text`.
-  std::string marker;
-  std::string detail;
-};
-
 TEST(OutsideCompositeTest, MalformedValuesNameTheAttributeAndPosition) {
-  auto const bad = [](std::string from, std::string to) {
-    std::string t = kBindingText;
-    t.replace(t.find(from), from.size(), to);
-    return t;
+  struct Case {
+    std::string from, to;
+    std::string attr;
+    std::string marker;  // the error points at the last occurrence of this
+    std::string detail;
   };
-  std::vector<BadBinding> const cases = {
-      {bad("10.0.0.0/8", "10.0.0/8"), "prefix", "/8,", "expected '.'"},
-      {bad("10.0.0.0/8", "10.0.0.0/33"), "prefix", "10.0.0.0/33", "exceeds 32"},
-      {bad("10.0.0.0/8", "10.0.0.0/8 /8"), "prefix", "/8, key", "unexpected text"},
-      {bad("algo 128", "alg 128"), "key", " alg", "expected \" algo \""},
-      {bad("algo 128", "algo x"), "key", "x, sid", "expected a decimal algo"},
-      {bad("algo 128", "algo 256"), "key", "10.0.0.1/32 algo 256", "exceeds 255"},
-      {bad("16001/0x40", "16001/0y40"), "sid", "0y40", "expected \"0x\""},
-      {bad("16001/0x40", ""), "sid", ", af", "expected a decimal value"},
-      {bad("16001/0x40", "4294967296"), "sid", "4294967296", "exceeds"},
-      {bad("16001/0x40", "16001/0x100"), "sid", "16001/0x100", "flag exceeds 0xff"},
-      {bad("16001/0x40", "16001 16002"), "sid", "16002", "unexpected text"},
-      {bad("af(7)", "af(x)"), "af", "x)", "expected a decimal address family"},
-      {bad("af(7)", "ipv5"), "af", "ipv5", "expected \"af(\""},
+  std::vector<Case> const cases = {
+      {"10.0.0.0/8", "10.0.0/8", "prefix", "/8,", "expected '.'"},
+      {"10.0.0.0/8", "10.0.0.0/33", "prefix", "10.0.0.0/33", "exceeds 32"},
+      {"algo 128", "alg 128", "key", " alg", "expected \" algo \""},
+      {"algo 128", "algo x", "key", "x, sid", "expected a decimal algo"},
+      {"algo 128", "algo 256", "key", "10.0.0.1/32 algo 256", "exceeds 255"},
+      {"16001/0x40", "16001/0y40", "sid", "0y40", "expected \"0x\""},
+      {"16001/0x40", "", "sid", ", af", "expected a decimal value"},
+      {"16001/0x40", "4294967296", "sid", "4294967296", "exceeds"},
+      {"16001/0x40", "16001/0x100", "sid", "16001/0x100", "flag exceeds 0xff"},
+      {"16001/0x40", "16001 16002", "sid", "16002", "unexpected text"},
+      {"af(7)", "af(x)", "af", "x)", "expected a decimal address family"},
+      {"af(7)", "ipv5", "af", "ipv5", "expected \"af(\""},
   };
-  for (BadBinding const& c : cases) {
+  for (Case const& c : cases) {
+    std::string text = kBindingText;
+    text.replace(text.find(c.from), c.from.size(), c.to);
     try {
-      Vek::strepToValue<SidBinding>(c.text);
-      ADD_FAILURE() << "read without error: " << c.text;
+      Vek::strepToValue<SidBinding>(text);
+      ADD_FAILURE() << "read without error: " << text;
     } catch (Vek::DeserializeException const& e) {
-      EXPECT_EQ(e.attr(), c.attr) << c.text << ": " << e.msg();
-      EXPECT_EQ(e.position(), c.text.rfind(c.marker)) << c.text << ": " << e.msg();
-      EXPECT_NE(e.msg().find(c.detail), std::string::npos) << c.text << ": " << e.msg();
+      EXPECT_EQ(e.attr(), c.attr) << text << ": " << e.msg();
+      EXPECT_EQ(e.position(), text.rfind(c.marker)) << text << ": " << e.msg();
+      EXPECT_NE(e.msg().find(c.detail), std::string::npos) << text << ": " << e.msg();
     }
   }
   try {
@@ -360,8 +406,6 @@ TEST(OutsideCompositeTest, MalformedValuesNameTheAttributeAndPosition) {
 }
 
 TEST(OutsidePrefixSegmentTest, EntriesRoundTripThroughTheGenericForm) {
-  PrefixSegment const plain(IpGenPrefix("10.0.0.1/32"),
-                            PrefixSegmentInfo(RouterId::ipv4(0x0A000002u), 0x04));
   PrefixSegmentWithAlgo const algo(PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
                                    PrefixSegmentInfo(RouterId::isis(kSysA), 0x14));
   std::string const algoText = VekPavo::valueToStrep(algo);
@@ -369,20 +413,17 @@ TEST(OutsidePrefixSegmentTest, EntriesRoundTripThroughTheGenericForm) {
             "Kroma::SegmentRouting::PrefixSegmentWithAlgo(key=10.0.0.1/32 algo 128, "
             "originator=1921.6800.1001, flags=20)");
   EXPECT_TRUE(Vek::strepToValue<PrefixSegmentWithAlgo>(algoText) == algo);
+  PrefixSegment const plain(IpGenPrefix("10.0.0.1/32"),
+                            PrefixSegmentInfo(RouterId::ipv4(0x0A000002u), 0x04));
   EXPECT_TRUE(Vek::strepToValue<PrefixSegment>(VekPavo::valueToStrep(plain)) == plain);
-  EXPECT_TRUE(Vek::strepToValue<PrefixSegment>(VekPavo::valueToStrep(PrefixSegment())) ==
-              PrefixSegment());
 
   // The node-segment mapper's operations take entries as arguments.
   GenericValue const built = Vek::GenericIf::construct(
       "Kroma::SegmentRouting::PrefixSegmentWithAlgo",
       {PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128), RouterId::isis(kSysA), std::uint8_t{0x14}});
   EXPECT_TRUE(built.ref<PrefixSegmentWithAlgo>() == algo);
-  EXPECT_TRUE(Vek::GenericIf::read(built, 3).ref<RouterId>() == RouterId::isis(kSysA));
   EXPECT_EQ(Vek::GenericIf::read(built, 4).as<unsigned>(), 0x14u);
-  EXPECT_TRUE(Vek::GenericIf::truth(built));
   EXPECT_FALSE(Vek::GenericIf::truth(GenericValue(PrefixSegmentWithAlgo())));
-  EXPECT_FALSE(Vek::GenericIf::isEq(built, GenericValue(PrefixSegmentWithAlgo())));
   EXPECT_THROW(Vek::GenericIf::hash(built), Pavo::Exception);
 }
 
@@ -390,7 +431,6 @@ TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
   std::size_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
   {
     Pavo::Ptr<Status> status = Status::StatusIs();
-    EXPECT_EQ(status->typeData(), Pavo::Inspect::typeDataOf<Status>());
     EXPECT_EQ(status->typeData().module, &VekPavo::outsideTypesModule());
     status->prefixSegmentIs(
         PrefixSegment(IpGenPrefix("10.0.0.1/32"), PrefixSegmentInfo(RouterId::ipv4(1), 0x04)));
@@ -398,78 +438,70 @@ TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
     std::uint32_t const uses = status->useCount();
     GenericValue boxed(readOnly);
     EXPECT_EQ(status->useCount(), uses + 1);
-    EXPECT_EQ(boxed.typeName(), "Kroma::SegmentRouting::Status");
     EXPECT_TRUE(boxed.nodeReadOnly());
-    EXPECT_EQ(boxed.as<Pavo::Ptr<Status const>>().get(), status.get());
     EXPECT_EQ(Vek::GenericIf::read(boxed, 130).as<std::uint64_t>(), 1u);
     EXPECT_EQ(Vek::GenericIf::read(boxed, 131).as<std::uint64_t>(), 0u);
     EXPECT_EQ(Vek::GenericIf::attr(boxed, 133).name(), "ipv6AdjacencySegmentCount");
     EXPECT_EQ(Vek::GenericIf::encode(boxed), "Kroma::SegmentRouting::Status");
     // Reached through a bare node, the entity still answers its own record.
-    GenericValue const viaNode = GenericValue::ofNode(status.get(), nullptr);
-    EXPECT_EQ(viaNode.typeName(), "Kroma::SegmentRouting::Status");
+    EXPECT_EQ(GenericValue::ofNode(status.get(), nullptr).typeName(),
+              "Kroma::SegmentRouting::Status");
   }
   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
 }
 
-TEST(SegmentIdentifierFromRangeTest, ReadsOneIdentifierAndMovesPastIt) {
+// The identifier's own reader inside a composite: it stops after its text,
+// and on failure leaves the range where it was.
+TEST(SegmentIdentifierFromRangeTest, ReadsItsStretchOrFailsInPlace) {
   std::string const text = "sid=16001/0x40, next=4294967295)";
   Vek::CharRange range(text);
   range.advance(4);
-  SegmentIdentifier const first(range);
-  EXPECT_EQ(first, SegmentIdentifier(16001, 0x40));
+  EXPECT_EQ(SegmentIdentifier(range), SegmentIdentifier(16001, 0x40));
   EXPECT_EQ(range.pos(), 14u);
   range.advance(7);
-  SegmentIdentifier const second(range);
-  EXPECT_EQ(second, SegmentIdentifier(4294967295u, 0));
+  EXPECT_EQ(SegmentIdentifier(range), SegmentIdentifier(4294967295u, 0));
   EXPECT_EQ(range.peek(), ')');
-
   Vek::CharRange blanks("  7/0XaB  ");
   EXPECT_EQ(SegmentIdentifier(blanks), SegmentIdentifier(7, 0xAB));
   EXPECT_EQ(blanks.pos(), 8u);
-}
 
-TEST(SegmentIdentifierFromRangeTest, MalformedTextFailsAtItsPositionAndLeavesTheRange) {
   struct Case {
     std::string text;
-    std::size_t position;
+    std::size_t position;  // 0: out of range, left for the caller to name
   };
   for (Case const& c : std::vector<Case>{{"x=abc)", 2},
-                                         {"x=)", 2},
                                          {"x=16001/0y40)", 8},
                                          {"x=16001/0x)", 10},
                                          {"x=16001/0x123456789)", 18},
-                                         {"x=16001-1)", 7},
-                                         {"x=16001 2)", 8}}) {
-    Vek::CharRange range(c.text);
-    range.advance(2);
-    try {
-      SegmentIdentifier const sid(range);
-      ADD_FAILURE() << "read " << sid << " from " << c.text;
-    } catch (Vek::DeserializeException const& e) {
-      EXPECT_EQ(e.position(), c.position) << c.text << ": " << e.msg();
-      EXPECT_NE(e.msg().find(SegmentIdentifier::kTypeName), std::string::npos) << e.msg();
+                                         {"x=16001 2)", 8},
+                                         {"x=4294967296)", 0},
+                                         {"x=1/0x100)", 0}}) {
+    Vek::CharRange r(c.text);
+    r.advance(2);
+    if (c.position == 0) {
+      EXPECT_THROW(SegmentIdentifier{r}, Pavo::RangeException) << c.text;
+    } else {
+      try {
+        SegmentIdentifier const sid(r);
+        ADD_FAILURE() << "read " << sid << " from " << c.text;
+      } catch (Vek::DeserializeException const& e) {
+        EXPECT_EQ(e.position(), c.position) << c.text << ": " << e.msg();
+        EXPECT_NE(e.msg().find(SegmentIdentifier::kTypeName), std::string::npos) << e.msg();
+      }
     }
-    EXPECT_EQ(range.pos(), 2u) << c.text;
+    EXPECT_EQ(r.pos(), 2u) << c.text;
   }
-}
 
-TEST(SegmentIdentifierFromRangeTest, OutOfRangeRaisesRangeExceptionForTheCallerToName) {
-  for (char const* text : {"4294967296", "1/0x100", "99999999999999999999999"}) {
-    Vek::CharRange range(text);
-    EXPECT_THROW(SegmentIdentifier{range}, Pavo::RangeException) << text;
-    EXPECT_EQ(range.pos(), 0u);
-  }
-  // A composite's reader rethrows it naming its attribute, as an entry does.
-  Vek::CharRange range("Entry(sid=4294967296)");
-  range.needOpen("Entry");
-  range.needAttr("sid");
+  // A composite's reader rethrows the range error naming its attribute.
+  Vek::CharRange entry("Entry(sid=4294967296)");
+  entry.needOpen("Entry");
+  entry.needAttr("sid");
   try {
     try {
-      SegmentIdentifier const sid(range);
+      SegmentIdentifier const sid(entry);
       ADD_FAILURE() << "read " << sid;
     } catch (Pavo::RangeException const& e) {
-      Vek::rethrowFromDeserializeAttr(e, "sid", range);
+      Vek::rethrowFromDeserializeAttr(e, "sid", entry);
     }
   } catch (Vek::DeserializeException const& e) {
     EXPECT_EQ(e.attr(), "sid");
