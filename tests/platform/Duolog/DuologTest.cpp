@@ -24,19 +24,23 @@ class DuologTest : public ::testing::Test {
   TraceCapture capture_;
 };
 
+// The ring always gets the record; the trace gets the same text only when the
+// handle's level is on.
 TEST_F(DuologTest, WritesRingAndTraceWithTheSameText) {
   Vek::traceLevelIs("DuologTest", 8, true);
   int const line = __LINE__ + 1;
   std::uint64_t const seq =
       Duolog::log(handle_, 8, "dir/Mapper.cpp", line, "fn", entryFormat, "ipv4");
+  Duolog::log(handle_, 9, __FILE__, __LINE__, __func__, "count %u of %d", 3u, -1);
 
   std::vector<Nimblog::Record> const ring = Nimblog::records();
-  ASSERT_EQ(ring.size(), 1u);
+  ASSERT_EQ(ring.size(), 2u);
   EXPECT_EQ(ring[0].seq, seq);
   EXPECT_EQ(ring[0].fmt, entryFormat);
   std::string const text =
       "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() ipv4";
   EXPECT_EQ(ring[0].formatted(), text);
+  EXPECT_EQ(ring[1].formatted(), "count 3 of -1");
 
   ASSERT_EQ(capture_.messages().size(), 1u);
   CapturedTrace const& m = capture_.messages()[0];
@@ -47,25 +51,21 @@ TEST_F(DuologTest, WritesRingAndTraceWithTheSameText) {
   EXPECT_EQ(m.line, line);
 }
 
-TEST_F(DuologTest, WritesOnlyTheRingWhenTheLevelIsOff) {
-  Vek::traceLevelIs("DuologTest", 9, true);
-  Duolog::log(handle_, 8, __FILE__, __LINE__, __func__, "count %u of %d", 3u, -1);
-  EXPECT_TRUE(capture_.messages().empty());
-  ASSERT_EQ(Nimblog::size(), 1u);
-  EXPECT_EQ(Nimblog::records()[0].formatted(), "count 3 of -1");
-}
-
 TEST_F(DuologTest, TraceKeepsStringsTheRingHadToCut) {
   handle_.levelIs(9, true);
   std::string const prefix(80, '1');
   Duolog::log(handle_, 9, __FILE__, __LINE__, __func__, "prefix %s sid %u", prefix, 16000u);
-  ASSERT_EQ(capture_.texts(9).size(), 1u);
-  EXPECT_EQ(capture_.texts(9)[0], "prefix " + prefix + " sid 16000");
+  EXPECT_EQ(capture_.texts(9), std::vector<std::string>{"prefix " + prefix + " sid 16000"});
   EXPECT_EQ(Nimblog::records()[0].formatted(),
             "prefix " + prefix.substr(0, Nimblog::Record::textBytes) + " sid 16000");
 }
 
+// The entry's timer reports when the block ends, tied to the entry record; an
+// entry without arguments writes its format as it is.
 TEST_F(DuologTest, EntryTimerCoversTheBlockAndIsTiedToTheEntryRecord) {
+  static char const plain[] =
+      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::handleV4AdjSegment(const "
+      "Kroma::SegmentRouting::AdjacencySegmentKey&)() ";
   handle_.levelIs(8, true);
   std::uint64_t entry = 0;
   {
@@ -73,32 +73,25 @@ TEST_F(DuologTest, EntryTimerCoversTheBlockAndIsTiedToTheEntryRecord) {
         Duolog::entry(handle_, 8, __FILE__, __LINE__, __func__, entryFormat, "ipv6");
     entry = timer.entrySeq();
     Duolog::log(handle_, 9, __FILE__, __LINE__, __func__, "detail");
-    EXPECT_EQ(Nimblog::size(), 2u) << "the timer reports only when the block ends";
+    EXPECT_EQ(Nimblog::size(), 2u);
+  }
+  {
+    Nimblog::BlockTimer const timer =
+        Duolog::entry(handle_, 8, __FILE__, __LINE__, __func__, plain);
   }
   std::vector<Nimblog::Record> const ring = Nimblog::records();
-  ASSERT_EQ(ring.size(), 3u);
+  ASSERT_EQ(ring.size(), 5u);
   EXPECT_EQ(ring[0].seq, entry);
   EXPECT_EQ(ring[0].fmt, entryFormat);
   EXPECT_EQ(ring[1].tiedTo, 0u);
   EXPECT_EQ(ring[2].tiedTo, entry);
+  EXPECT_EQ(ring[3].formatted(), plain);
   EXPECT_EQ(
       capture_.texts(8),
-      std::vector<std::string>{
-          "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() ipv6"});
+      (std::vector<std::string>{
+          "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() ipv6",
+          plain}));
   EXPECT_TRUE(capture_.texts(9).empty());
-}
-
-TEST_F(DuologTest, EntryWithoutArgumentsWritesTheFormatAsItIs) {
-  static char const fmt[] =
-      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::handleV4AdjSegment(const "
-      "Kroma::SegmentRouting::AdjacencySegmentKey&)() ";
-  handle_.levelIs(8, true);
-  {
-    Nimblog::BlockTimer const timer = Duolog::entry(handle_, 8, __FILE__, __LINE__, __func__, fmt);
-  }
-  EXPECT_EQ(capture_.texts(8), std::vector<std::string>{fmt});
-  ASSERT_EQ(Nimblog::size(), 2u);
-  EXPECT_EQ(Nimblog::records()[0].formatted(), fmt);
 }
 
 }  // namespace
