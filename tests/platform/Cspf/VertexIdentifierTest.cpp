@@ -19,11 +19,8 @@ TEST(VertexIdentifierTest, ConstructorsFillTypeLengthAndData) {
   VertexIdentifierBase const empty(0, "");
   EXPECT_EQ(empty, VertexIdentifierBase());
   EXPECT_TRUE(empty.isEmpty());
-  VertexIdentifierBase const pseudo(kSys, 2);
-  EXPECT_EQ(pseudo.vertexType(), 3);
-  EXPECT_EQ(pseudo.length(), 7);
-  EXPECT_EQ(pseudo.data()[6], 2);
-  EXPECT_EQ(VertexIdentifierBase(3, std::string_view("\x19\x21\x68\x00\x10\x01\x02", 7)), pseudo);
+  EXPECT_EQ(VertexIdentifierBase(3, std::string_view("\x19\x21\x68\x00\x10\x01\x02", 7)),
+            VertexIdentifierBase(kSys, 2));
   EXPECT_EQ(VertexIdentifierBase::fromIpv4RouterId(0x0A000001u),
             VertexIdentifierBase(1, std::string_view("\x0a\x00\x00\x01", 4)));
 }

@@ -46,22 +46,6 @@ std::string afterSeq(std::string const& line, std::uint64_t seq) {
   return line.substr(hash + tag.size());
 }
 
-TEST_F(NimblogTest, RecordKeepsFormatPointerSequenceAndTime) {
-  static char const fmt[] = "entry %s";
-  std::uint64_t const first = Nimblog::log(fmt, "ipv4");
-  std::uint64_t const second = Nimblog::log("no arguments");
-  EXPECT_GT(first, 0u);
-  EXPECT_EQ(second, first + 1);
-  std::vector<Nimblog::Record> const all = Nimblog::records();
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[0].fmt, fmt);
-  EXPECT_EQ(all[0].seq, first);
-  EXPECT_EQ(all[0].tiedTo, 0u);
-  EXPECT_LE(all[0].timestampNs, all[1].timestampNs);
-  EXPECT_EQ(all[0].formatted(), "entry ipv4");
-  EXPECT_EQ(all[1].formatted(), "no arguments");
-}
-
 // Odd formats print as written, missing arguments are marked, extra ones dropped.
 TEST_F(NimblogTest, FormatsEveryConversion) {
   enum class Af : std::uint8_t { ipv6 = 2 };

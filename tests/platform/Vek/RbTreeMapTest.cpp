@@ -123,25 +123,6 @@ TEST_F(RbTreeMapTest, RandomOperationsMatchStdMap) {
   }
 }
 
-TEST_F(RbTreeMapTest, IteratesInOrderAndIterFromFindsKeyOrNextGreater) {
-  EXPECT_TRUE(Map().begin() == Map().end());
-  std::vector<std::int64_t> keys;
-  for (std::int64_t k = 0; k < 300; ++k)
-    keys.push_back((k * 7919) % 300 - 150);
-  Map map = filled(keys);
-  ASSERT_TRUE(map.verify());
-  EXPECT_EQ(keysOf(map), keyRange(-150, 150));
-
-  Map sparse = filled({10, 20, 30, 40});
-  EXPECT_EQ(sparse.iterFrom(20)->key(), 20);
-  EXPECT_EQ(sparse.iterFrom(-5)->key(), 10);
-  EXPECT_TRUE(sparse.iterFrom(41) == sparse.end());
-  Map::Iterator it = sparse.iterFrom(25);
-  EXPECT_EQ(it->key(), 30);
-  EXPECT_EQ((++it)->key(), 40);
-  EXPECT_TRUE((++it).atEnd());
-}
-
 TEST_F(RbTreeMapTest, MemberIsOverwritesInPlaceWithoutAllocating) {
   Map map = filled({1, 2, 3});
   TestMember* before = map.member(2);

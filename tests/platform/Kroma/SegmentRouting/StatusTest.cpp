@@ -92,14 +92,6 @@ class StatusTest : public ::testing::Test {
   Recorder rec_;
 };
 
-TEST_F(StatusTest, AbsentKeysReadAsTheDefaultEntry) {
-  Pavo::Ptr<Status const> reader = status_;
-  PrefixSegment const& absent = reader->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32"));
-  EXPECT_FALSE(absent);
-  EXPECT_EQ(absent.key(), IpGenPrefix());
-  EXPECT_FALSE(reader->ipv6AdjacencySegment().lookup(AdjacencySegmentKey()));
-}
-
 TEST_F(StatusTest, EveryWritePublishesOnceAfterTheChange) {
   PrefixSegment const seg = prefixSegment("10.0.0.1/32", PrefixSegmentInfo::kFlagMapToOriginator);
   status_->prefixSegmentIs(seg);
