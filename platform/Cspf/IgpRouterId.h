@@ -42,6 +42,8 @@ class IgpRouterId {
 
   std::string stringValue() const { return vertex_.stringValue(); }
   std::string toString() const { return vertex_.toString(); }
+  // Reads what toString() writes, initialised.
+  static IgpRouterId read(Pavo::TextScan& scan);
 
  private:
   VertexIdentifierBase vertex_;

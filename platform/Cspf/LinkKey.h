@@ -105,6 +105,8 @@ class LinkKey {
   // 1921.6800.1002" (empty identifiers as "empty"; the local address as IPv4
   // when its bytes 4..15 are zero, else as IPv6).
   std::string toString() const;
+  // Reads what toString() writes.
+  static LinkKey read(Pavo::TextScan& scan);
 
  private:
   // Bytes 0..107: the description and the last vertex identifier.

@@ -46,6 +46,8 @@ class PathKey {
   }
 
   std::string toString() const;
+  // Reads what toString() writes.
+  static PathKey read(Pavo::TextScan& scan);
 
  private:
   VertexIdentifierBase destination_;

@@ -116,4 +116,16 @@ std::ostream& operator<<(std::ostream& os, VertexIdentifierBase const& id) {
   return os << id.toString();
 }
 
+// An identifier's text has no blank; parse() takes it whole. A malformed one
+// is reported at its first character.
+VertexIdentifierBase VertexIdentifierBase::read(Pavo::TextScan& scan) {
+  std::string_view const rest = scan.rest();
+  std::string_view const text = rest.substr(0, rest.find(' '));
+  if (text.empty())
+    scan.fail("expected a vertex identifier");
+  VertexIdentifierBase const vertex = parse(text);
+  scan.posIs(scan.pos() + text.size());
+  return vertex;
+}
+
 }  // namespace Cspf

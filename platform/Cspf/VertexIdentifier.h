@@ -81,6 +81,8 @@ class VertexIdentifierBase {
 
   std::string stringValue() const;
   std::string toString() const;
+  // Reads one identifier in either text form, up to the next blank.
+  static VertexIdentifierBase read(Pavo::TextScan& scan);
   // Reads a stringValue() or toString() text; malformed text raises
   // Pavo::ParseException, an octet over 255 Pavo::RangeException.
   static VertexIdentifierBase parse(std::string_view text);

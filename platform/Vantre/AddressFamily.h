@@ -16,6 +16,10 @@
 
 #include "Vek/Hash.h"
 
+namespace Pavo {
+class TextScan;
+}  // namespace Pavo
+
 namespace Vantre {
 
 class AddressFamily {
@@ -51,6 +55,8 @@ class AddressFamily {
 
   // "none", "ipv4", "ipv6", or "af(N)" for any other value.
   std::string toString() const;
+  // Reads what toString() writes.
+  static AddressFamily read(Pavo::TextScan& scan);
 
  private:
   std::uint8_t value_ = none;

@@ -11,6 +11,10 @@
 
 #include "Vek/Hash.h"
 
+namespace Pavo {
+class TextScan;
+}  // namespace Pavo
+
 namespace Cspf::Lfa {
 
 class PqIdx {
@@ -28,6 +32,8 @@ class PqIdx {
   friend constexpr std::strong_ordering operator<=>(PqIdx, PqIdx) noexcept = default;
 
   std::string toString() const { return std::to_string(value_); }
+  // Reads what toString() writes.
+  static PqIdx read(Pavo::TextScan& scan);
 
  private:
   std::uint16_t value_ = 0;

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "Pavo/Exception.h"
+#include "Pavo/TextScan.h"
 
 namespace Kroma::SegmentRouting {
 
@@ -37,6 +38,16 @@ AdjSegmentNbrIdx& AdjSegmentNbrIdx::operator++() {
     throwNbrIdxRange();
   ++value_;
   return *this;
+}
+
+AdjacencySegmentKey AdjacencySegmentKey::read(Pavo::TextScan& scan) {
+  if (!scan.consumeIf("sid "))
+    scan.fail("expected \"sid \"");
+  Mpls::SegmentRouting::SegmentIdentifier const sid =
+      Mpls::SegmentRouting::SegmentIdentifier::read(scan);
+  if (!scan.consumeIf(" router "))
+    scan.fail("expected \" router \"");
+  return {sid, Mpls::RouterId::read(scan)};
 }
 
 }  // namespace Kroma::SegmentRouting

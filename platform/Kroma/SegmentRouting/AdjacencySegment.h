@@ -72,6 +72,8 @@ class AdjacencySegmentKey {
   }
 
   std::string toString() const;
+  // Reads what toString() writes.
+  static AdjacencySegmentKey read(Pavo::TextScan& scan);
 
  private:
   std::uint32_t sidValue_ = 0;

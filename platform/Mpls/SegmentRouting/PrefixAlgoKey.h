@@ -49,6 +49,8 @@ class PrefixAlgoKey {
   }
 
   std::string toString() const;
+  // Reads what toString() writes ("10.0.0.1/32 algo 128").
+  static PrefixAlgoKey read(Pavo::TextScan& scan);
 
  private:
   Vantre::IpGenPrefix prefix_;
