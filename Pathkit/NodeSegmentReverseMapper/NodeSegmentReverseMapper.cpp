@@ -59,8 +59,16 @@ NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
     Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo)
     : af_(af), srStatus_(srStatus), routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
-  if (srStatus_)
-    subscribe();
+  // Both are read from the first moment on; refusing them here keeps a
+  // caller's mistake from becoming a null dereference in the build.
+  if (!srStatus_) {
+    throw Pavo::NullPointerException("NodeSegmentReverseMapper needs a status table (srStatus)");
+  }
+  if (!routerToNodeSegmentMapPerAlgo_) {
+    throw Pavo::NullPointerException(
+        "NodeSegmentReverseMapper needs an output map (routerToNodeSegmentMapPerAlgo)");
+  }
+  subscribe();
   try {
     handleInitialized();
   } catch (...) {

@@ -77,9 +77,9 @@ class NodeSegmentReverseMapper : public Pavo::Node,
       HN_PrefixToOriginatorCache, Mpls::SegmentRouting::PrefixAlgoKey,
       Vek::SeededKeyOps<Mpls::SegmentRouting::PrefixAlgoKey, kPrefixToOriginatorCacheHashConstant>>;
 
-  // Subscribes to `srStatus` and builds the output in full. Both pointers
-  // must be non-null. If the build throws, the subscription is removed and
-  // the exception leaves the constructor.
+  // Subscribes to `srStatus` and builds the output in full. A null pointer
+  // for either raises Pavo::NullPointerException. If the build throws, the subscription is removed
+  // and the exception leaves the constructor.
   NodeSegmentReverseMapper(
       Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
       Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);

@@ -171,6 +171,14 @@ TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryRaisesAndChangesNothing) {
   EXPECT_EQ(subscribers(), 0u) << "unsubscribed on the way out";
   EXPECT_EQ(out_->useCount(), 1u) << "the output is released";
   // The guard checks that the cache members went with the failed mapper.
+
+  // A missing table or output is refused before anything is subscribed.
+  EXPECT_TRUE(throwsWith<Pavo::NullPointerException>(
+      [&] { nodeSegmentReverseMapperFactory(AddressFamily::ipv4, nullptr, out_); }, {"srStatus"}));
+  EXPECT_TRUE(throwsWith<Pavo::NullPointerException>(
+      [&] { nodeSegmentReverseMapperFactory(AddressFamily::ipv4, status_, nullptr); },
+      {"routerToNodeSegmentMapPerAlgo"}));
+  EXPECT_EQ(subscribers(), 0u);
 }
 
 // After a clean-up the cache names originators whose map or entry is gone.
