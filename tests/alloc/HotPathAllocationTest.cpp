@@ -1,0 +1,105 @@
+// Hot paths allocate nothing: look-ups in both collections, value equality
+// and hashing, publication to subscribers, and a status-table notification
+// that changes nothing in the reverse mapper's output.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "Kroma/SegmentRouting/Status.h"
+#include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
+#include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
+#include "Pavo/Publisher.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+// Counting replacements of the global allocation functions.
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size != 0 ? size : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+using namespace SegmentRouting::Mappers;
+using Kroma::SegmentRouting::PrefixSegment;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
+
+Vantre::IpGenPrefix prefix(unsigned i) {
+  return Vantre::IpGenPrefix::ipv4(0x0A000000u + i, 32);
+}
+Mpls::RouterId router(unsigned i) {
+  return Mpls::RouterId::ipv4(0xC0000200u + i);
+}
+
+// Runs `fn` and answers how many allocations it made.
+template <class F>
+long allocationsOf(F&& fn) {
+  long const before = allocations.load();
+  fn();
+  return allocations.load() - before;
+}
+
+TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing) {
+  auto root = routerToNodeSegmentMapPerAlgoFactory();
+  auto algoMap = root->routerToNodeSegmentMapIs(0);
+  auto entry = algoMap->prefixMapIs(router(1));
+  for (unsigned i = 0; i < 100; ++i)
+    entry->prefixIs(prefix(i), true);
+  struct Counter {
+    Pavo::Subscriber record{[](Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*,
+                               void const*) { ++reinterpret_cast<Counter*>(s)->calls; }};
+    int calls = 0;
+  } counter;
+  entry->publisher()->subscriberAdd(&counter.record, false);
+
+  long const made = allocationsOf([&] {
+    for (unsigned i = 0; i < 200; ++i) {
+      (void)entry->prefixHas(prefix(i));        // tree look-up, hit and miss
+      (void)algoMap->prefixMap(router(i % 3));  // hash look-up, hit and miss
+      (void)root->routerToNodeSegmentMap(static_cast<unsigned char>(i));
+      (void)prefix(i).hash(7);
+      Mpls::RouterId const a = router(1), b = router(i);
+      (void)Mpls::RouterId::isEq(&a, &b);
+    }
+    entry->prefixIs(prefix(5), false);  // value replaced in place, published
+    entry->prefixIs(prefix(5), true);
+  });
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(counter.calls, 2);
+  entry->publisher()->subscriberRemove(&counter.record);
+}
+
+TEST(HotPathAllocationTest, AnUnchangedSegmentNotificationAllocatesNothing) {
+  auto status = Kroma::SegmentRouting::Status::StatusIs();
+  for (unsigned i = 0; i < 50; ++i) {
+    status->prefixSegmentIs(PrefixSegment(
+        prefix(i), PrefixSegmentInfo(router(i % 4), PrefixSegmentInfo::kFlagMapToOriginator)));
+  }
+  auto out = routerToNodeSegmentMapPerAlgoFactory();
+  auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4, status, out);
+  Kroma::SegmentRouting::Status const& table = *status;
+  long const made = allocationsOf([&] {
+    for (unsigned i = 0; i < 50; ++i) {
+      // What the table's publisher delivers for a re-written, equal entry.
+      Vantre::IpGenPrefix const key = prefix(i);
+      table.publisher()->publishChangeRecursive(Kroma::SegmentRouting::Status::kPrefixSegment, &key,
+                                                nullptr, &Vantre::IpGenPrefixBase::isEq);
+    }
+  });
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(out->routerToNodeSegmentMap(0)->prefixMapCount(), 4u);
+}
+
+}  // namespace
