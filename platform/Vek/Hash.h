@@ -96,11 +96,13 @@ constexpr std::uint32_t hashSingleAttr(std::uint32_t seed, std::uint16_t value) 
 }
 
 // Hash of a plain integer key handed to a collection together with the
-// collection's constant.
+// collection's constant: one multiply of the seeded key by a 64-bit odd
+// constant, keeping the high half. Its upper bits are the well-mixed ones,
+// which is what the hash collections pick buckets by.
 inline std::uint32_t hashInteger(std::uint64_t value, std::uint32_t constant) noexcept {
-  Hash h(HashHelper::hashSeed32() ^ constant);
-  h.hashMix<8>(value);
-  return h.result();
+  std::uint64_t const seed = HashHelper::hashSeed32() ^ constant;
+  std::uint64_t const x = (value ^ (seed << 32 | seed)) * 0x9E3779B97F4A7C15ull;
+  return static_cast<std::uint32_t>(x >> 32);
 }
 
 // Spreads an already-computed 32-bit hash handed over with a constant (for
