@@ -81,15 +81,6 @@ IpGenPrefix IpGenPrefix::read(Pavo::TextScan& scan) {
   return ipv4(address, length);
 }
 
-std::strong_ordering operator<=>(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
-  if (auto c = a.af_ <=> b.af_; c != 0)
-    return c;
-  int const m = std::memcmp(a.address_, b.address_, IpGenPrefixBase::kAddressSize);
-  if (m != 0)
-    return m < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
-  return a.length_ <=> b.length_;
-}
-
 std::string IpGenPrefix::toString() const {
   std::string const len = "/" + std::to_string(length_);
   switch (af_.value()) {

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <compare>
 #include <cstdint>
 #include <cstring>
@@ -92,7 +93,27 @@ class IpGenPrefix : public IpGenPrefixBase {
   friend bool operator==(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
     return isEq(&a, &b);
   }
-  friend std::strong_ordering operator<=>(IpGenPrefix const& a, IpGenPrefix const& b) noexcept;
+  // Family, then address bytes as an unsigned big-endian number, then
+  // length. Inline and word-wise: the status table and the prefix trees
+  // compare prefixes on every step of a look-up.
+  friend std::strong_ordering operator<=>(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
+    if (auto c = a.af_ <=> b.af_; c != 0)
+      return c;
+    for (std::size_t i = 0; i < kAddressSize; i += 8) {
+      std::uint64_t x;
+      std::uint64_t y;
+      std::memcpy(&x, a.address_ + i, 8);
+      std::memcpy(&y, b.address_ + i, 8);
+      if (x != y) {
+        if constexpr (std::endian::native == std::endian::little) {
+          x = __builtin_bswap64(x);
+          y = __builtin_bswap64(y);
+        }
+        return x <=> y;
+      }
+    }
+    return a.length_ <=> b.length_;
+  }
   friend bool operator<(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
     return (a <=> b) < 0;
   }
