@@ -19,8 +19,9 @@ using Mpls::SegmentRouting::PrefixAlgoKey;
 
 // Walks one status-table collection from its first key, calling `handle` for
 // every key. Corruption reported by a step ends the walk of that collection.
-template <class Collection, class Key, class Handle>
+template <class Collection, class Handle>
 void walk(Collection const& collection, Handle handle) {
+  using Key = typename Collection::Key;
   Kroma::IterHint hint;
   Key key{};
   bool more;
@@ -185,11 +186,10 @@ void NodeSegmentReverseMapper::handleInitialized() {
             "handleInitialized"
                 << ": " << af_
                 << ": Iterating over prefix segments to build the prefix to originator map");
-  walk<decltype(srStatus_->prefixSegment()), Vantre::IpGenPrefix>(
-      srStatus_->prefixSegment(), [this](Vantre::IpGenPrefix const& k) { handlePrefixSegment(k); });
-  walk<decltype(srStatus_->prefixSegmentWithAlgo()), PrefixAlgoKey>(
-      srStatus_->prefixSegmentWithAlgo(),
-      [this](PrefixAlgoKey const& k) { handlePrefixSegmentWithAlgo(k); });
+  walk(srStatus_->prefixSegment(),
+       [this](Vantre::IpGenPrefix const& k) { handlePrefixSegment(k); });
+  walk(srStatus_->prefixSegmentWithAlgo(),
+       [this](PrefixAlgoKey const& k) { handlePrefixSegmentWithAlgo(k); });
 }
 
 void NodeSegmentReverseMapper::doCleanup() {
