@@ -39,6 +39,7 @@
 #include "Pavo/Exception.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
+#include "Vek/MemberIterator.h"
 
 namespace Vek {
 
@@ -159,36 +160,7 @@ class HashSetMember : public HashMember<Derived> {
 template <class Node, class Key, class KeyOps>
 class HashMap2018 : public HashMapImpl {
  public:
-  class Iterator {
-   public:
-    Iterator() noexcept = default;
-    Node& operator*() const noexcept { return *member_; }
-    Node* operator->() const noexcept { return member_.get(); }
-    Node* member() const noexcept { return member_.get(); }
-    bool atEnd() const noexcept { return !member_; }
-    bool operator==(Iterator const& other) const noexcept {
-      return member_.get() == other.member_.get();
-    }
-    // Linked member: the next in order. Removed member: the first member after
-    // its (hash, key) now in the map. At the end: stays there.
-    Iterator& operator++() noexcept {
-      if (!member_)
-        return *this;
-      HashLink* const link = member_.get();
-      HashLink* const next =
-          link->linked_ ? map_->nextOf(link) : map_->bound(link->hash_, member_->key(), false);
-      member_ = next ? Pavo::Ptr<Node>(nodeOf(next)) : Pavo::Ptr<Node>();
-      return *this;
-    }
-
-   private:
-    friend class HashMap2018;
-    Iterator(HashMap2018 const* map, HashLink* link) noexcept
-        : map_(map), member_(link ? nodeOf(link) : nullptr) {}
-
-    HashMap2018 const* map_ = nullptr;
-    Pavo::Ptr<Node> member_;  // null at the end; keeps a removed member readable
-  };
+  using Iterator = MemberIterator<HashMap2018, Node>;
 
   HashMap2018() noexcept {
     static_assert(std::is_base_of_v<HashMember<Node>, Node>, "members derive from HashMember");
@@ -265,7 +237,7 @@ class HashMap2018 : public HashMapImpl {
   }
   // Removes the iterator's member if it is still in this map; end() removes nothing.
   Pavo::Ptr<Node> memberDel(Iterator const& it) {
-    assert((it.atEnd() || it.map_ == this) && "iterator of another map");
+    assert((it.atEnd() || it.map() == this) && "iterator of another map");
     if (it.atEnd())
       return nullptr;
     if (HashLink** slot = slotOf(it.member())) {
@@ -285,10 +257,19 @@ class HashMap2018 : public HashMapImpl {
     }
   }
 
-  Iterator begin() const noexcept { return Iterator(this, first()); }
+  Iterator begin() const noexcept { return Iterator(this, nodeOrNull(first())); }
   Iterator end() const noexcept { return Iterator(); }
   // At `key`, else at the first member after it in iteration order, else end().
-  Iterator iterFrom(Key const& key) const { return Iterator(this, bound(hashOf(key), key, true)); }
+  Iterator iterFrom(Key const& key) const {
+    return Iterator(this, nodeOrNull(bound(hashOf(key), key, true)));
+  }
+
+  // The member after `member` in iteration order: its chain or bucket
+  // successor while linked, else the first member after its (hash, key).
+  Node* following(Node& member) const noexcept {
+    HashLink const* link = &member;
+    return nodeOrNull(link->linked_ ? nextOf(link) : bound(link->hash_, member.key(), false));
+  }
 
   // Same member count and `eq(Node const&, Node const&)` for each pair in
   // iteration order. Takes no references.
@@ -310,6 +291,7 @@ class HashMap2018 : public HashMapImpl {
   static Node* nodeOf(HashLink* link) noexcept {
     return static_cast<Node*>(static_cast<HashMember<Node>*>(link));
   }
+  static Node* nodeOrNull(HashLink* link) noexcept { return link ? nodeOf(link) : nullptr; }
 
   // Slot pointing at the member with `key`, or null.
   HashLink** find(Key const& key, std::uint32_t hash) {

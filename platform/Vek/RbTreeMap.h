@@ -32,6 +32,7 @@
 
 #include "Pavo/Ptr.h"
 #include "Vek/KeyOps.h"
+#include "Vek/MemberIterator.h"
 #include "Vek/RbTreeAlgo.h"
 
 namespace Vek {
@@ -54,34 +55,7 @@ class RbTreeMember : public RbTreeNodeBase {
 template <class Node, class Key, class Value, class KeyOps = DefaultKeyOps<Key>>
 class RbTreeMap {
  public:
-  class Iterator {
-   public:
-    Iterator() noexcept = default;
-
-    Node& operator*() const noexcept { return *member_; }
-    Node* operator->() const noexcept { return member_.get(); }
-    Node* member() const noexcept { return member_.get(); }
-    bool atEnd() const noexcept { return !member_; }
-    bool operator==(Iterator const& o) const noexcept { return member_ == o.member_; }
-
-    // In-order successor of a linked member; for a removed member the first
-    // member with a greater key, searched from the root.
-    Iterator& operator++() {
-      assert(member_ && "++ on an end iterator");
-      RbTreeNodeBase* n = member_.get();
-      Node* next =
-          n->linked() ? static_cast<Node*>(RbTreeAlgo::next(n)) : map_->upperBound(member_->key());
-      member_ = Pavo::Ptr<Node>(next);
-      return *this;
-    }
-
-   private:
-    friend class RbTreeMap;
-    Iterator(RbTreeMap const* map, Node* member) noexcept : map_(map), member_(member) {}
-
-    RbTreeMap const* map_ = nullptr;
-    Pavo::Ptr<Node> member_;  // null at the end; keeps a removed member readable
-  };
+  using Iterator = MemberIterator<RbTreeMap, Node>;
 
   RbTreeMap() noexcept = default;
   RbTreeMap(RbTreeMap const&) = delete;
@@ -139,7 +113,7 @@ class RbTreeMap {
   }
   // The removed member; null for end() or a member that is already out.
   Pavo::Ptr<Node> memberDel(Iterator const& it) {
-    assert((it.atEnd() || it.map_ == this) && "memberDel() with another map's iterator");
+    assert((it.atEnd() || it.map() == this) && "memberDel() with another map's iterator");
     Node* m = it.member();
     return m && m->linked() ? unlink(m) : Pavo::Ptr<Node>();
   }
@@ -173,6 +147,12 @@ class RbTreeMap {
       }
     }
     return Iterator(this, found);
+  }
+
+  // The member after `member`: its in-order successor while linked, else the
+  // first member with a greater key, searched from the root.
+  Node* following(Node& member) const noexcept {
+    return member.linked() ? asNode(RbTreeAlgo::next(&member)) : upperBound(member.key());
   }
 
   // For tests: red-black rules, parent links, linked flags, the member count
