@@ -19,7 +19,8 @@
 //       .constructor<bool, unsigned, Label>("isLocal", "metric", "label");
 //
 // Field ids follow declaration order (130 up for entities, 2 up for values);
-// type indexes follow the order of declaration in the module. A getter is any
+// type indexes follow the order of declaration in the module, unless a
+// declaration names its index (`EntityType<T>(module, name, 7)`). A getter is any
 // `R (T::*)() const`; a getter returning Pavo::Ptr makes a counted-pointer
 // attribute. A collection is read through an accessor returning the Vek
 // collection and written through the owner's `...Is` and `...Del` (see
@@ -31,6 +32,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -115,9 +117,10 @@ class TypeBuilder {
     return self();
   }
 
-  TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind) {
+  TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind,
+              std::optional<std::uint32_t> index) {
     auto info = std::make_unique<TypeInfo>(std::move(name), kind, typeid(T));
-    info_ = &module.typeAdd(std::move(info));
+    info_ = index ? &module.typeAdd(std::move(info), *index) : &module.typeAdd(std::move(info));
     TypeSlot<T>::info = info_;
   }
   Derived& self() noexcept { return static_cast<Derived&>(*this); }
@@ -130,8 +133,9 @@ class EntityType : public TypeBuilder<EntityType<T>, T> {
   static_assert(std::is_base_of_v<Node, T>, "entities derive from Pavo::Node");
 
  public:
-  EntityType(ModuleInspectData& module, std::string name)
-      : TypeBuilder<EntityType<T>, T>(module, std::move(name), TypeKind::entity) {
+  EntityType(ModuleInspectData& module, std::string name,
+             std::optional<std::uint32_t> index = std::nullopt)
+      : TypeBuilder<EntityType<T>, T>(module, std::move(name), TypeKind::entity, index) {
     this->info_->entityCastIs([](Node* n) -> void* { return dynamic_cast<T*>(n); },
                               [](void* o) -> Node* { return static_cast<T*>(o); });
   }
@@ -149,8 +153,9 @@ class EntityType : public TypeBuilder<EntityType<T>, T> {
 template <class T>
 class ValueType : public TypeBuilder<ValueType<T>, T> {
  public:
-  ValueType(ModuleInspectData& module, std::string name)
-      : TypeBuilder<ValueType<T>, T>(module, std::move(name), TypeKind::value) {
+  ValueType(ModuleInspectData& module, std::string name,
+            std::optional<std::uint32_t> index = std::nullopt)
+      : TypeBuilder<ValueType<T>, T>(module, std::move(name), TypeKind::value, index) {
     this->info_->opsIs(valueOpsFor<T>());
   }
 

@@ -1,6 +1,7 @@
 #include "Pavo/InspectModule.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 
 #include "Pavo/Exception.h"
@@ -38,6 +39,8 @@ ModuleInspectData::~ModuleInspectData() {
   Registry& r = registry();
   r.modules.erase(std::remove(r.modules.begin(), r.modules.end(), this), r.modules.end());
   for (auto const& t : types_) {
+    if (!t)
+      continue;
     auto it = r.types.find(t->name());
     if (it != r.types.end() && it->second == t.get())
       r.types.erase(it);
@@ -45,16 +48,27 @@ ModuleInspectData::~ModuleInspectData() {
 }
 
 Inspect::TypeInfo& ModuleInspectData::typeAdd(std::unique_ptr<Inspect::TypeInfo> type) {
+  return typeAdd(std::move(type), static_cast<std::uint32_t>(types_.size()));
+}
+
+Inspect::TypeInfo& ModuleInspectData::typeAdd(std::unique_ptr<Inspect::TypeInfo> type,
+                                              std::uint32_t index) {
   for (auto const& t : types_) {
-    if (t->name() == type->name()) {
+    if (t && t->name() == type->name()) {
       throw Exception("module " + name_ + " registers type " + type->name() + " twice");
     }
   }
-  type->placeIn(this, static_cast<std::uint32_t>(types_.size()));
-  types_.push_back(std::move(type));
+  if (index < types_.size() && types_[index]) {
+    throw Exception("module " + name_ + " registers type " + type->name() + " at index " +
+                    std::to_string(index) + ", taken by " + types_[index]->name());
+  }
+  if (index >= types_.size())
+    types_.resize(std::size_t{index} + 1);
+  type->placeIn(this, index);
+  types_[index] = std::move(type);
   if (loaded_)
-    enter(*types_.back());
-  return *types_.back();
+    enter(*types_[index]);
+  return *types_[index];
 }
 
 void ModuleInspectData::loaded() {
@@ -62,8 +76,10 @@ void ModuleInspectData::loaded() {
     return;
   if (module(name_) != nullptr)
     throw Exception("module " + name_ + " is registered twice");
-  for (auto const& t : types_)
-    enter(*t);
+  for (auto const& t : types_) {
+    if (t)
+      enter(*t);
+  }
   registry().modules.push_back(this);
   loaded_ = true;
 }

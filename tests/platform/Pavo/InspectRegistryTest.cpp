@@ -119,6 +119,24 @@ TEST(InspectRegistryTest, DuplicatesAndUnregisteredTypesAreRefused) {
   EXPECT_THROW(other.loaded(), Pavo::Exception);
   Pavo::Inspect::TypeSlot<Unregistered>::info = nullptr;
 
+  // A declaration may name its index; free indexes hold no type and a taken
+  // one is refused.
+  struct Later {
+    bool operator==(Later const&) const = default;
+  };
+  Pavo::ModuleInspectData gaps("Test/Gaps");
+  Pavo::Inspect::ValueType<Unregistered>(gaps, "Demo::Gap2", 2);
+  Pavo::Inspect::ValueType<Later>(gaps, "Demo::Gap3");
+  EXPECT_EQ(gaps.typeCount(), 4u);
+  EXPECT_EQ(gaps.type(0), nullptr);
+  EXPECT_EQ(gaps.type(2)->index(), 2u);
+  EXPECT_EQ(gaps.type(3)->name(), "Demo::Gap3");
+  EXPECT_THROW(Pavo::Inspect::ValueType<Later>(gaps, "Demo::Gap", 3), Pavo::Exception);
+  gaps.loaded();
+  EXPECT_EQ(Pavo::ModuleInspectData::typeByName("Demo::Gap2"), gaps.type(2));
+  Pavo::Inspect::TypeSlot<Unregistered>::info = nullptr;
+  Pavo::Inspect::TypeSlot<Later>::info = nullptr;
+
   try {
     Pavo::Inspect::typeOf<Unregistered>();
     FAIL() << "no error for an unregistered type";
