@@ -34,7 +34,8 @@ class AdjSegmentEntry {
   static constexpr char const* kTypeName = "SegmentRouting::Mappers::AdjSegmentEntry";
 
   AdjSegmentEntry() noexcept = default;
-  AdjSegmentEntry(bool isLocal, unsigned metric, Mpls::SegmentRouting::SegmentIdentifier sid) noexcept
+  AdjSegmentEntry(bool isLocal, unsigned metric,
+                  Mpls::SegmentRouting::SegmentIdentifier sid) noexcept
       : isLocal_(isLocal), metric_(metric), sid_(sid) {}
   // Reads one entry in the text form from the range's position.
   explicit AdjSegmentEntry(Vek::CharRange& range);

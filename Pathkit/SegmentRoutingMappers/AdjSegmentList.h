@@ -55,9 +55,7 @@ class AdjSegmentList {
 
   // The entry's value, false when absent.
   bool adjSegmentEntry(AdjSegmentEntry const& entry) const { return entries_[entry]; }
-  bool adjSegmentEntryHas(AdjSegmentEntry const& entry) const {
-    return entries_.memberHas(entry);
-  }
+  bool adjSegmentEntryHas(AdjSegmentEntry const& entry) const { return entries_.memberHas(entry); }
   std::size_t adjSegmentEntryCount() const noexcept { return entries_.size(); }
   // Ascending iteration: begin(), or iterFrom(entry) for the first member not
   // less than `entry`.

@@ -60,8 +60,8 @@ class KeySet {
   Collection const& members() const noexcept { return members_; }
 
   friend bool operator==(KeySet const& a, KeySet const& b) {
-    return a.members_.isEq(b.members_,
-                           [](Node const& x, Node const& y) { return KeyOps::isEq(x.key(), y.key()); });
+    return a.members_.isEq(
+        b.members_, [](Node const& x, Node const& y) { return KeyOps::isEq(x.key(), y.key()); });
   }
 
  private:

@@ -75,7 +75,7 @@ std::uint64_t TextScan::readDecimal(std::uint64_t max, char const* what) {
     fail(std::string("expected a decimal ") + what);
   if (over) {
     failAt(start, std::string(what) + " " + std::string(text_.substr(start, pos_ - start)) +
-                         " exceeds " + std::to_string(max));
+                      " exceeds " + std::to_string(max));
   }
   return value;
 }

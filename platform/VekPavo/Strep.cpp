@@ -8,8 +8,7 @@ namespace VekPavo::Impl {
 
 void throwNoStringConstructor(std::string const& typeName) {
   std::size_t const scope = typeName.rfind("::");
-  std::string const shortName =
-      scope == std::string::npos ? typeName : typeName.substr(scope + 2);
+  std::string const shortName = scope == std::string::npos ? typeName : typeName.substr(scope + 2);
   throw Pavo::Exception("No String constructor for " + shortName + " - has collection");
 }
 

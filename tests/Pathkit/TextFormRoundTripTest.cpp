@@ -19,9 +19,9 @@ using TestSupport::Random;
 
 template <class T>
 struct Draw;
-#define DRAW(T, expr)                      \
-  template <>                              \
-  struct Draw<T> {                         \
+#define DRAW(T, expr)                         \
+  template <>                                 \
+  struct Draw<T> {                            \
     static T from(Random& r) { return expr; } \
   }
 DRAW(Vantre::AddressFamily, r.addressFamily());
@@ -36,8 +36,8 @@ DRAW(Cspf::LinkKey, r.linkKey());
 DRAW(Cspf::PathKey, r.pathKey());
 DRAW(Cspf::Lfa::PqIdx, r.pqIdx());
 DRAW(Kroma::SegmentRouting::AdjacencySegmentKey, r.adjacencySegmentKey());
-DRAW(Kroma::SegmentRouting::PrefixSegment, Kroma::SegmentRouting::PrefixSegment(
-                                               r.prefix(), r.prefixSegmentInfo()));
+DRAW(Kroma::SegmentRouting::PrefixSegment,
+     Kroma::SegmentRouting::PrefixSegment(r.prefix(), r.prefixSegmentInfo()));
 DRAW(Kroma::SegmentRouting::PrefixSegmentWithAlgo,
      Kroma::SegmentRouting::PrefixSegmentWithAlgo(r.prefixAlgoKey(), r.prefixSegmentInfo()));
 DRAW(SegmentRouting::Mappers::AdjSegmentEntry,

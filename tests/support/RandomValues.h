@@ -32,7 +32,9 @@ class Random {
  public:
   explicit Random(std::uint32_t seed) : rng_(seed) {}
 
-  std::uint32_t below(std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng_); }
+  std::uint32_t below(std::uint32_t n) {
+    return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng_);
+  }
   bool coin() { return below(2) == 1; }
   // One of `pool` or, one time in four, any value.
   std::uint32_t u32(std::initializer_list<std::uint32_t> pool = {0, 1, 16, 4294967295u}) {
@@ -121,12 +123,8 @@ class Random {
   }
   Cspf::PathKey pathKey() { return {vertex(), u32()}; }
   Cspf::Lfa::PqIdx pqIdx() { return Cspf::Lfa::PqIdx(u16()); }
-  Kroma::SegmentRouting::AdjacencySegmentKey adjacencySegmentKey() {
-    return {sid(), routerId()};
-  }
-  Kroma::SegmentRouting::PrefixSegmentInfo prefixSegmentInfo() {
-    return {routerId(), byte()};
-  }
+  Kroma::SegmentRouting::AdjacencySegmentKey adjacencySegmentKey() { return {sid(), routerId()}; }
+  Kroma::SegmentRouting::PrefixSegmentInfo prefixSegmentInfo() { return {routerId(), byte()}; }
 
  private:
   std::mt19937 rng_;

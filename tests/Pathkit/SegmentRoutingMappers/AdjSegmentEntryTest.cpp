@@ -63,7 +63,8 @@ TEST(AdjSegmentEntryTest, RegisteredAsTypeZeroWithItsAttributes) {
   EXPECT_EQ(Vek::GenericIf::read(g, 3).as<unsigned>(), 10u);
   EXPECT_EQ(Vek::GenericIf::read(g, 4).ref<SegmentIdentifier>(), e.sid());
   EXPECT_THROW(Vek::GenericIf::read(g, 5), Pavo::Exception);
-  EXPECT_TRUE(Vek::GenericIf::construct(*type, {true, 10u, SegmentIdentifier(16001, 0x40)}).isEq(g));
+  EXPECT_TRUE(
+      Vek::GenericIf::construct(*type, {true, 10u, SegmentIdentifier(16001, 0x40)}).isEq(g));
   EXPECT_TRUE(Vek::GenericIf::construct(*type, {g}).isEq(g));
   EXPECT_TRUE(Vek::GenericIf::construct(*type, {}).isEq(AdjSegmentEntry()));
   EXPECT_EQ(Vek::GenericIf::encode(g),

