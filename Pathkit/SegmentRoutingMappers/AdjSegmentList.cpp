@@ -5,17 +5,20 @@
 namespace SegmentRouting::Mappers {
 
 AdjSegmentList::AdjSegmentList(AdjSegmentList const& other) {
-  for (auto it = other.entries_.begin(); !it.atEnd(); ++it)
-    entries_.memberIs(it->key(), it->value());
+  copyIn(other);
 }
 
 AdjSegmentList& AdjSegmentList::operator=(AdjSegmentList const& other) {
   if (this != &other) {
     entries_.deleteAll();
-    for (auto it = other.entries_.begin(); !it.atEnd(); ++it)
-      entries_.memberIs(it->key(), it->value());
+    copyIn(other);
   }
   return *this;
+}
+
+void AdjSegmentList::copyIn(AdjSegmentList const& other) {
+  for (auto it = other.entries_.begin(); !it.atEnd(); ++it)
+    entries_.memberIs(it->key(), it->value());
 }
 
 AdjSegmentList::AdjSegmentList(Vek::CharRange&) {

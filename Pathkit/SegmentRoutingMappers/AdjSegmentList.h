@@ -66,6 +66,9 @@ class AdjSegmentList {
   explicit operator bool() const noexcept { return !entries_.empty(); }
 
  private:
+  // Copies every member of `other` into new nodes, in order.
+  void copyIn(AdjSegmentList const& other);
+
   Collection entries_;
 };
 
