@@ -4,7 +4,7 @@
 // it originates — for one address family.
 //
 //   auto out = routerToNodeSegmentMapPerAlgoFactory();
-//   auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4(), status, out);
+//   auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4, status, out);
 //   // `out` now holds every qualifying IPv4 prefix segment of `status`, and
 //   // follows each change of the table, inside the table's own publication.
 //

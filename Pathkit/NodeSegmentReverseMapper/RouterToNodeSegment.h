@@ -42,14 +42,9 @@ class RouterToNodeSegment : public Pavo::Node, public Granule::SlabAllocated<Rou
     using RbTreeMember::RbTreeMember;
   };
 
-  // Look-up order: equal keys end the walk, a lesser key goes left.
-  struct PrefixKeyOps {
-    static bool isEq(Vantre::IpGenPrefix const& a, Vantre::IpGenPrefix const& b) {
-      return Vantre::IpGenPrefixBase::isEq(&a, &b);
-    }
-    static bool less(Vantre::IpGenPrefix const& a, Vantre::IpGenPrefix const& b) { return a < b; }
-  };
-  using PrefixCollection = Vek::RbTreeMap<VekPrefix, Vantre::IpGenPrefix, bool, PrefixKeyOps>;
+  // Keyed by the prefix's own isEq and operator<, so the iterator is
+  // Vek::RbTreeMap<VekPrefix, Vantre::IpGenPrefix, bool>::Iterator.
+  using PrefixCollection = Vek::RbTreeMap<VekPrefix, Vantre::IpGenPrefix, bool>;
 
   explicit RouterToNodeSegment(Mpls::RouterId const& routerId);
   ~RouterToNodeSegment() override;

@@ -2,6 +2,9 @@
 // attributes, operations and constructor here, once, at its fixed type index;
 // the generic interface, the text forms and the inspector are derived from it.
 #include "Membly/Membly.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Pathkit/SegmentRoutingMappers/Module.h"
 #include "Pavo/InspectDsl.h"
 
@@ -23,6 +26,28 @@ Membly::ModuleInit const memblyInit;
 
 [[maybe_unused]] bool const registered = [] {
   Pavo::ModuleInspectData& m = segmentRoutingMappersModule();
+  {
+    // The adjacency values: the entry (0) and the three collection values
+    // (1, 3, 5), each with its one collection attribute and no hash.
+    using Mpls::SegmentRouting::SegmentIdentifier;
+    Pavo::Inspect::ValueType<AdjSegmentEntry>(m, AdjSegmentEntry::kTypeName, 0)
+        .value("isLocal", &AdjSegmentEntry::isLocal)
+        .value("metric", &AdjSegmentEntry::metric)
+        .value("sid", &AdjSegmentEntry::sid)
+        .constructor<bool, unsigned, SegmentIdentifier>("isLocal", "metric", "sid");
+    Pavo::Inspect::ValueType<AdjSegmentList>(m, "SegmentRouting::Mappers::AdjSegmentList", 1)
+        .orderedCollection("adjSegmentEntry", &AdjSegmentList::adjSegmentEntryCollection,
+                           &AdjSegmentList::adjSegmentEntryIs, &AdjSegmentList::adjSegmentEntryDel)
+        .nonHashable();
+    Pavo::Inspect::ValueType<NeighborSet>(m, "SegmentRouting::Mappers::NeighborSet", 3)
+        .hashCollection("link", &NeighborSet::linkCollection, &NeighborSet::linkIs,
+                        &NeighborSet::linkDel)
+        .nonHashable();
+    Pavo::Inspect::ValueType<AdjSegmentSet>(m, "SegmentRouting::Mappers::AdjSegmentSet", 5)
+        .hashCollection("adjSegmentEntry", &AdjSegmentSet::adjSegmentEntryCollection,
+                        &AdjSegmentSet::adjSegmentEntryIs, &AdjSegmentSet::adjSegmentEntryDel)
+        .nonHashable();
+  }
   m.loaded();
   return true;
 }();

@@ -83,8 +83,8 @@ class VertexIdentifierBase {
   std::string toString() const;
   // Reads one identifier in either text form, up to the next blank.
   static VertexIdentifierBase read(Pavo::TextScan& scan);
-  // Reads a stringValue() or toString() text; malformed text raises
-  // Pavo::ParseException, an octet over 255 Pavo::RangeException.
+  // Reads a stringValue() or toString() text; malformed text or an octet
+  // over 255 raises Vek::DeserializeException.
   static VertexIdentifierBase parse(std::string_view text);
 
  private:

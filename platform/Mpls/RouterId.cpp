@@ -26,6 +26,22 @@ RouterId RouterId::isis(Routing::Isis::SystemId const& systemId) noexcept {
   return id;
 }
 
+namespace {
+
+// "af<decimal>/": the every-field form. A system id may open with "af" too
+// ("afef.0100.0001"), but its first field is four hex digits and a '.', so it
+// never has a '/' right after decimal digits there.
+bool opensEveryFieldForm(std::string_view text) noexcept {
+  if (text.substr(0, 2) != "af")
+    return false;
+  std::size_t i = 2;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+    ++i;
+  return i > 2 && i < text.size() && text[i] == '/';
+}
+
+}  // namespace
+
 RouterId RouterId::parse(std::string_view text) {
   Pavo::TextScan scan(kTypeName, text);
   RouterId id = read(scan);
@@ -37,7 +53,8 @@ RouterId RouterId::read(Pavo::TextScan& scan) {
   RouterId id;
   if (scan.consumeIf("none"))
     return id;
-  if (scan.consumeIf("af")) {
+  if (opensEveryFieldForm(scan.rest())) {
+    scan.consumeIf("af");
     id.af_ = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "af"));
     scan.expect('/');
     id.rtrIdValue_ = Vantre::readIpv4Address(scan);

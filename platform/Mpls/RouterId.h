@@ -18,6 +18,8 @@
 //   "10.0.0.1:0"                      af 1 with no system id: value:label space
 //   "1921.6800.1001" or "...1001:5"   af 3 with value 0: system id[:label space]
 //   "af2/10.0.0.1:0/1921.6800.1001"   any other combination, every field
+// Only "af", decimal digits and '/' open the every-field form: a system id
+// may start with "af" too ("afef.0100.0001").
 // parse() reads each of these forms back to the same value.
 #pragma once
 
@@ -84,8 +86,8 @@ class RouterId {
     return a.isisSystemId_ <=> b.isisSystemId_;
   }
 
-  // The whole text must be one router id (forms above). Malformed text
-  // raises Pavo::ParseException, numbers out of range Pavo::RangeException.
+  // The whole text must be one router id (forms above). Malformed text and
+  // numbers out of range raise Vek::DeserializeException.
   static RouterId parse(std::string_view text);
   static RouterId read(Pavo::TextScan& scan);
   std::string toString() const;

@@ -2,25 +2,24 @@
 
 #include <string>
 
+#include "Vek/CharRange.h"
+
 namespace Pavo {
 
 namespace {
 
 constexpr std::size_t kEchoLimit = 64;
 
-std::string message(char const* typeName, std::string_view text, std::size_t pos,
-                    std::string_view reason) {
+std::string detail(char const* typeName, std::string_view text, std::string_view reason) {
   std::string m(typeName);
-  m += ": cannot read \"";
+  m += " \"";
   if (text.size() > kEchoLimit) {
     m += text.substr(0, kEchoLimit);
     m += "...";
   } else {
     m += text;
   }
-  m += "\" at position ";
-  m += std::to_string(pos);
-  m += ": ";
+  m += "\": ";
   m += reason;
   return m;
 }
@@ -75,8 +74,8 @@ std::uint64_t TextScan::readDecimal(std::uint64_t max, char const* what) {
   if (pos_ == start)
     fail(std::string("expected a decimal ") + what);
   if (over) {
-    failRange(start, std::string(what) + " " + std::string(text_.substr(start, pos_ - start)) +
-                         " exceeds " + std::to_string(max));
+    failAt(start, std::string(what) + " " + std::string(text_.substr(start, pos_ - start)) +
+                      " exceeds " + std::to_string(max));
   }
   return value;
 }
@@ -97,11 +96,7 @@ std::uint64_t TextScan::readHex(unsigned maxDigits, char const* what) {
 }
 
 void TextScan::failAt(std::size_t pos, std::string_view reason) const {
-  throw ParseException(message(typeName_, text_, pos, reason));
-}
-
-void TextScan::failRange(std::size_t pos, std::string_view reason) const {
-  throw RangeException(message(typeName_, text_, pos, reason));
+  throw Vek::DeserializeException({}, offset_ + pos, detail(typeName_, text_, reason));
 }
 
 }  // namespace Pavo

@@ -1,13 +1,14 @@
-// Pavo::TextScan: the cursor the value types' text parsers read with, and
-// Pavo::ParseException, what they raise on malformed text.
+// Pavo::TextScan: the cursor the outside value types' text parsers read with.
 //
 // A parser walks the text with peek/consumeIf/expect/readDecimal/readHex and
 // never reads past its end, so malformed text is an error and never UB.
-// Every error names the type being read, the text (cut at 64 characters) and
-// the character position:
-//   Vantre::IpGenPrefix: cannot read "10.0.0/8" at position 6: expected '.'
-// Malformed text raises ParseException; a well-formed number outside its
-// allowed range raises Pavo::RangeException with the same kind of message.
+// Every error, malformed text or a well-formed number outside its range, is
+// the one reading error of the platform, Vek::DeserializeException (a
+// Pavo::RangeException): its position is the offset in the whole text (the
+// scan's text may be one value's stretch of a longer text that starts at
+// `offset`), its detail names the type and the scanned text (cut at 64
+// characters):
+//   cannot read at position 6: Vantre::IpGenPrefix "10.0.0/8": expected '.'
 // The cursor only views the text; the caller keeps it alive.
 #pragma once
 
@@ -19,17 +20,11 @@
 
 namespace Pavo {
 
-// Text that does not have the form of the value being read.
-class ParseException : public Exception {
- public:
-  using Exception::Exception;
-};
-
 class TextScan {
  public:
   // `typeName` must outlive the scan (a string literal in practice).
-  TextScan(char const* typeName, std::string_view text) noexcept
-      : typeName_(typeName), text_(text) {}
+  TextScan(char const* typeName, std::string_view text, std::size_t offset = 0) noexcept
+      : typeName_(typeName), text_(text), offset_(offset) {}
 
   std::string_view text() const noexcept { return text_; }
   std::size_t pos() const noexcept { return pos_; }
@@ -46,19 +41,19 @@ class TextScan {
   void expectEnd();
 
   // Reads one or more decimal digits; `what` names the number in errors.
-  // No digit: ParseException. A value above `max`: RangeException.
+  // No digit, or a value above `max`: an error.
   std::uint64_t readDecimal(std::uint64_t max, char const* what);
   // Reads 1 to `maxDigits` hex digits (either case); more digits, or none,
-  // are a ParseException.
+  // are an error.
   std::uint64_t readHex(unsigned maxDigits, char const* what);
 
   [[noreturn]] void fail(std::string_view reason) const { failAt(pos_, reason); }
   [[noreturn]] void failAt(std::size_t pos, std::string_view reason) const;
-  [[noreturn]] void failRange(std::size_t pos, std::string_view reason) const;
 
  private:
   char const* typeName_;
   std::string_view text_;
+  std::size_t offset_;  // position of text_ in the whole text, for errors
   // Invariant: pos_ <= text_.size().
   std::size_t pos_ = 0;
 };

@@ -83,9 +83,9 @@ class IpGenPrefix : public IpGenPrefixBase {
   // A length over 128 raises Pavo::RangeException.
   static IpGenPrefix ipv6(std::array<std::uint8_t, 16> const& address, unsigned length);
 
-  // The whole text must be one prefix. Malformed text raises
-  // Pavo::ParseException, an octet over 255 or a length over the family's
-  // bits raises Pavo::RangeException; both name the text and the position.
+  // The whole text must be one prefix. Malformed text, an octet over 255 or
+  // a length over the family's bits raise Vek::DeserializeException naming
+  // the text and the position.
   static IpGenPrefix parse(std::string_view text);
   // Reads one prefix at the scan's position and leaves the scan after it.
   static IpGenPrefix read(Pavo::TextScan& scan);

@@ -23,7 +23,7 @@ bool isDigit(char c) noexcept {
 
 DeserializeException::DeserializeException(std::string attr, std::size_t position,
                                            std::string detail)
-    : Pavo::Exception(describe(attr, position, detail)),
+    : Pavo::RangeException(describe(attr, position, detail)),
       attr_(std::move(attr)),
       position_(position),
       detail_(std::move(detail)) {}

@@ -30,9 +30,12 @@
 //       post.end();
 //     }
 //
-// Every reading error is a Vek::DeserializeException that names the attribute
-// being read (when known) and the character position. The range only views
-// its text: the text must outlive it.
+// Every reading error, of the framework's readers and of the outside value
+// types' parsers alike, is a Vek::DeserializeException that names the
+// attribute being read (when known) and the character position in the whole
+// text. It is a Pavo::RangeException (text outside what the reader accepts),
+// so a reader that rethrows range errors under its attribute's name catches
+// malformed text too. The range only views its text: the text must outlive it.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +50,7 @@ namespace Vek {
 // A text could not be read. attr() is the attribute being read ("" when the
 // error is outside any attribute), position() the offset of the offending
 // character in the whole text.
-class DeserializeException : public Pavo::Exception {
+class DeserializeException : public Pavo::RangeException {
  public:
   DeserializeException(std::string attr, std::size_t position, std::string detail);
   std::string const& attr() const noexcept { return attr_; }
@@ -130,9 +133,9 @@ class CharRangeCheckAllDataConsumed {
 };
 
 // Raises the error `e` again as a DeserializeException that names `attr`.
-// A DeserializeException keeps its position (and is re-attributed only when it
-// named no attribute); any other Pavo::Exception becomes one at `position`
-// (npos: position unknown).
+// A DeserializeException (every reading error) keeps its position and is
+// re-attributed only when it named no attribute; any other Pavo::Exception
+// becomes one at `position` (npos: position unknown).
 [[noreturn]] void rethrowFromDeserializeAttr(Pavo::Exception const& e, char const* attr,
                                              std::size_t position = std::string::npos);
 [[noreturn]] void rethrowFromDeserializeAttr(Pavo::Exception const& e, char const* attr,

@@ -25,17 +25,13 @@ void scanValue(CharRange& range, char const* typeName, void (*read)(Pavo::TextSc
                void* context) {
   range.skipSpaces();
   std::size_t const start = range.pos();
-  Pavo::TextScan scan(typeName, valueToken(range.rest()));
-  try {
-    read(scan, context);
-    std::size_t const used = scan.pos();
-    while (scan.consumeIf(' ')) {
-    }
-    scan.expectEnd();
-    range.advance(used);
-  } catch (Pavo::ParseException const& e) {
-    throw DeserializeException({}, start + scan.pos(), e.msg());
+  Pavo::TextScan scan(typeName, valueToken(range.rest()), start);
+  read(scan, context);
+  std::size_t const used = scan.pos();
+  while (scan.consumeIf(' ')) {
   }
+  scan.expectEnd();
+  range.advance(used);
 }
 
 }  // namespace ScanImpl

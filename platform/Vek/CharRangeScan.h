@@ -13,12 +13,10 @@
 //       range, SegmentIdentifier::kTypeName, &SegmentIdentifier::read);
 //
 // On success the range stands right after the value; on failure it has not
-// moved. Malformed text (the parser's Pavo::ParseException, or text left in the
-// stretch) raises Vek::DeserializeException at the offset in the whole text
-// where the parser stopped, the parser's message as detail. A well-formed
-// number out of range passes through as the parser's Pavo::RangeException, so
-// that a composite's reader can rethrow it naming its attribute
-// (Vek::rethrowFromDeserializeAttr).
+// moved. Malformed text, a number out of range, or text left in the stretch
+// raise Vek::DeserializeException at its offset in the whole text, so that a
+// composite's reader can rethrow it naming its attribute with the position
+// kept (Vek::rethrowFromDeserializeAttr).
 #pragma once
 
 #include <string_view>

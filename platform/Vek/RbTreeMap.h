@@ -16,6 +16,7 @@
 //   };
 //   Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes;
 //   prefixes.memberIs(p, true);
+//   bool const stored = prefixes[p];   // false when absent
 //   for (auto it = prefixes.iterFrom(p); !it.atEnd(); ++it) use(it->key());
 //
 // Look-ups walk one root-to-leaf path: an equal key (KeyOps::isEq) ends the
@@ -83,6 +84,11 @@ class RbTreeMap {
     return nullptr;
   }
   bool memberHas(Key const& key) const noexcept { return member(key) != nullptr; }
+  // The value stored under an equal key, or Value() when absent (no insertion).
+  Value operator[](Key const& key) const {
+    Node const* m = member(key);
+    return m ? m->value() : Value();
+  }
 
   // Overwrites the value of the member with an equal key in place, or inserts
   // a new member and rebalances. Returns the stored member.

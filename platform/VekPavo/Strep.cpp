@@ -7,7 +7,9 @@
 namespace VekPavo::Impl {
 
 void throwNoStringConstructor(std::string const& typeName) {
-  throw Pavo::Exception("No String constructor for " + typeName + " - has collection");
+  std::size_t const scope = typeName.rfind("::");
+  std::string const shortName = scope == std::string::npos ? typeName : typeName.substr(scope + 2);
+  throw Pavo::Exception("No String constructor for " + shortName + " - has collection");
 }
 
 void valueToStrep(Pavo::Inspect::TypeInfo const& type, void const* value, Pavo::String& out) {

@@ -5,7 +5,8 @@
 // valueToStrep writes it from the type's attribute table: every attribute in
 // registration order under its name, each value in its own type's text form.
 // A value type with a collection attribute has no text form; writing or
-// reading one is refused ("No String constructor for T - has collection").
+// reading one is refused ("No String constructor for EntryList - has
+// collection": the name without its namespaces).
 // The generic reader reads the same form and builds the value through the
 // type's declared constructor, whose arguments must be its attributes in order.
 //
@@ -31,7 +32,8 @@ void valueToStrep(Pavo::Inspect::TypeInfo const& type, void const* value, Pavo::
 Pavo::String valueToStrep(Pavo::TypeData const& typeData, void const* value);
 // Reads one value of `type` in the standard form through its constructor.
 Vek::GenericValue strepToValue(Pavo::Inspect::TypeInfo const& type, Vek::CharRange& range);
-// Refuses with "No String constructor for <name> - has collection".
+// Refuses with "No String constructor for <short name> - has collection",
+// the type's name without its namespaces ("AdjSegmentList").
 [[noreturn]] void throwNoStringConstructor(std::string const& typeName);
 
 }  // namespace Impl

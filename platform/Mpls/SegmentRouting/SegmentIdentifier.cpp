@@ -35,7 +35,7 @@ SegmentIdentifier SegmentIdentifier::read(Pavo::TextScan& scan) {
     std::size_t const start = scan.pos();
     std::uint64_t const flag = scan.readHex(8, "flag");
     if (flag > 0xFF)
-      scan.failRange(start, "flag exceeds 0xff");
+      scan.failAt(start, "flag exceeds 0xff");
     sid.flag_ = static_cast<std::uint8_t>(flag);
   }
   return sid;

@@ -42,9 +42,9 @@ class SegmentIdentifier {
       : value_(value), flag_(flag) {}
   // Reads one identifier at the range's position and leaves the range after
   // it (see "Vek/CharRangeScan.h": blanks before it are skipped; it must end
-  // at ',', ')' or the end of the text). Malformed text raises
-  // Vek::DeserializeException at the offending position and leaves the range
-  // where it was; a value or flag out of range raises Pavo::RangeException.
+  // at ',', ')' or the end of the text). Malformed text or a value or flag
+  // out of range raises Vek::DeserializeException (a Pavo::RangeException) at
+  // the offending position and leaves the range where it was.
   explicit SegmentIdentifier(Vek::CharRange& range);
 
   constexpr std::uint32_t value() const noexcept { return value_; }
@@ -73,9 +73,9 @@ class SegmentIdentifier {
     return b.flag_ <=> a.flag_;
   }
 
-  // The whole text must be one identifier. Malformed text raises
-  // Pavo::ParseException; a value over 4294967295 or a flag over 0xff
-  // raises Pavo::RangeException. Both name the text and the position.
+  // The whole text must be one identifier. Malformed text, a value over
+  // 4294967295 or a flag over 0xff raise Vek::DeserializeException naming
+  // the text and the position.
   static SegmentIdentifier parse(std::string_view text);
   // Reads one identifier from the front of `text` and sets `used` to the
   // number of characters it took; what follows is left to the caller.

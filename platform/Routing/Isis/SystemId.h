@@ -52,7 +52,7 @@ class SystemId {
                    : std::strong_ordering::equal;
   }
 
-  // The whole text must be one id; errors raise Pavo::ParseException.
+  // The whole text must be one id; errors raise Vek::DeserializeException.
   static SystemId parse(std::string_view text);
   // Reads one id at the scan's position.
   static SystemId read(Pavo::TextScan& scan);

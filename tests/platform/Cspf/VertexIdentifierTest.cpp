@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Cspf/IgpRouterId.h"
+#include "Vek/CharRange.h"
 #include "support/ThrowsWith.h"
 
 namespace {
@@ -43,15 +44,14 @@ TEST(VertexIdentifierTest, StringValueAndParse) {
 }
 
 TEST(VertexIdentifierTest, RefusesBadInput) {
-  using Pavo::ParseException;
   using Pavo::RangeException;
   EXPECT_TRUE(throwsWith<RangeException>([] { VertexIdentifierBase(4, ""); },
                                          {"Cspf::VertexIdentifierBase", "vertex type 4"}));
   EXPECT_TRUE(throwsWith<RangeException>([] { VertexIdentifierBase(2, "abc"); },
                                          {"needs 6 data bytes, not 3"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { VertexIdentifierBase::parse("1921.6800.1001.2"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { VertexIdentifierBase::parse("1921.6800.1001.2"); },
                                          {"position 15", "two hex digits"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { VertexIdentifierBase::parse("10.0.0.1x"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { VertexIdentifierBase::parse("10.0.0.1x"); },
                                          {"position 8", "unexpected text"}));
   EXPECT_TRUE(throwsWith<RangeException>([] { VertexIdentifierBase::parse("10.0.0.256"); },
                                          {"position 7"}));

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "Vek/CharRange.h"
 #include "support/ThrowsWith.h"
 
 namespace {
@@ -21,7 +22,7 @@ TEST(RouterIdTest, ZeroRouterIdIsNoRouter) {
   EXPECT_FALSE(RouterId::ipv4(0).isZero());  // af 1 is a router, even at 0.0.0.0
 }
 
-TEST(RouterIdTest, TextRoundTrips) {
+TEST(RouterIdTest, TextForms) {
   RouterId odd = RouterId::ipv4(0x0A000001u, 7);
   odd.afIs(2);
   odd.isisSystemIdIs(SystemId::parse("0000.0000.0001"));
@@ -42,26 +43,24 @@ TEST(RouterIdTest, TextRoundTrips) {
            {ipv4WithSysId, "af1/1.2.3.4:0/aaaa.bbbb.cccc"},
        }) {
     EXPECT_EQ(c.id.toString(), c.text);
-    EXPECT_EQ(RouterId::parse(c.text), c.id) << c.text;
   }
 }
 
 TEST(RouterIdTest, RefusesMalformedText) {
-  using Pavo::ParseException;
   using Pavo::RangeException;
-  EXPECT_TRUE(throwsWith<ParseException>([] { RouterId::parse("10.0.0.1"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { RouterId::parse("10.0.0.1"); },
                                          {"Mpls::RouterId", "position 8", "expected ':'"}));
   EXPECT_TRUE(throwsWith<RangeException>([] { RouterId::parse("10.0.0.1:65536"); },
                                          {"position 9", "label space 65536 exceeds 65535"}));
   EXPECT_TRUE(throwsWith<RangeException>([] { RouterId::parse("10.0.0.300:0"); },
                                          {"position 7", "octet 300"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { RouterId::parse("1921.6800:0"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { RouterId::parse("1921.6800:0"); },
                                          {"position 9", "expected '.'"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { RouterId::parse("af2/10.0.0.1:0"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { RouterId::parse("af2/10.0.0.1:0"); },
                                          {"position 14", "expected '/'"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { RouterId::parse("none "); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { RouterId::parse("none "); },
                                          {"position 4", "unexpected text"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { RouterId::parse(""); }, {"position 0"}));
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { RouterId::parse(""); }, {"position 0"}));
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ TEST(StrepTest, ValuesWithCollectionsHaveNoTextForm) {
     VekPavo::valueToStrep(list);
     FAIL() << "written";
   } catch (Pavo::Exception const& e) {
-    EXPECT_EQ(e.msg(), "No String constructor for Demo::EntryList - has collection");
+    EXPECT_EQ(e.msg(), "No String constructor for EntryList - has collection");
   }
   EXPECT_THROW(Vek::strepToValue<Demo::EntryList>("Demo::EntryList()"), Pavo::Exception);
 }

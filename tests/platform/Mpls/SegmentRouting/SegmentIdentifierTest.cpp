@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Vek/CharRange.h"
 #include "support/ThrowsWith.h"
 
 namespace {
@@ -21,11 +22,10 @@ TEST(SegmentIdentifierTest, TextForms) {
   EXPECT_EQ(used, 10u);
   EXPECT_EQ(SegmentIdentifier::parsePrefix("17)", used), SegmentIdentifier(17, 0));
   EXPECT_EQ(used, 2u);
-  EXPECT_THROW(SegmentIdentifier::parsePrefix(")", used), Pavo::ParseException);
+  EXPECT_THROW(SegmentIdentifier::parsePrefix(")", used), Vek::DeserializeException);
 }
 
 TEST(SegmentIdentifierTest, RefusesMalformedText) {
-  using Pavo::ParseException;
   using Pavo::RangeException;
   char const* const kName = "Mpls::SegmentRouting::SegmentIdentifier";
   EXPECT_TRUE(throwsWith<RangeException>([] { SegmentIdentifier::parse("4294967296"); },
@@ -35,13 +35,13 @@ TEST(SegmentIdentifierTest, RefusesMalformedText) {
                                  {"position 0", "exceeds 4294967295"}));
   EXPECT_TRUE(throwsWith<RangeException>([] { SegmentIdentifier::parse("1/0x100"); },
                                          {"position 4", "flag exceeds 0xff"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SegmentIdentifier::parse("-1"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("-1"); },
                                          {kName, "position 0", "decimal value"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SegmentIdentifier::parse("16001/40"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001/40"); },
                                          {"position 6", "\"0x\""}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SegmentIdentifier::parse("16001/0x"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001/0x"); },
                                          {"position 8", "hex flag"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SegmentIdentifier::parse("16001 "); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001 "); },
                                          {"position 5", "unexpected text"}));
 }
 

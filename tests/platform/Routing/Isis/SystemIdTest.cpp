@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Vek/CharRange.h"
 #include "support/ThrowsWith.h"
 
 namespace {
@@ -20,17 +21,16 @@ TEST(SystemIdTest, ParsesAnyCaseAndPrintsLowerCase) {
 }
 
 TEST(SystemIdTest, RefusesMalformedText) {
-  using Pavo::ParseException;
-  EXPECT_TRUE(throwsWith<ParseException>([] { SystemId::parse("1921.6800.100"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SystemId::parse("1921.6800.100"); },
                                          {"Routing::Isis::SystemId", "position 10", "four hex"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SystemId::parse("1921.6800.10011"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SystemId::parse("1921.6800.10011"); },
                                          {"position 14", "more than 4 hex digits"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SystemId::parse("1921-6800-1001"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SystemId::parse("1921-6800-1001"); },
                                          {"position 4", "expected '.'"}));
-  EXPECT_TRUE(throwsWith<ParseException>([] { SystemId::parse("1921.6800.1001.02"); },
+  EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SystemId::parse("1921.6800.1001.02"); },
                                          {"position 14", "unexpected text"}));
   EXPECT_TRUE(
-      throwsWith<ParseException>([] { SystemId::parse("g921.6800.1001"); }, {"position 0"}));
+      throwsWith<Vek::DeserializeException>([] { SystemId::parse("g921.6800.1001"); }, {"position 0"}));
 }
 
 }  // namespace

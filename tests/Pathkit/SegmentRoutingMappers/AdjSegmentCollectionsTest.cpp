@@ -1,0 +1,239 @@
+// The three collection values share one contract (deep copies, equality,
+// truth, membership, generic interface, no text form, no hash), checked by one
+// typed suite against a std::set model; the list's own bool values and
+// positioned iteration follow.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pathkit/SegmentRoutingMappers/Module.h"
+#include "Vek/CharRangeRead.h"
+#include "Vek/GenericIf.h"
+#include "support/RandomValues.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+using Mpls::SegmentRouting::SegmentIdentifier;
+using namespace SegmentRouting::Mappers;
+
+// The message of the error `fn` raises; "" when it raises none.
+template <class Fn>
+std::string errorOf(Fn&& fn) {
+  try {
+    fn();
+  } catch (Pavo::Exception const& e) {
+    return e.msg();
+  }
+  return "";
+}
+
+AdjSegmentEntry randomEntry(TestSupport::Random& r) {
+  return AdjSegmentEntry(r.coin(), r.u32({0, 1, 4294967295u}),
+                         SegmentIdentifier(r.u32({16, 17, 18}), r.coin() ? 0 : 0x40));
+}
+
+template <class C>
+struct Traits;
+template <>
+struct Traits<AdjSegmentList> {
+  using Key = AdjSegmentEntry;
+  static constexpr char const* kShortName = "AdjSegmentList";
+  static constexpr std::uint32_t kIndex = 1;
+  static Key key(TestSupport::Random& r) { return randomEntry(r); }
+  static void add(AdjSegmentList& c, Key const& k) { c.adjSegmentEntryIs(k, true); }
+  static bool del(AdjSegmentList& c, Key const& k) { return c.adjSegmentEntryDel(k); }
+  static bool has(AdjSegmentList const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
+  static auto const& members(AdjSegmentList const& c) { return c.adjSegmentEntryCollection(); }
+};
+template <>
+struct Traits<NeighborSet> {
+  using Key = Cspf::LinkKey;
+  static constexpr char const* kShortName = "NeighborSet";
+  static constexpr std::uint32_t kIndex = 3;
+  // Few distinct links, so adds and removes meet members.
+  static Key key(TestSupport::Random& r) {
+    Cspf::LinkDescription d;
+    d.linkId = r.below(12);
+    return {d, Cspf::IgpRouterId()};
+  }
+  static void add(NeighborSet& c, Key const& k) { c.linkIs(k); }
+  static bool del(NeighborSet& c, Key const& k) { return c.linkDel(k); }
+  static bool has(NeighborSet const& c, Key const& k) { return c.linkHas(k); }
+  static auto const& members(NeighborSet const& c) { return c.linkCollection(); }
+};
+template <>
+struct Traits<AdjSegmentSet> {
+  using Key = AdjSegmentEntry;
+  static constexpr char const* kShortName = "AdjSegmentSet";
+  static constexpr std::uint32_t kIndex = 5;
+  static Key key(TestSupport::Random& r) { return randomEntry(r); }
+  static void add(AdjSegmentSet& c, Key const& k) { c.adjSegmentEntryIs(k); }
+  static bool del(AdjSegmentSet& c, Key const& k) { return c.adjSegmentEntryDel(k); }
+  static bool has(AdjSegmentSet const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
+  static auto const& members(AdjSegmentSet const& c) { return c.adjSegmentEntryCollection(); }
+};
+
+template <class C>
+class AdjSegmentCollectionsTest : public ::testing::Test {
+ protected:
+  using T = Traits<C>;
+  using Key = typename T::Key;
+
+  static std::vector<Key> keys(C const& c) {
+    std::vector<Key> out;
+    for (auto it = T::members(c).begin(); !it.atEnd(); ++it)
+      out.push_back(it->key());
+    return out;
+  }
+  static std::vector<void const*> nodes(C const& c) {
+    std::vector<void const*> out;
+    for (auto it = T::members(c).begin(); !it.atEnd(); ++it)
+      out.push_back(it.member());
+    return out;
+  }
+  // The model's members in iteration order: ascending for the list, the
+  // set's own (canonical) order for the hash sets.
+  void expectMatches(C const& c, std::set<Key> const& model) {
+    std::vector<Key> got = keys(c);
+    if constexpr (!std::is_same_v<C, AdjSegmentList>)
+      std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, std::vector<Key>(model.begin(), model.end()));
+    EXPECT_EQ(static_cast<bool>(c), !model.empty());
+  }
+
+  TestSupport::TrackerGuard trackers_;
+};
+
+using Collections = ::testing::Types<AdjSegmentList, NeighborSet, AdjSegmentSet>;
+TYPED_TEST_SUITE(AdjSegmentCollectionsTest, Collections);
+
+// Random adds and removes against a model; copies and assignments are deep,
+// share no node, and are equal to the original (and sets built in another
+// order iterate alike); one differing member makes them unequal.
+TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
+  using T = Traits<TypeParam>;
+  TestSupport::Random r(11u);
+  TypeParam c;
+  std::set<typename T::Key> model;
+  for (int step = 0; step < 400; ++step) {
+    auto const k = T::key(r);
+    if (r.below(3) != 0) {
+      T::add(c, k);
+      model.insert(k);
+    } else {
+      EXPECT_EQ(T::del(c, k), model.erase(k) == 1);
+    }
+    EXPECT_EQ(T::has(c, k), model.count(k) == 1);
+    if (step % 50 != 0)
+      continue;
+    this->expectMatches(c, model);
+    TypeParam copy(c);
+    TypeParam reversed;
+    for (auto it = model.rbegin(); it != model.rend(); ++it)
+      T::add(reversed, *it);
+    EXPECT_TRUE(copy == c);
+    EXPECT_TRUE(TypeParam::isEq(&reversed, &c));
+    EXPECT_EQ(this->keys(reversed), this->keys(c));
+    for (void const* n : this->nodes(copy)) {
+      auto const mine = this->nodes(c);
+      EXPECT_EQ(std::find(mine.begin(), mine.end(), n), mine.end());
+    }
+    T::add(copy, T::key(r));
+    if (!model.empty())
+      T::del(copy, *model.begin());
+    TypeParam const& self = copy;
+    copy = self;
+    if (this->keys(copy) != this->keys(c)) {
+      EXPECT_FALSE(copy == c);
+    }
+    copy = c;
+    EXPECT_TRUE(copy == c);
+  }
+}
+
+// The generic interface reaches the one attribute (field 2); generic hash,
+// the set-false error, and text in either direction are refused.
+TYPED_TEST(AdjSegmentCollectionsTest, GenericInterfaceAndRefusals) {
+  using T = Traits<TypeParam>;
+  auto const* type = Pavo::Inspect::typeOf<TypeParam>();
+  EXPECT_EQ(type->module(), &segmentRoutingMappersModule());
+  EXPECT_EQ(type->index(), T::kIndex);
+  EXPECT_EQ(type->name(), std::string("SegmentRouting::Mappers::") + T::kShortName);
+  TestSupport::Random r(3u);
+  auto const k = T::key(r);
+  Vek::GenericValue g = Vek::GenericIf::construct(*type, {});
+  EXPECT_FALSE(Vek::GenericIf::truth(g));
+  Vek::GenericIf::set(g, 2, k, true);
+  EXPECT_TRUE(Vek::GenericIf::has(g, 2, k));
+  EXPECT_TRUE(Vek::GenericIf::get(g, 2, k).template as<bool>());
+  EXPECT_EQ(Vek::GenericIf::count(g, 2), 1u);
+  EXPECT_TRUE(Vek::GenericIf::truth(g));
+  std::size_t visits = 0;
+  Vek::GenericIf::iterate(g, 2, [&](Vek::GenericValue const& key, Vek::GenericValue const& v) {
+    EXPECT_TRUE(key.isEq(k));
+    EXPECT_TRUE(v.as<bool>());
+    ++visits;
+  });
+  EXPECT_EQ(visits, 1u);
+  Vek::GenericValue const copy = Vek::GenericIf::construct(*type, {g});
+  EXPECT_TRUE(Vek::GenericIf::isEq(copy, g));
+  if constexpr (std::is_same_v<TypeParam, AdjSegmentList>) {
+    Vek::GenericIf::set(g, 2, k, false);
+    EXPECT_TRUE(Vek::GenericIf::has(g, 2, k));
+    EXPECT_FALSE(Vek::GenericIf::isEq(copy, g));
+  } else {
+    EXPECT_NE(errorOf([&] { Vek::GenericIf::set(g, 2, k, false); }).find("false"),
+              std::string::npos);
+  }
+  Vek::GenericIf::del(g, 2, k);
+  EXPECT_FALSE(Vek::GenericIf::has(g, 2, k));
+  EXPECT_NE(errorOf([&] { Vek::GenericIf::hash(copy); }).find(T::kShortName), std::string::npos);
+  std::string const refusal =
+      std::string("No String constructor for ") + T::kShortName + " - has collection";
+  std::string const text = std::string("SegmentRouting::Mappers::") + T::kShortName + "()";
+  Vek::CharRange range(text);
+  EXPECT_EQ(errorOf([&] { TypeParam{range}; }), refusal);
+  EXPECT_EQ(errorOf([&] { Vek::strepToValue<TypeParam>(text); }), refusal);
+  EXPECT_EQ(errorOf([&] { Vek::GenericIf::decode(*type, text); }), refusal);
+  EXPECT_EQ(errorOf([&] { Vek::GenericIf::encode(copy); }), refusal);
+}
+
+// The list keeps false values, and its iterators survive removal.
+TEST(AdjSegmentListTest, ValuesAndPositionedIteration) {
+  TestSupport::TrackerGuard trackers;
+  auto entry = [](bool local, unsigned metric, std::uint32_t sid) {
+    return AdjSegmentEntry(local, metric, SegmentIdentifier(sid, 0));
+  };
+  AdjSegmentList list;
+  list.adjSegmentEntryIs(entry(true, 0, 16), true);
+  list.adjSegmentEntryIs(entry(false, 10, 16), true);
+  list.adjSegmentEntryIs(entry(false, 10, 16), false);
+  list.adjSegmentEntryIs(entry(false, 20, 16), true);
+  EXPECT_EQ(list.adjSegmentEntryCount(), 3u);
+  EXPECT_TRUE(list.adjSegmentEntryHas(entry(false, 10, 16)));
+  EXPECT_FALSE(list.adjSegmentEntry(entry(false, 10, 16)));
+  EXPECT_FALSE(list.adjSegmentEntry(entry(false, 11, 16)));
+  EXPECT_TRUE(list.adjSegmentEntry(entry(true, 0, 16)));
+  auto const& members = list.adjSegmentEntryCollection();
+  EXPECT_TRUE(members.iterFrom(entry(false, 15, 0))->key() == entry(false, 20, 16));
+  EXPECT_TRUE(members.iterFrom(entry(true, 1, 0)).atEnd());
+  Vek::RbTreeMap<AdjSegmentList::VekAdjSegmentEntry, AdjSegmentEntry, bool>::Iterator it =
+      members.iterFrom(entry(false, 10, 16));
+  EXPECT_FALSE(list.adjSegmentEntryDel(it));
+  EXPECT_FALSE(list.adjSegmentEntryHas(entry(false, 10, 16)));
+  EXPECT_FALSE(list.adjSegmentEntryDel(it));
+  ++it;
+  EXPECT_TRUE(it->key() == entry(false, 20, 16));
+  EXPECT_TRUE(list.adjSegmentEntryDel(entry(false, 20, 16)));
+  EXPECT_FALSE(list.adjSegmentEntryDel(members.end()));
+  list.adjSegmentEntryDelAll();
+  EXPECT_FALSE(list);
+}
+
+}  // namespace

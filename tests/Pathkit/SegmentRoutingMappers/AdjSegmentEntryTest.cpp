@@ -1,0 +1,113 @@
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Pathkit/SegmentRoutingMappers/Module.h"
+#include "Pavo/InspectTypes.h"
+#include "Vek/CharRangeRead.h"
+#include "Vek/GenericIf.h"
+#include "VekPavo/Strep.h"
+#include "support/RandomValues.h"
+
+namespace {
+
+using Mpls::SegmentRouting::SegmentIdentifier;
+using SegmentRouting::Mappers::AdjSegmentEntry;
+
+// The order written out: isLocal, metric, sid value, then the sid flag reversed.
+auto model(AdjSegmentEntry const& e) {
+  return std::make_tuple(e.isLocal(), e.metric(), e.sid().value(), 255 - e.sid().flag());
+}
+
+// On random entries with many near-equal pairs: order, equality, generic
+// comparison and hashing all agree with the model; the truth value is
+// "differs from the default".
+TEST(AdjSegmentEntryTest, OrderEqualityAndHashAgreeWithTheModel) {
+  TestSupport::Random r(7u);
+  auto draw = [&] {
+    return AdjSegmentEntry(r.coin(), r.u32({0, 1, 10, 4294967295u}),
+                           SegmentIdentifier(r.u32({0, 16, 17}), r.coin() ? 0 : r.byte()));
+  };
+  for (int i = 0; i < 2000; ++i) {
+    AdjSegmentEntry const a = draw();
+    AdjSegmentEntry const b = draw();
+    SCOPED_TRACE(VekPavo::valueToStrep(a) + " vs " + VekPavo::valueToStrep(b));
+    EXPECT_EQ(a <=> b, model(a) <=> model(b));
+    EXPECT_EQ(AdjSegmentEntry::isEq(&a, &b), model(a) == model(b));
+    EXPECT_EQ(Vek::GenericIf::less(a, b), model(a) < model(b));
+    EXPECT_EQ(Vek::GenericIf::isEq(a, b), a == b);
+    EXPECT_EQ(static_cast<bool>(a), !(a == AdjSegmentEntry()));
+    EXPECT_EQ(Vek::GenericIf::truth(a), static_cast<bool>(a));
+    EXPECT_EQ(Vek::GenericIf::hash(a), a.hash(0));
+    AdjSegmentEntry const copy = a;
+    for (unsigned seed = 0; seed < 64; ++seed)
+      ASSERT_EQ(copy.hash(seed * 2654435761u), a.hash(seed * 2654435761u));
+    if (!(a == b)) {
+      EXPECT_NE(a.hash(1), b.hash(1));
+    }
+  }
+}
+
+TEST(AdjSegmentEntryTest, RegisteredAsTypeZeroWithItsAttributes) {
+  auto const* type = Pavo::Inspect::typeOf<AdjSegmentEntry>();
+  EXPECT_EQ(type->module(), &SegmentRouting::Mappers::segmentRoutingMappersModule());
+  EXPECT_EQ(type->index(), 0u);
+  EXPECT_EQ(type->name(), "SegmentRouting::Mappers::AdjSegmentEntry");
+  AdjSegmentEntry const e(true, 10, SegmentIdentifier(16001, 0x40));
+  Vek::GenericValue const g(e);
+  EXPECT_EQ(Vek::GenericIf::read(g, 2).as<bool>(), true);
+  EXPECT_EQ(Vek::GenericIf::read(g, 3).as<unsigned>(), 10u);
+  EXPECT_EQ(Vek::GenericIf::read(g, 4).ref<SegmentIdentifier>(), e.sid());
+  EXPECT_THROW(Vek::GenericIf::read(g, 5), Pavo::Exception);
+  EXPECT_TRUE(
+      Vek::GenericIf::construct(*type, {true, 10u, SegmentIdentifier(16001, 0x40)}).isEq(g));
+  EXPECT_TRUE(Vek::GenericIf::construct(*type, {g}).isEq(g));
+  EXPECT_TRUE(Vek::GenericIf::construct(*type, {}).isEq(AdjSegmentEntry()));
+  EXPECT_EQ(Vek::GenericIf::encode(g),
+            "SegmentRouting::Mappers::AdjSegmentEntry(isLocal=true, metric=10, sid=16001/0x40)");
+}
+
+// Malformed text fails naming the attribute and the position of the fault;
+// text after one whole entry fails the whole-string read.
+TEST(AdjSegmentEntryTest, MalformedTextNamesTheAttributeAndPosition) {
+  std::string const head = "SegmentRouting::Mappers::AdjSegmentEntry(isLocal=true, metric=10, sid=";
+  struct Case {
+    std::string text;
+    std::string attr;
+    std::size_t position;
+  };
+  std::vector<Case> const cases = {
+      {head + "abc)", "sid", head.size()},
+      {head + "16001/0y40)", "sid", head.size() + 6},
+      {head + "4294967296)", "sid", head.size()},
+      {head + "1/0x100)", "sid", head.size() + 4},
+      {head + "16001 16002)", "sid", head.size() + 6},
+      {head + "16001", "", head.size() + 5},
+      {head + "16001) ", "", head.size() + 6},
+      {head + "16001)x", "", head.size() + 6},
+      {"SegmentRouting::Mappers::AdjSegmentEntry(isLocal=yes, metric=10, sid=1)", "isLocal", 49},
+      {"SegmentRouting::Mappers::AdjSegmentEntry(isLocal=true, metric=-1, sid=1)", "metric", 62},
+  };
+  auto const& type = *Pavo::Inspect::typeOf<AdjSegmentEntry>();
+  for (Case const& c : cases) {
+    for (bool generic : {false, true}) {
+      try {
+        if (generic) {
+          Vek::GenericIf::decode(type, c.text);
+        } else {
+          Vek::strepToValue<AdjSegmentEntry>(c.text);
+        }
+        ADD_FAILURE() << "read: " << c.text;
+      } catch (Vek::DeserializeException const& e) {
+        EXPECT_EQ(e.attr(), c.attr) << e.msg();
+        EXPECT_EQ(e.position(), c.position) << e.msg();
+      }
+    }
+  }
+}
+
+}  // namespace
