@@ -97,7 +97,7 @@ Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMapIs(Mpls::RouterI
     return m->value();
   auto child = Pavo::Ptr<RouterToNodeSegment>::adopt(new RouterToNodeSegment(routerId));
   auto [m, inserted] =
-      prefixMap_.memberIs(Pavo::Ptr<HN_PrefixMap>::adopt(new HN_PrefixMap(routerId, child)), hash);
+      prefixMap_.memberIs(Pavo::Ptr<HN_PrefixMap>::adopt(new HN_PrefixMap(child)), hash);
   publisher_.publishChangeRecursive(kPrefixMapField, &m->key(), nullptr, &Mpls::RouterId::isEq);
   return child;
 }

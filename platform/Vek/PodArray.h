@@ -54,6 +54,17 @@ class PodArray {
   T const& operator[](std::uint32_t index) const { return records_[checkedIndex(index)]; }
   T& operator[](std::uint32_t index) { return records_[checkedIndex(index)]; }
 
+  // Replaces the records by `count` records read from `records` (which must
+  // not overlap this array); a count over N raises throwRangeException(N,
+  // count) and leaves the array untouched. The copy of stores that keep
+  // records elsewhere (Kroma's compact entries).
+  void assign(T const* records, std::uint32_t count) {
+    checkedCount(count);
+    if (count != 0)
+      std::memcpy(records_, records, std::size_t{count} * sizeof(T));
+    count_ = count;
+  }
+
   T const* begin() const noexcept { return records_; }
   T const* end() const noexcept { return records_ + readable(); }
 
