@@ -27,17 +27,18 @@ Pavo::TypeData RouterToNodeSegment::typeData() const {
 }
 
 void RouterToNodeSegment::prefixIs(Vantre::IpGenPrefix const& prefix, bool value) {
-  if (VekPrefix* m = prefix_.member(prefix)) {
-    if (m->value() == value)
-      return;
-    bool const prior = m->value();
-    m->valueIs(value);
-    publisher_.publishChangeRecursive(kPrefixField, &m->key(), &prior,
+  // One walk down the tree finds the member or the place of a new one.
+  auto const [m, inserted] = prefix_.memberAdd(prefix, value);
+  if (inserted) {
+    publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,
                                       &Vantre::IpGenPrefixBase::isEq);
     return;
   }
-  VekPrefix* m = prefix_.memberIs(prefix, value);
-  publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,
+  if (m->value() == value)
+    return;
+  bool const prior = m->value();
+  m->valueIs(value);
+  publisher_.publishChangeRecursive(kPrefixField, &m->key(), &prior,
                                     &Vantre::IpGenPrefixBase::isEq);
 }
 

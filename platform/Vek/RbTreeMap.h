@@ -106,6 +106,26 @@ class RbTreeMap {
     return created;
   }
 
+  // Inserts a new member unless the key is present (one walk from the root).
+  // Returns the stored member and whether it was inserted; a present
+  // member's value is left as it is.
+  std::pair<Node*, bool> memberAdd(Key const& key, Value const& value) {
+    RbTreeNodeBase* parent = nullptr;
+    bool asLeft = false;
+    for (RbTreeNodeBase* n = root_.get(); n;) {
+      Node* m = asNode(n);
+      if (KeyOps::isEq(key, m->key()))
+        return {m, false};
+      parent = n;
+      asLeft = KeyOps::less(key, m->key());
+      n = asLeft ? n->left_.get() : n->right_.get();
+    }
+    Node* created = new Node(key, value);
+    RbTreeAlgo::insert(root_, parent, asLeft, Pavo::Ptr<RbTreeNodeBase>::adopt(created));
+    ++size_;
+    return {created, true};
+  }
+
   // The removed member, or null when the key is absent.
   Pavo::Ptr<Node> memberDel(Key const& key) {
     Node* m = member(key);
