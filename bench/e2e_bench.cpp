@@ -24,8 +24,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -95,8 +95,8 @@ Workload workloadOf(std::size_t n, std::uint32_t routers, std::size_t changes) {
   w.routers = routers;
   std::mt19937_64 rng(20240607);
   for (std::size_t i = 0; i < n; ++i)
-    w.initial.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rng() % routers),
-                         kMap, true});
+    w.initial.push_back(
+        {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rng() % routers), kMap, true});
   std::vector<Event> now = w.initial;
   for (std::size_t c = 0; c < changes; ++c) {
     Event e = now[rng() % n];
@@ -369,10 +369,9 @@ Run& runOf(std::size_t n) {
   run.plain = std::make_unique<PlainSide>();
   for (Event const& e : run.workload.initial)
     run.plain->apply(e);
-  run.tableBytesPerSegment[0] = static_cast<double>(tableBytes(*run.pathkit->status)) /
-                                static_cast<double>(n);
-  run.tableBytesPerSegment[1] =
-      static_cast<double>(plainBytes - before) / static_cast<double>(n);
+  run.tableBytesPerSegment[0] =
+      static_cast<double>(tableBytes(*run.pathkit->status)) / static_cast<double>(n);
+  run.tableBytesPerSegment[1] = static_cast<double>(plainBytes - before) / static_cast<double>(n);
   return run;
 }
 
@@ -382,10 +381,10 @@ void startupPathkit(benchmark::State& state, std::size_t n) {
   side.mapper.reset();
   for (auto _ : state) {
     side.mapper = SegmentRouting::Mappers::nodeSegmentReverseMapperFactory(AddressFamily::ipv4,
-                                                                          side.status, side.out);
+                                                                           side.status, side.out);
     state.PauseTiming();
-    run.mapperBytesPerPrefix[0] =
-        static_cast<double>(mapperBytes(side)) / static_cast<double>(side.mapper->prefixToOriginatorCacheCount());
+    run.mapperBytesPerPrefix[0] = static_cast<double>(mapperBytes(side)) /
+                                  static_cast<double>(side.mapper->prefixToOriginatorCacheCount());
     side.mapper.reset();
     state.ResumeTiming();
   }
@@ -397,7 +396,8 @@ void startupPlain(benchmark::State& state, std::size_t n) {
   PlainSide& side = *run.plain;
   for (auto _ : state) {
     std::size_t const before = plainBytes;
-    side.mapper = std::make_unique<PlainMapper>(AddressFamily::ipv4, side.table, side.tableWithAlgo);
+    side.mapper =
+        std::make_unique<PlainMapper>(AddressFamily::ipv4, side.table, side.tableWithAlgo);
     state.PauseTiming();
     std::size_t mapped = 0;
     for (auto const& [algo, routers] : side.mapper->algos())

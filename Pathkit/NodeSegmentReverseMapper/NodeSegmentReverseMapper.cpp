@@ -76,7 +76,8 @@ NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo)
     : af_(af),
       afText_(af.toString()),
-      srStatus_(srStatus), routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
+      srStatus_(srStatus),
+      routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
   // Both are read from the first moment on; refusing them here keeps a
   // caller's mistake from becoming a null dereference in the build.
   if (!srStatus_) {
@@ -211,8 +212,7 @@ void NodeSegmentReverseMapper::prefixSegmentWithAlgoRead(
 void NodeSegmentReverseMapper::handleInitialized() {
   Nimblog::BlockTimer const timer = Duolog::entry(
       traceHandle(), 8, __FILE__, __LINE__, __func__,
-      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s",
-      afText_);
+      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s", afText_);
   doCleanup();
   VEK_TRACE(traceHandle(), 9,
             "handleInitialized"

@@ -224,7 +224,8 @@ class KromaMap : public KromaMapBase {
     }
     bool sameAs(Head const& head, Record const* records, std::uint32_t count) const noexcept {
       return count == count_ && Layout::headEq(head, head_) &&
-             (count == 0 || std::memcmp(records, records_, std::size_t{count} * sizeof(Record)) == 0);
+             (count == 0 ||
+              std::memcmp(records, records_, std::size_t{count} * sizeof(Record)) == 0);
     }
 
     Stored* hashNext_ = nullptr;  // next in the bucket chain
@@ -290,8 +291,7 @@ class KromaMap : public KromaMapBase {
     if (hint.owner_ == this && hint.generation_ == generation_) {
       auto* at = static_cast<Stored const*>(hint.position_);
       if (Vek::DefaultKeyOps<K>::isEq(at->key_, after)) {
-        return answer(hint,
-                      asStored(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
+        return answer(hint, asStored(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
       }
     }
     return answer(hint, upperBound(after));
@@ -373,8 +373,7 @@ class KromaMap : public KromaMapBase {
       std::size_t const before = s->bytes();
       std::uint32_t const have = std::min<std::uint32_t>(s->count_, s->capacity_);
       if (count > s->capacity_) {
-        auto* block =
-            static_cast<Record*>(Granule::slabAlloc(std::size_t{count} * sizeof(Record)));
+        auto* block = static_cast<Record*>(Granule::slabAlloc(std::size_t{count} * sizeof(Record)));
         std::memcpy(static_cast<void*>(block), s->records_, std::size_t{have} * sizeof(Record));
         if (s->records_ != s->inlineRecords())
           Granule::slabFree(s->records_, std::size_t{s->capacity_} * sizeof(Record));
@@ -497,11 +496,11 @@ class KromaMap : public KromaMapBase {
     return true;
   }
 
-  Vek::RbTreeAlgo::Link root_;       // the tree owns every node through one link
-  Stored** buckets_ = nullptr;       // 2^(32 - shift_) chain heads
-  unsigned shift_ = kInitialShift;   // bucket = hash >> shift_
+  Vek::RbTreeAlgo::Link root_;      // the tree owns every node through one link
+  Stored** buckets_ = nullptr;      // 2^(32 - shift_) chain heads
+  unsigned shift_ = kInitialShift;  // bucket = hash >> shift_
   std::size_t size_ = 0;
-  std::size_t bytes_ = 0;            // nodes and record blocks, slab-rounded
+  std::size_t bytes_ = 0;  // nodes and record blocks, slab-rounded
   // Counts insertions and removals, so a stored walk position is known to be
   // still valid. Replacing in place keeps it.
   std::uint64_t generation_ = 0;

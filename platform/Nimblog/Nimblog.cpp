@@ -297,8 +297,7 @@ std::uint64_t BlockTimer::stop() noexcept {
   // The record's own time is the end; it carries the start stamp, and the
   // elapsed time is worked out when the record is read out.
   Arg const start{Arg::Kind::Unsigned, startStamp_, {}};
-  return Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &start, 1,
-                                stampNow());
+  return Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &start, 1, stampNow());
 }
 
 void dump(std::ostream& os) {

@@ -88,9 +88,8 @@ class PodArray {
 #endif
   friend bool operator==(PodArray const& a, PodArray const& b) noexcept {
     std::uint32_t const n = a.readable();
-    return a.count_ == b.count_ &&
-           (n == 0 || std::memcmp(a.storage_.records, b.storage_.records,
-                                  std::size_t{n} * sizeof(T)) == 0);
+    return a.count_ == b.count_ && (n == 0 || std::memcmp(a.storage_.records, b.storage_.records,
+                                                          std::size_t{n} * sizeof(T)) == 0);
   }
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -107,7 +106,9 @@ class PodArray {
       throwPodArrayIndexException(index, count_);
     return index;
   }
-  std::uint32_t readable() const noexcept { return count_ < N ? count_ : N; }
+  std::uint32_t readable() const noexcept {
+    return count_ < N ? count_ : N;
+  }
 
   std::uint32_t count_ = 0;
   // Records past count_ are indeterminate and never read. The union keeps

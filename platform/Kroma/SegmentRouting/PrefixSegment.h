@@ -167,7 +167,7 @@ namespace Kroma {
 // How the status table stores prefix-segment entries compactly: the key,
 // the 40-byte head and only the records in use.
 template <class E>
-  requires std::is_base_of_v<SegmentRouting::PrefixSegmentEntry<typename E::Key>, E>
+requires std::is_base_of_v<SegmentRouting::PrefixSegmentEntry<typename E::Key>, E>
 struct EntryLayout<E> {
   using Head = SegmentRouting::PrefixSegmentInfo::Head;
   using Record = SegmentRouting::PrefixSegmentRecord;

@@ -183,6 +183,36 @@ TEST_F(StatusTest, FaultsNameTheCollection) {
             &status_->ipv6AdjacencySegment());
 }
 
+TEST_F(StatusTest, EntriesTakeTheRoomOfTheRecordsInUse) {
+  constexpr std::uint32_t kEntries = 1000;
+  for (std::uint32_t i = 0; i < kEntries; ++i) {
+    status_->prefixSegmentIs(PrefixSegment(IpGenPrefix::ipv4(0x0A000000u + i, 32),
+                                           prefixSegment("0.0.0.0/0", 4).info()));
+    status_->ipv4AdjacencySegmentIs(adjSegment(30000 + i, 4));
+  }
+  auto const& prefixes = status_->prefixSegment();
+  auto const& adjacencies = status_->ipv4AdjacencySegment();
+  EXPECT_LE(prefixes.memoryBytes() / kEntries, 200u);  // every overhead included
+  EXPECT_LE(adjacencies.memoryBytes() / kEntries, 1024u);
+
+  // Replacing keeps the node (and a walk's place) while the records fit;
+  // more records than the node holds grow it, and it keeps that room.
+  std::size_t const before = adjacencies.memoryBytes();
+  Kroma::IterHint hint;
+  auto const* at = adjacencies.first(hint);
+  ASSERT_NE(at, nullptr);
+  AdjacencySegmentKey const first = at->key();
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 2));
+  EXPECT_EQ(adjacencies.memoryBytes(), before);
+  EXPECT_EQ(adjacencies.next(hint, first)->key(), adjSegment(30001, 0).key());
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 40));
+  std::size_t const grown = adjacencies.memoryBytes();
+  EXPECT_GT(grown, before);
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 5));
+  EXPECT_EQ(adjacencies.memoryBytes(), grown);
+  EXPECT_EQ(adjacencies.lookup(first), adjSegment(first.sidValue(), 5));
+}
+
 TEST(StatusEntriesTest, TruthValuesAndEquality) {
   EXPECT_FALSE(PrefixSegment());
   EXPECT_TRUE(PrefixSegment(IpGenPrefix(), PrefixSegmentInfo(RouterId(), 0x04)));
