@@ -87,23 +87,10 @@ class RbTreeMap {
   // Overwrites the value of the member with an equal key in place, or inserts
   // a new member and rebalances. Returns the stored member.
   Node* memberIs(Key const& key, Value const& value) {
-    RbTreeNodeBase* parent = nullptr;
-    bool asLeft = false;
-    RbTreeNodeBase* n = root_.get();
-    while (n) {
-      Node* m = asNode(n);
-      if (KeyOps::isEq(key, m->key())) {
-        m->valueIs(value);
-        return m;
-      }
-      parent = n;
-      asLeft = KeyOps::less(key, m->key());
-      n = asLeft ? n->left_.get() : n->right_.get();
-    }
-    Node* created = new Node(key, value);
-    RbTreeAlgo::insert(root_, parent, asLeft, Pavo::Ptr<RbTreeNodeBase>::adopt(created));
-    ++size_;
-    return created;
+    auto const [m, inserted] = memberAdd(key, value);
+    if (!inserted)
+      m->valueIs(value);
+    return m;
   }
 
   // Inserts a new member unless the key is present (one walk from the root).
