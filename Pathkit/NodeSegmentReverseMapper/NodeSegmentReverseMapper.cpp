@@ -17,40 +17,55 @@ using Kroma::SegmentRouting::PrefixSegmentInfo;
 using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
 using Mpls::SegmentRouting::PrefixAlgoKey;
 
-// Walks one status-table collection from its first key, calling `handle` for
-// every key. Corruption reported by a step ends the walk of that collection.
+using PrefixSegmentMap = Kroma::SegmentRouting::Status::PrefixSegmentMap;
+using PrefixSegmentWithAlgoMap = Kroma::SegmentRouting::Status::PrefixSegmentWithAlgoMap;
+
+// Point look-up; corruption is reported and the entry counts as absent (null).
+template <class Collection>
+typename Collection::Stored const* lookUp(Collection const& collection,
+                                          typename Collection::Key const& key) {
+  try {
+    return collection.find(key);
+  } catch (Pavo::CorruptionDetectedException const& e) {
+    collection.doCorruptionDetected(e.msg());
+    return nullptr;
+  }
+}
+
+// Walks one status-table collection from its first entry, handing `handle`
+// each key with the entry the walk stands on (read as a look-up would be:
+// null when the read reports corruption). Corruption reported by a walk step
+// ends the walk of that collection.
 template <class Collection, class Handle>
 void walk(Collection const& collection, Handle handle) {
   using Key = typename Collection::Key;
+  using Stored = typename Collection::Stored;
   Kroma::IterHint hint;
-  Key key{};
-  bool more;
+  Stored const* at;
   try {
-    more = collection.firstKey(hint, key);
+    at = collection.first(hint);
   } catch (Pavo::CorruptionDetectedException const& e) {
     collection.doCorruptionDetected(e.msg());
     return;
   }
-  while (more) {
-    handle(key);
+  while (at != nullptr) {
+    // The handler may change the table (a subscriber of the output may
+    // write it); the walk goes on from the key.
+    Key const key = at->key();
+    Stored const* read;
     try {
-      Key const after = key;
-      more = collection.nextKey(hint, after, key);
+      read = &collection.read(*at);
+    } catch (Pavo::CorruptionDetectedException const& e) {
+      collection.doCorruptionDetected(e.msg());
+      read = nullptr;
+    }
+    handle(key, read);
+    try {
+      at = collection.next(hint, key);
     } catch (Pavo::CorruptionDetectedException const& e) {
       collection.doCorruptionDetected(e.msg());
       return;
     }
-  }
-}
-
-// Point look-up; corruption is reported and the entry counts as absent.
-template <class Collection, class Key>
-auto const& lookUp(Collection const& collection, Key const& key) {
-  try {
-    return collection.lookup(key);
-  } catch (Pavo::CorruptionDetectedException const& e) {
-    collection.doCorruptionDetected(e.msg());
-    return collection.defaultEntry();
   }
 }
 
@@ -59,7 +74,10 @@ auto const& lookUp(Collection const& collection, Key const& key) {
 NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
     Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo)
-    : af_(af), srStatus_(srStatus), routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
+    : af_(af),
+      afText_(af.toString()),
+      srStatus_(srStatus),
+      routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
   // Both are read from the first moment on; refusing them here keeps a
   // caller's mistake from becoming a null dereference in the build.
   if (!srStatus_) {
@@ -164,32 +182,52 @@ void NodeSegmentReverseMapper::srStatusDispatch(Pavo::Publisher*, Pavo::Subscrib
 // --- handlers ----------------------------------------------------------------
 
 void NodeSegmentReverseMapper::handlePrefixSegment(Vantre::IpGenPrefix const& prefix) {
-  auto const& entry = lookUp(srStatus_->prefixSegment(), prefix);
-  PrefixAlgoKey const key(prefix, 0);
-  // Copies the info's records by their count; over 100 raises the range error.
-  PrefixSegmentWithAlgo const segment(key, entry.info());
-  doUpdateRouterToNodeSegmentMap(key, segment);
+  prefixSegmentRead(prefix, lookUp(srStatus_->prefixSegment(), prefix));
 }
 
 void NodeSegmentReverseMapper::handlePrefixSegmentWithAlgo(PrefixAlgoKey const& prefixAlgoKey) {
-  PrefixSegmentWithAlgo const segment = lookUp(srStatus_->prefixSegmentWithAlgo(), prefixAlgoKey);
+  prefixSegmentWithAlgoRead(prefixAlgoKey,
+                            lookUp(srStatus_->prefixSegmentWithAlgo(), prefixAlgoKey));
+}
+
+void NodeSegmentReverseMapper::prefixSegmentRead(Vantre::IpGenPrefix const& prefix,
+                                                 PrefixSegmentMap::Stored const* stored) {
+  PrefixAlgoKey const key(prefix, 0);
+  // The info copied once, by its count, straight into the value under the
+  // update key; over 100 raises the range error. Absent: the default info.
+  PrefixSegmentWithAlgo const segment =
+      stored != nullptr ? PrefixSegmentMap::entryOf<PrefixSegmentWithAlgo>(*stored, key)
+                        : PrefixSegmentWithAlgo(key, PrefixSegmentInfo::Head(), nullptr, 0);
+  doUpdateRouterToNodeSegmentMap(key, segment);
+}
+
+void NodeSegmentReverseMapper::prefixSegmentWithAlgoRead(
+    PrefixAlgoKey const& prefixAlgoKey, PrefixSegmentWithAlgoMap::Stored const* stored) {
+  PrefixSegmentWithAlgo const segment = stored != nullptr
+                                            ? PrefixSegmentWithAlgoMap::entryOf(*stored)
+                                            : PrefixSegmentWithAlgoMap::defaultEntry();
   doUpdateRouterToNodeSegmentMap(prefixAlgoKey, segment);
 }
 
 void NodeSegmentReverseMapper::handleInitialized() {
   Nimblog::BlockTimer const timer = Duolog::entry(
       traceHandle(), 8, __FILE__, __LINE__, __func__,
-      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s",
-      af_.toString());
+      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s", afText_);
   doCleanup();
   VEK_TRACE(traceHandle(), 9,
             "handleInitialized"
                 << ": " << af_
                 << ": Iterating over prefix segments to build the prefix to originator map");
+  // Each walked entry goes to the handler's second half directly: no second
+  // look-up of the key the walk stands on.
   walk(srStatus_->prefixSegment(),
-       [this](Vantre::IpGenPrefix const& k) { handlePrefixSegment(k); });
+       [this](Vantre::IpGenPrefix const& k, PrefixSegmentMap::Stored const* stored) {
+         prefixSegmentRead(k, stored);
+       });
   walk(srStatus_->prefixSegmentWithAlgo(),
-       [this](PrefixAlgoKey const& k) { handlePrefixSegmentWithAlgo(k); });
+       [this](PrefixAlgoKey const& k, PrefixSegmentWithAlgoMap::Stored const* stored) {
+         prefixSegmentWithAlgoRead(k, stored);
+       });
 }
 
 void NodeSegmentReverseMapper::doCleanup() {
@@ -208,7 +246,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
       "void SegmentRouting::Mappers::NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap("
       "const Mpls::SegmentRouting::PrefixAlgoKey&, const "
       "Kroma::SegmentRouting::PrefixSegmentWithAlgo&)() %s",
-      af_.toString());
+      afText_);
   Vantre::IpGenPrefix const& prefix = prefixAlgoKey.prefix();
   unsigned const algo = prefixAlgoKey.algo();
   VEK_TRACE(traceHandle(), 9,
@@ -229,33 +267,59 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
                          (info.flags() & PrefixSegmentInfo::kFlagDoNotMap) == 0 &&
                          !newOriginator.isZero();
   RouterToNodeSegmentMapPerAlgo& out = *routerToNodeSegmentMapPerAlgo_;
+  auto const& algoMaps = out.routerToNodeSegmentMapCollection();
 
-  Mpls::RouterId const oldOriginator = prefixToOriginatorCache(prefixAlgoKey);
+  // The key is hashed once; the cache member found here serves the removal
+  // and the addition (a move overwrites the cached router in place, which
+  // is what removing and re-adding the private entry amounts to). Counted
+  // references keep what the update works on alive while the output's
+  // subscribers run.
+  std::uint32_t const hash = prefixToOriginatorCache_.hashOf(prefixAlgoKey);
+  Pavo::Ptr<HN_PrefixToOriginatorCache> cached(
+      prefixToOriginatorCache_.member(prefixAlgoKey, hash));
+  Mpls::RouterId const oldOriginator = cached ? cached->value() : Mpls::RouterId::zero();
+  // The algorithm's map, found once.
+  Pavo::Ptr<RouterToNodeSegmentMap> algoMap;
+  if (auto const* m = algoMaps.member(static_cast<unsigned char>(algo)))
+    algoMap = m->value();
+
   bool const keep = qualifies && newOriginator == oldOriginator;
   if (!oldOriginator.isZero() && !keep) {
     // The algorithm's map or the router's entry can be missing only after a
     // clean-up on a running mapper; what is missing is skipped.
-    if (Pavo::Ptr<RouterToNodeSegmentMap> algoMap = out.routerToNodeSegmentMap(algo)) {
-      if (Pavo::Ptr<RouterToNodeSegment> entry = algoMap->prefixMap(oldOriginator)) {
+    if (algoMap) {
+      if (auto const* r = algoMap->prefixMapCollection().member(oldOriginator)) {
+        Pavo::Ptr<RouterToNodeSegment> const entry = r->value();
         entry->prefixDel(prefix);
         if (entry->prefixCount() == 0)
           algoMap->prefixMapDel(oldOriginator);
       }
-      if (algoMap->prefixMapCount() == 0)
-        out.routerToNodeSegmentMapDel(algo);
+      if (algoMap->prefixMapCount() == 0) {
+        out.routerToNodeSegmentMapDel(static_cast<unsigned char>(algo));
+        algoMap.reset();
+      }
     }
-    prefixToOriginatorCacheDel(prefixAlgoKey);
+    if (!qualifies) {
+      prefixToOriginatorCache_.memberDel(prefixAlgoKey, hash);
+      return;
+    }
   }
 
   if (!qualifies)
     return;
-  prefixToOriginatorCacheIs(prefixAlgoKey, newOriginator);
-  Pavo::Ptr<RouterToNodeSegmentMap> algoMap = out.routerToNodeSegmentMap(algo);
+  if (cached && cached->linked()) {
+    cached->valueIs(newOriginator);
+  } else {
+    prefixToOriginatorCacheIs(prefixAlgoKey, newOriginator);
+  }
   if (!algoMap)
-    algoMap = out.routerToNodeSegmentMapIs(algo);
-  Pavo::Ptr<RouterToNodeSegment> entry = algoMap->prefixMap(newOriginator);
-  if (!entry)
+    algoMap = out.routerToNodeSegmentMapIs(static_cast<unsigned char>(algo));
+  Pavo::Ptr<RouterToNodeSegment> entry;
+  if (auto const* r = algoMap->prefixMapCollection().member(newOriginator)) {
+    entry = r->value();
+  } else {
     entry = algoMap->prefixMapIs(newOriginator);
+  }
   VEK_TRACE(traceHandle(), 9,
             "doUpdateRouterToNodeSegmentMap"
                 << ": " << af_ << ", adding prefix in routerToNodeSegmentMap " << prefix

@@ -36,7 +36,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
+#include <string>
 
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -64,14 +66,47 @@ class NodeSegmentReverseMapper : public Pavo::Node,
   static constexpr std::uint16_t kPrefixSegmentField = 258;
   static constexpr std::uint16_t kPrefixSegmentWithAlgoField = 259;
 
-  class HN_PrefixToOriginatorCache
-      : public Vek::HashMapMember<HN_PrefixToOriginatorCache, Mpls::SegmentRouting::PrefixAlgoKey,
-                                  Mpls::RouterId>,
-        public Granule::SlabAllocated<HN_PrefixToOriginatorCache> {
+  // A member of the cache: (prefix, algorithm) -> router id, kept in the
+  // bytes that carry meaning only (64 bytes with the hash links): the
+  // prefix's family, length and address (its two reserved bytes are always
+  // zero), the algorithm, and the router id's first 16 bytes (its last 8 are
+  // reserved and always zero). key() and value() rebuild the values.
+  class HN_PrefixToOriginatorCache : public Vek::HashMember<HN_PrefixToOriginatorCache>,
+                                     public Granule::SlabAllocated<HN_PrefixToOriginatorCache> {
    public:
     static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
         "SegmentRouting::Mappers::NodeSegmentReverseMapper::HN_PrefixToOriginatorCache"};
-    using HashMapMember::HashMapMember;
+
+    HN_PrefixToOriginatorCache(Mpls::SegmentRouting::PrefixAlgoKey const& key,
+                               Mpls::RouterId const& value) noexcept {
+      static_assert(sizeof(Vantre::IpGenPrefix) == 20 && sizeof(Mpls::RouterId) == 24);
+      unsigned char raw[20];
+      std::memcpy(raw, &key.prefix(), sizeof raw);
+      std::memcpy(key_, raw, 2);
+      std::memcpy(key_ + 2, raw + 4, 16);
+      key_[18] = key.algo();
+      valueIs(value);
+    }
+    Mpls::SegmentRouting::PrefixAlgoKey key() const noexcept {
+      unsigned char raw[20] = {};
+      std::memcpy(raw, key_, 2);
+      std::memcpy(raw + 4, key_ + 2, 16);
+      Vantre::IpGenPrefix prefix;
+      std::memcpy(static_cast<void*>(&prefix), raw, sizeof raw);
+      return {prefix, key_[18]};
+    }
+    Mpls::RouterId value() const noexcept {
+      Mpls::RouterId id;
+      std::memcpy(static_cast<void*>(&id), value_, sizeof value_);
+      return id;
+    }
+    void valueIs(Mpls::RouterId const& value) noexcept {
+      std::memcpy(value_, &value, sizeof value_);
+    }
+
+   private:
+    unsigned char key_[19];
+    unsigned char value_[16];
   };
   using PrefixToOriginatorCacheCollection = Vek::HashMap2018<
       HN_PrefixToOriginatorCache, Mpls::SegmentRouting::PrefixAlgoKey,
@@ -148,14 +183,26 @@ class NodeSegmentReverseMapper : public Pavo::Node,
 
   void subscribe();
   void unsubscribe();
+  // The handlers' second halves: the entry found (null: absent or reported
+  // corrupt) is copied once into the update's value.
+  void prefixSegmentRead(Vantre::IpGenPrefix const& prefix,
+                         Kroma::SegmentRouting::Status::PrefixSegmentMap::Stored const* stored);
+  void prefixSegmentWithAlgoRead(
+      Mpls::SegmentRouting::PrefixAlgoKey const& prefixAlgoKey,
+      Kroma::SegmentRouting::Status::PrefixSegmentWithAlgoMap::Stored const* stored);
 
   Vantre::AddressFamily const af_;
+  // The family's text for the function-entry trace records, made once.
+  std::string const afText_;
   Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
   Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> routerToNodeSegmentMapPerAlgo_;
   PrefixToOriginatorCacheCollection prefixToOriginatorCache_;
   // record.dispatch is srStatusDispatch while subscribed, null otherwise.
   StatusSubscriber subscriber_{{nullptr}, this};
 };
+
+static_assert(sizeof(NodeSegmentReverseMapper::HN_PrefixToOriginatorCache) <= 64,
+              "a cache member fills one 64-byte slab slot");
 
 Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,

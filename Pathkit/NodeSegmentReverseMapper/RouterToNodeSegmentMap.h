@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
@@ -35,14 +36,20 @@ class RouterToNodeSegmentMap : public Pavo::Node,
   static constexpr Pavo::FieldId kPrefixMapField = 131;
   static constexpr std::uint32_t kPrefixMapHashConstant = 297630782u;
 
-  // A member of `prefixMap`: the router id and the counted child.
-  class HN_PrefixMap
-      : public Vek::HashMapMember<HN_PrefixMap, Mpls::RouterId, Pavo::Ptr<RouterToNodeSegment>>,
-        public Granule::SlabAllocated<HN_PrefixMap> {
+  // A member of `prefixMap`: the counted child; its key is the child's own
+  // routerId (not stored a second time).
+  class HN_PrefixMap : public Vek::HashMember<HN_PrefixMap>,
+                       public Granule::SlabAllocated<HN_PrefixMap> {
    public:
     static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
         "SegmentRouting::Mappers::RouterToNodeSegmentMap::HN_PrefixMap"};
-    using HashMapMember::HashMapMember;
+    explicit HN_PrefixMap(Pavo::Ptr<RouterToNodeSegment> child) noexcept
+        : value_(std::move(child)) {}
+    Mpls::RouterId const& key() const noexcept { return value_->routerId(); }
+    Pavo::Ptr<RouterToNodeSegment> const& value() const noexcept { return value_; }
+
+   private:
+    Pavo::Ptr<RouterToNodeSegment> const value_;
   };
   using PrefixMapCollection =
       Vek::HashMap2018<HN_PrefixMap, Mpls::RouterId,

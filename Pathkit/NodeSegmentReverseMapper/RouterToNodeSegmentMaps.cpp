@@ -27,17 +27,18 @@ Pavo::TypeData RouterToNodeSegment::typeData() const {
 }
 
 void RouterToNodeSegment::prefixIs(Vantre::IpGenPrefix const& prefix, bool value) {
-  if (VekPrefix* m = prefix_.member(prefix)) {
-    if (m->value() == value)
-      return;
-    bool const prior = m->value();
-    m->valueIs(value);
-    publisher_.publishChangeRecursive(kPrefixField, &m->key(), &prior,
+  // One walk down the tree finds the member or the place of a new one.
+  auto const [m, inserted] = prefix_.memberAdd(prefix, value);
+  if (inserted) {
+    publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,
                                       &Vantre::IpGenPrefixBase::isEq);
     return;
   }
-  VekPrefix* m = prefix_.memberIs(prefix, value);
-  publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,
+  if (m->value() == value)
+    return;
+  bool const prior = m->value();
+  m->valueIs(value);
+  publisher_.publishChangeRecursive(kPrefixField, &m->key(), &prior,
                                     &Vantre::IpGenPrefixBase::isEq);
 }
 
@@ -97,7 +98,7 @@ Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMapIs(Mpls::RouterI
     return m->value();
   auto child = Pavo::Ptr<RouterToNodeSegment>::adopt(new RouterToNodeSegment(routerId));
   auto [m, inserted] =
-      prefixMap_.memberIs(Pavo::Ptr<HN_PrefixMap>::adopt(new HN_PrefixMap(routerId, child)), hash);
+      prefixMap_.memberIs(Pavo::Ptr<HN_PrefixMap>::adopt(new HN_PrefixMap(child)), hash);
   publisher_.publishChangeRecursive(kPrefixMapField, &m->key(), nullptr, &Mpls::RouterId::isEq);
   return child;
 }

@@ -38,13 +38,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       std::string const op = name.substr(0, a);
       std::string const impl = name.substr(a + 1, b - a - 1);
       std::string const size = name.substr(b + 1);
-      times_[op + " @ " + size].emplace_back(impl, run.GetAdjustedRealTime());
+      // CPU time: the machine may be shared, and every benchmark here runs
+      // on one thread.
+      times_[op + " @ " + size].emplace_back(impl, run.GetAdjustedCPUTime());
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nRatios against the baseline of the same run (time / baseline time):\n");
+    std::printf("\nRatios against the baseline of the same run (CPU time / baseline CPU time):\n");
     for (auto const& [group, impls] : times_) {
       double base = 0;
       for (auto const& [impl, t] : impls) {

@@ -2,15 +2,35 @@
 //
 //   Kroma::KromaMapBase      what every collection has: its name, the record
 //                            of corruption reports, the fault switch
-//   Kroma::KromaMap<K, E>    one collection: key K -> entry E, kept in key
-//                            order; each entry is stored once, node-based
+//   Kroma::KromaMap<K, E>    one collection: key K -> entry E, stored
+//                            compactly (Kroma::EntryLayout<E>): one node per
+//                            entry holding its key, its fixed head and only
+//                            the records in use
 //   Kroma::IterHint          the caller's cursor for a walk
 //   Kroma::Fault             the operation a test makes fail
 //
 // Readers (holding the table const) look up and walk:
-//   E const& e = map.lookup(key);            // the default entry when absent
+//   E const e = map.lookup(key);             // a full value, copied by its
+//                                            // count; the default when absent
 //   Kroma::IterHint hint;
 //   for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) ...
+// Readers on a hot path use the stored entry itself and build the full
+// value once, where they need it:
+//   Stored const* s = map.find(key);          // null when absent
+//   for (Stored const* s = map.first(hint); s; s = map.next(hint, key)) ...
+//   E const e = map.entryOf(*s);  or  Other const o = map.entryOf<Other>(*s, otherKey);
+// A look-up (lookup, find) and the reading of a walked entry (read) are the
+// same reading step for fault injection (Fault::lookup).
+//
+// Storage and cost: a node per entry, allocated to fit the records in use
+// (Granule slab, or the heap for large ones), linked into two indexes: a
+// hash index (top bits of K::hash pick the bucket) for point look-ups and
+// writes, and a red-black tree (Vek::RbTreeAlgo) in key order for walks.
+// Replacing an entry updates its node in place; it allocates only when the
+// new record count exceeds what the node holds (and the node keeps that room).
+// A look-up allocates nothing; a walk step is the tree successor while the
+// collection has not gained or lost a key since the previous step, else a
+// search from the root.
 // Every reading step may raise Pavo::CorruptionDetectedException, as a
 // shared-memory read can; the reader hands msg() to doCorruptionDetected()
 // of the collection and goes on with the default entry or ends the walk.
@@ -24,21 +44,32 @@
 // predictable branch.
 //
 // The entry type E provides a default constructor that builds the default
-// entry (all-zero key, default info) and static isEq(void const*, void
-// const*). The key type K provides an order (operator<, possibly from
-// operator<=>). Writers (entryIs, entryDel, entryModify) belong to the
-// table's owner, which publishes each change.
+// entry (all-zero key, default info) and an EntryLayout. The key type K
+// provides an order (operator<, possibly from operator<=>), equality and
+// hash(seed) (or is an integer). Writers (entryIs, entryDel,
+// recordCountIsUnchecked) belong to the table's owner, which publishes each
+// change with the prior entry, built as a full value.
 //
 // Not thread-safe: one thread reads and writes, as for the notifications.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <map>
+#include <new>
 #include <string>
 #include <type_traits>
+#include <utility>
 
+#include "Granule/Slab.h"
+#include "Kroma/EntryLayout.h"
 #include "Pavo/Exception.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/Errors.h"
+#include "Vek/Hash.h"
+#include "Vek/KeyOps.h"
+#include "Vek/RbTreeAlgo.h"
 
 namespace Kroma {
 
@@ -58,11 +89,14 @@ class IterHint {
   // position is used only while both still match.
   void const* owner_ = nullptr;
   std::uint64_t generation_ = 0;
-  alignas(void*) unsigned char position_[2 * sizeof(void*)] = {};
+  void const* position_ = nullptr;
 };
 
 class KromaMapBase {
  public:
+  // Every stored node of every collection, for leak checks.
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Kroma::KromaMap::Stored"};
+
   explicit KromaMapBase(char const* name) noexcept : name_(name) {}
   KromaMapBase(KromaMapBase const&) = delete;
   KromaMapBase& operator=(KromaMapBase const&) = delete;
@@ -104,120 +138,371 @@ class KromaMapBase {
 
 template <class K, class E>
 class KromaMap : public KromaMapBase {
-  struct Less {
-    bool operator()(K const& a, K const& b) const noexcept { return a < b; }
-  };
-  using Storage = std::map<K, E, Less>;
-  using ConstIter = typename Storage::const_iterator;
-  static_assert(std::is_trivially_copyable_v<ConstIter> &&
-                    sizeof(ConstIter) <= sizeof(IterHint::position_),
-                "a walk position fits the hint");
-
  public:
   using Key = K;
   using Entry = E;
+  using Layout = EntryLayout<E>;
+  using Head = typename Layout::Head;
+  using Record = typename Layout::Record;
+  static constexpr std::uint32_t kBound = Layout::kBound;
+  static_assert(std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<Head> &&
+                std::is_trivially_copyable_v<Record>);
+
+  // One stored entry: the tree links, the hash link, the key, the head, the
+  // count as stored and the records (inline after the node, or in a block of
+  // their own once the entry outgrew the node).
+  class Stored final : public Vek::RbTreeNodeBase {
+   public:
+    K const& key() const noexcept { return key_; }
+    Head const& head() const noexcept { return head_; }
+    // The count as stored; above kBound only for a deliberately corrupt entry.
+    std::uint32_t count() const noexcept { return count_; }
+    Record const* records() const noexcept { return records_; }
+    // Bytes this entry occupies (node and record block, slab-rounded).
+    std::size_t bytes() const noexcept {
+      return roundUp(nodeBytes(inlineCapacity_)) +
+             (records_ != inlineRecords() ? roundUp(std::size_t{capacity_} * sizeof(Record)) : 0);
+    }
+
+   private:
+    friend class KromaMap;
+
+    Stored(K const& key, std::uint32_t hash, std::uint32_t capacity) noexcept
+        : hash_(hash), capacity_(capacity), inlineCapacity_(capacity), key_(key) {
+      records_ = inlineRecords();
+    }
+    ~Stored() override {
+      if (records_ != inlineRecords())
+        Granule::slabFree(records_, std::size_t{capacity_} * sizeof(Record));
+    }
+
+    static std::size_t nodeBytes(std::uint32_t capacity) noexcept {
+      return recordsOffset() + std::size_t{capacity} * sizeof(Record);
+    }
+    static std::size_t recordsOffset() noexcept {
+      return (sizeof(Stored) + alignof(Record) - 1) / alignof(Record) * alignof(Record);
+    }
+    static std::size_t roundUp(std::size_t bytes) noexcept {
+      return bytes > Granule::kMaxSlabSize ? bytes : (bytes + 15) / 16 * 16;
+    }
+    Record* inlineRecords() const noexcept {
+      return reinterpret_cast<Record*>(
+          const_cast<char*>(reinterpret_cast<char const*>(this) + recordsOffset()));
+    }
+
+    static Stored* create(K const& key, std::uint32_t hash, std::uint32_t capacity) {
+      std::size_t const bytes = nodeBytes(capacity);
+      void* mem = Granule::slabAlloc(bytes);
+      memAllocationTracker_.allocated(bytes);
+      return new (mem) Stored(key, hash, capacity);
+    }
+    // The last link went: destroy and give the memory back.
+    void lastUserGone() override {
+      std::size_t const bytes = nodeBytes(inlineCapacity_);
+      this->~Stored();
+      memAllocationTracker_.freed(bytes);
+      Granule::slabFree(this, bytes);
+    }
+
+    // Makes room for `count` records (count <= kBound); old records are not
+    // kept. Allocates only when the entry outgrows what it holds.
+    void reserve(std::uint32_t count) {
+      if (count <= capacity_)
+        return;
+      auto* block = static_cast<Record*>(Granule::slabAlloc(std::size_t{count} * sizeof(Record)));
+      if (records_ != inlineRecords())
+        Granule::slabFree(records_, std::size_t{capacity_} * sizeof(Record));
+      records_ = block;
+      capacity_ = count;
+    }
+    void assign(Head const& head, Record const* records, std::uint32_t count) {
+      reserve(count);
+      head_ = head;
+      if (count != 0)
+        std::memcpy(static_cast<void*>(records_), records, std::size_t{count} * sizeof(Record));
+      count_ = count;
+    }
+    bool sameAs(Head const& head, Record const* records, std::uint32_t count) const noexcept {
+      return count == count_ && Layout::headEq(head, head_) &&
+             (count == 0 ||
+              std::memcmp(records, records_, std::size_t{count} * sizeof(Record)) == 0);
+    }
+
+    Stored* hashNext_ = nullptr;  // next in the bucket chain
+    std::uint32_t hash_;          // full hash of key_
+    std::uint16_t capacity_;      // records that fit at records_
+    std::uint16_t inlineCapacity_;
+    Record* records_;
+    K const key_;
+    Head head_{};
+    std::uint32_t count_ = 0;
+  };
+  static_assert(kBound <= 0xFFFF, "capacities are 16-bit");
 
   explicit KromaMap(char const* name) : KromaMapBase(name) {}
-
-  // The stored entry, or the default entry when `key` is absent.
-  E const& lookup(K const& key) const {
-    faultCheck(Fault::lookup);
-    auto it = entries_.find(key);
-    return it == entries_.end() ? defaultEntry() : it->second;
+  ~KromaMap() {
+    Vek::RbTreeAlgo::clear(root_);
+    ::operator delete(buckets_);
   }
-  E const& operator[](K const& key) const { return lookup(key); }
+
+  // --- readers -------------------------------------------------------------
+
+  // The stored entry as a full value, copied by its count, or the default
+  // entry when `key` is absent. A count over kBound raises the range error.
+  E lookup(K const& key) const {
+    faultCheck(Fault::lookup);
+    Stored const* s = findStored(key, hashOf(key));
+    return s != nullptr ? entryOf(*s) : defaultEntry();
+  }
+  E operator[](K const& key) const { return lookup(key); }
+
+  // The stored entry, or null when absent: the look-up's reading step
+  // without the copy.
+  Stored const* find(K const& key) const {
+    faultCheck(Fault::lookup);
+    return findStored(key, hashOf(key));
+  }
+  // The reading step for an entry a walk stands on: fails as a look-up would.
+  Stored const& read(Stored const& at) const {
+    faultCheck(Fault::lookup);
+    return at;
+  }
+
+  // The full value of a stored entry, copied by its count (the range error
+  // for a corrupt count). `Out` may be another entry type of the same
+  // layout, built under `key` (prefix segments read as
+  // PrefixSegmentWithAlgo).
+  static E entryOf(Stored const& s) { return Layout::make(s.key_, s.head_, s.records_, s.count_); }
+  template <class Out, class OutKey>
+  static Out entryOf(Stored const& s, OutKey const& key) {
+    static_assert(std::is_same_v<typename EntryLayout<Out>::Head, Head> &&
+                  std::is_same_v<typename EntryLayout<Out>::Record, Record>);
+    return EntryLayout<Out>::make(key, s.head_, s.records_, s.count_);
+  }
+
+  // Walks in key order. first(): the smallest entry; next(): the first entry
+  // with a key strictly after `after` (which need not be present any more).
+  Stored const* first(IterHint& hint) const {
+    faultCheck(Fault::firstKey);
+    return answer(hint, asStored(Vek::RbTreeAlgo::first(root_.get())));
+  }
+  Stored const* next(IterHint& hint, K const& after) const {
+    faultCheck(Fault::nextKey);
+    if (hint.owner_ == this && hint.generation_ == generation_) {
+      auto* at = static_cast<Stored const*>(hint.position_);
+      if (Vek::DefaultKeyOps<K>::isEq(at->key_, after)) {
+        return answer(hint, asStored(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
+      }
+    }
+    return answer(hint, upperBound(after));
+  }
 
   // The smallest key, when there is one.
-  bool firstKey(IterHint& hint, K& out) const {
-    faultCheck(Fault::firstKey);
-    return answer(hint, entries_.begin(), out);
-  }
+  bool firstKey(IterHint& hint, K& out) const { return keyOf(first(hint), out); }
   // The smallest key strictly after `after`, when there is one. `after`
   // need not be present (it may have been removed since the last step).
   // `out` may be the same object as `after`.
   bool nextKey(IterHint& hint, K const& after, K& out) const {
-    faultCheck(Fault::nextKey);
-    if (hint.owner_ == this && hint.generation_ == generation_) {
-      ConstIter at;
-      std::memcpy(static_cast<void*>(&at), hint.position_, sizeof at);
-      if (at != entries_.end() && !(at->first < after) && !(after < at->first)) {
-        return answer(hint, std::next(at), out);
-      }
-    }
-    return answer(hint, entries_.upper_bound(after), out);
+    return keyOf(next(hint, after), out);
   }
 
-  std::size_t size() const noexcept { return entries_.size(); }
-  bool has(K const& key) const { return entries_.count(key) != 0; }
+  std::size_t size() const noexcept { return size_; }
+  bool has(K const& key) const { return findStored(key, hashOf(key)) != nullptr; }
+  // Bytes held: every node and record block (slab-rounded) and the buckets.
+  std::size_t memoryBytes() const noexcept { return bytes_ + bucketCount() * sizeof(Stored*); }
+  std::size_t bucketCount() const noexcept {
+    return buckets_ != nullptr ? std::size_t{1} << (32 - shift_) : 0;
+  }
 
   static E const& defaultEntry() {
     static E const entry{};
     return entry;
   }
 
-  // Writers. Each calls `publish(prior)` after an effective change, while
-  // the prior entry (null for a new key) is still alive.
+  // --- writers ---------------------------------------------------------------
+  // Each calls `publish(prior)` after an effective change, with the prior
+  // entry as a full value (null for a new key).
 
-  // Adds or replaces; an entry equal (E::isEq) to the stored one changes
-  // nothing and publishes nothing. A copy that raises leaves the map as it
-  // was.
+  // Adds or replaces; an entry equal to the stored one changes nothing and
+  // publishes nothing. A replacement updates the stored node in place. An
+  // entry whose count exceeds kBound raises the range error and leaves the
+  // map as it was.
   template <class Publish>
   void entryIs(K const& key, E const& entry, Publish&& publish) {
-    auto it = entries_.find(key);
-    if (it != entries_.end() && E::isEq(&it->second, &entry))
-      return;
-    Storage fresh;
-    fresh.emplace(key, entry);
-    if (it == entries_.end()) {
-      entries_.insert(fresh.extract(fresh.begin()));
-      ++generation_;
-      publish(static_cast<E const*>(nullptr));
+    std::uint32_t const count = Layout::count(entry);
+    if (count > kBound)
+      Vek::PodArrayImpl::throwRangeException(kBound, count);
+    auto const& head = Layout::head(entry);
+    Record const* records = Layout::records(entry);
+    std::uint32_t const hash = hashOf(key);
+    if (Stored* s = findStored(key, hash)) {
+      if (s->sameAs(head, records, count))
+        return;
+      E const prior = priorOf(*s);
+      std::size_t const before = s->bytes();
+      s->assign(head, records, count);
+      bytes_ += s->bytes() - before;
+      publish(static_cast<E const*>(&prior));
       return;
     }
-    auto prior = entries_.extract(it);
-    entries_.insert(fresh.extract(fresh.begin()));
-    ++generation_;
-    publish(static_cast<E const*>(&prior.mapped()));
+    Stored* s = Stored::create(key, hash, count);
+    s->assign(head, records, count);
+    link(s);
+    publish(static_cast<E const*>(nullptr));
   }
   // Removes; returns whether `key` was present.
   template <class Publish>
   bool entryDel(K const& key, Publish&& publish) {
-    auto it = entries_.find(key);
-    if (it == entries_.end())
+    std::uint32_t const hash = hashOf(key);
+    Stored* s = findStored(key, hash);
+    if (s == nullptr)
       return false;
-    auto prior = entries_.extract(it);
-    ++generation_;
-    publish(static_cast<E const*>(&prior.mapped()));
+    E const prior = priorOf(*s);
+    Vek::RbTreeAlgo::Link const removed = unlink(s);
+    publish(static_cast<E const*>(&prior));
     return true;
   }
-  // Changes the stored entry in place with fn(E&), bypassing the copy
-  // bounds (the way to store corrupt entries); returns whether `key` was
-  // present.
-  template <class Fn>
-  bool entryModify(K const& key, Fn&& fn) {
-    auto it = entries_.find(key);
-    if (it == entries_.end())
+  // Overwrites the stored count without the bound check (the way to store
+  // corrupt entries); a count within the bound that exceeds the records held
+  // adds zero records. Returns whether `key` was present.
+  bool recordCountIsUnchecked(K const& key, std::uint32_t count) {
+    Stored* s = findStored(key, hashOf(key));
+    if (s == nullptr)
       return false;
-    fn(it->second);
+    if (count <= kBound && count > s->count_) {
+      std::size_t const before = s->bytes();
+      std::uint32_t const have = std::min<std::uint32_t>(s->count_, s->capacity_);
+      if (count > s->capacity_) {
+        auto* block = static_cast<Record*>(Granule::slabAlloc(std::size_t{count} * sizeof(Record)));
+        std::memcpy(static_cast<void*>(block), s->records_, std::size_t{have} * sizeof(Record));
+        if (s->records_ != s->inlineRecords())
+          Granule::slabFree(s->records_, std::size_t{s->capacity_} * sizeof(Record));
+        s->records_ = block;
+        s->capacity_ = static_cast<std::uint16_t>(count);
+      }
+      std::memset(static_cast<void*>(s->records_ + have), 0,
+                  std::size_t{count - have} * sizeof(Record));
+      bytes_ += s->bytes() - before;
+    }
+    s->count_ = count;
     return true;
   }
 
  private:
-  bool answer(IterHint& hint, ConstIter at, K& out) const {
-    if (at == entries_.end()) {
-      hint.owner_ = nullptr;
-      return false;
+  static constexpr unsigned kInitialShift = 29;  // 8 buckets
+
+  static std::uint32_t hashOf(K const& key) noexcept {
+    if constexpr (std::is_integral_v<K>) {
+      return Vek::hashInteger(static_cast<std::uint64_t>(key), 0x4b524f4du);
+    } else {
+      return key.hash(Vek::HashHelper::hashSeed32() ^ 0x4b524f4du);
     }
-    hint.owner_ = this;
+  }
+  static Stored* asStored(Vek::RbTreeNodeBase* n) noexcept { return static_cast<Stored*>(n); }
+
+  Stored* findStored(K const& key, std::uint32_t hash) const noexcept {
+    if (buckets_ == nullptr)
+      return nullptr;
+    for (Stored* s = buckets_[hash >> shift_]; s != nullptr; s = s->hashNext_) {
+      if (s->hash_ == hash && Vek::DefaultKeyOps<K>::isEq(s->key_, key))
+        return s;
+    }
+    return nullptr;
+  }
+
+  // The prior entry handed to a publication: a full value, also for a corrupt
+  // count (kept as it is, so that a subscriber's copy raises).
+  static E priorOf(Stored const& s) {
+    if (s.count_ <= kBound)
+      return entryOf(s);
+    return Layout::makeUnchecked(s.key_, s.head_, s.records_,
+                                 std::min<std::uint32_t>(s.capacity_, kBound), s.count_);
+  }
+
+  // Links a new node into both indexes (the tree owns it).
+  void link(Stored* s) noexcept {
+    if (buckets_ == nullptr || size_ >= bucketCount())
+      grow();
+    Stored*& head = buckets_[s->hash_ >> shift_];
+    s->hashNext_ = head;
+    head = s;
+    Vek::RbTreeNodeBase* parent = nullptr;
+    bool asLeft = false;
+    for (Vek::RbTreeNodeBase* n = root_.get(); n != nullptr;) {
+      parent = n;
+      asLeft = s->key_ < asStored(n)->key_;
+      n = asLeft ? Vek::RbTreeAlgo::leftOf(n) : Vek::RbTreeAlgo::rightOf(n);
+    }
+    Vek::RbTreeAlgo::insert(root_, parent, asLeft, Vek::RbTreeAlgo::Link::adopt(s));
+    ++size_;
+    ++generation_;
+    bytes_ += s->bytes();
+  }
+  // Takes a node out of both indexes; hands back the tree's link to it.
+  Vek::RbTreeAlgo::Link unlink(Stored* s) noexcept {
+    Stored** slot = &buckets_[s->hash_ >> shift_];
+    while (*slot != s)
+      slot = &(*slot)->hashNext_;
+    *slot = s->hashNext_;
+    s->hashNext_ = nullptr;
+    --size_;
+    ++generation_;
+    bytes_ -= s->bytes();
+    return Vek::RbTreeAlgo::erase(root_, s);
+  }
+  void grow() {
+    unsigned const shift = buckets_ == nullptr ? kInitialShift : shift_ - 1;
+    std::size_t const count = std::size_t{1} << (32 - shift);
+    auto** fresh = static_cast<Stored**>(::operator new(count * sizeof(Stored*)));
+    std::fill_n(fresh, count, nullptr);
+    if (buckets_ != nullptr) {
+      for (std::size_t b = 0, n = bucketCount(); b < n; ++b) {
+        for (Stored* s = buckets_[b]; s != nullptr;) {
+          Stored* const next = s->hashNext_;
+          Stored*& head = fresh[s->hash_ >> shift];
+          s->hashNext_ = head;
+          head = s;
+          s = next;
+        }
+      }
+      ::operator delete(buckets_);
+    }
+    buckets_ = fresh;
+    shift_ = shift;
+  }
+
+  Stored const* upperBound(K const& key) const noexcept {
+    Stored* found = nullptr;
+    for (Vek::RbTreeNodeBase* n = root_.get(); n != nullptr;) {
+      if (key < asStored(n)->key_) {
+        found = asStored(n);
+        n = Vek::RbTreeAlgo::leftOf(n);
+      } else {
+        n = Vek::RbTreeAlgo::rightOf(n);
+      }
+    }
+    return found;
+  }
+  Stored const* answer(IterHint& hint, Stored const* at) const noexcept {
+    hint.owner_ = at != nullptr ? this : nullptr;
     hint.generation_ = generation_;
-    std::memcpy(hint.position_, static_cast<void const*>(&at), sizeof at);
-    out = at->first;
+    hint.position_ = at;
+    return at;
+  }
+  static bool keyOf(Stored const* at, K& out) noexcept {
+    if (at == nullptr)
+      return false;
+    out = at->key_;
     return true;
   }
 
-  Storage entries_;
-  // Counts insertions and removals, so a stored walk position is known
-  // to be still valid.
+  Vek::RbTreeAlgo::Link root_;      // the tree owns every node through one link
+  Stored** buckets_ = nullptr;      // 2^(32 - shift_) chain heads
+  unsigned shift_ = kInitialShift;  // bucket = hash >> shift_
+  std::size_t size_ = 0;
+  std::size_t bytes_ = 0;  // nodes and record blocks, slab-rounded
+  // Counts insertions and removals, so a stored walk position is known to be
+  // still valid. Replacing in place keeps it.
   std::uint64_t generation_ = 0;
 };
 

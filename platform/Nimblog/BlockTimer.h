@@ -6,7 +6,9 @@
 // sequence number, so a dump pairs each exit with its entry even after other
 // records came in between. A timer reports at most once; a default-made or
 // moved-from timer reports nothing. Timers come from Nimblog::logTimed() or
-// Duolog::entry().
+// Duolog::entry(). Starting and stopping read the ring's stamp (a cycle
+// counter where there is one): no system call; stamps become nanoseconds
+// when the ring is read out.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +18,11 @@ namespace Nimblog {
 class BlockTimer {
  public:
   BlockTimer() noexcept = default;
-  // Tied to record `entrySeq`, started at `startNs` on the steady clock.
-  BlockTimer(std::uint64_t entrySeq, std::int64_t startNs) noexcept
-      : entrySeq_(entrySeq), startNs_(startNs) {}
-  BlockTimer(BlockTimer&& other) noexcept : entrySeq_(other.entrySeq_), startNs_(other.startNs_) {
+  // Tied to record `entrySeq`, started at the ring stamp `startStamp`.
+  BlockTimer(std::uint64_t entrySeq, std::uint64_t startStamp) noexcept
+      : entrySeq_(entrySeq), startStamp_(startStamp) {}
+  BlockTimer(BlockTimer&& other) noexcept
+      : entrySeq_(other.entrySeq_), startStamp_(other.startStamp_) {
     other.entrySeq_ = 0;
   }
   BlockTimer& operator=(BlockTimer&& other) noexcept;
@@ -36,7 +39,7 @@ class BlockTimer {
 
  private:
   std::uint64_t entrySeq_ = 0;  // 0: nothing to report
-  std::int64_t startNs_ = 0;
+  std::uint64_t startStamp_ = 0;
 };
 
 }  // namespace Nimblog

@@ -5,7 +5,12 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 
 #include "Pavo/ThreadControl.h"
 
@@ -13,16 +18,69 @@ namespace Nimblog {
 
 namespace {
 
-std::int64_t nowNs() noexcept {
+std::int64_t steadyNs() noexcept {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
+// The stamp a record takes: the cycle counter where there is one (no system
+// call, a few nanoseconds), else the steady clock. Stamps become steady-clock
+// nanoseconds only when records are read out (records(), dump()).
+#if defined(__x86_64__) || defined(__i386__)
+constexpr bool kCycleCounter = true;
+std::uint64_t stampNow() noexcept {
+  return __rdtsc();
+}
+#else
+constexpr bool kCycleCounter = false;
+std::uint64_t stampNow() noexcept {
+  return static_cast<std::uint64_t>(steadyNs());
+}
+#endif
+
+// Stamp -> steady-clock nanoseconds: a line through the pair taken when the
+// ring was made and a second pair taken at the first read-out, at least
+// kCalibrationNs later (the first read-out waits for that once).
+class StampClock {
+ public:
+  StampClock() noexcept : stamp0_(stampNow()), ns0_(steadyNs()) {}
+
+  std::uint64_t toNs(std::uint64_t stamp) noexcept {
+    if (!kCycleCounter)
+      return stamp;
+    if (nsPerStamp_ == 0)
+      calibrate();
+    double const delta = static_cast<double>(static_cast<std::int64_t>(stamp - stamp0_));
+    return static_cast<std::uint64_t>(ns0_ + static_cast<std::int64_t>(delta * nsPerStamp_));
+  }
+
+ private:
+  static constexpr std::int64_t kCalibrationNs = 20'000'000;
+
+  void calibrate() noexcept {
+    std::int64_t ns1 = steadyNs();
+    if (ns1 - ns0_ < kCalibrationNs) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(kCalibrationNs - (ns1 - ns0_)));
+      ns1 = steadyNs();
+    }
+    std::uint64_t const stamp1 = stampNow();
+    nsPerStamp_ = static_cast<double>(ns1 - ns0_) / static_cast<double>(stamp1 - stamp0_);
+  }
+
+  std::uint64_t const stamp0_;
+  std::int64_t const ns0_;
+  double nsPerStamp_ = 0;  // 0 until calibrated
+};
+
 char const elapsedFormat[] = "elapsed %llu ns";
 
-// The ring. Slot of sequence number s: s % capacity. Records with sequence
-// numbers [nextSeq - held, nextSeq) are in the ring, the newest last.
+// The ring. Slot of sequence number s: s % capacity (nextSlot_ is
+// nextSeq_ % capacity_, kept without a division). Records with sequence
+// numbers [nextSeq - held, nextSeq) are in the ring, the newest last. In the
+// ring a record's timestampNs holds its raw stamp, and a block timer's
+// elapsed record holds its start stamp as its argument; both are turned into
+// nanoseconds on the way out (readOut).
 class Ring {
  public:
   static Ring& instance() {
@@ -31,23 +89,34 @@ class Ring {
     return *r;
   }
 
-  // Writes one record; returns its sequence number and time.
+  // Writes one record stamped `stamp`; returns its sequence number.
   std::uint64_t write(char const* fmt, std::uint64_t tiedTo, Arg const* args, std::size_t count,
-                      std::int64_t* timeOut) noexcept {
+                      std::uint64_t stamp) noexcept {
     std::unique_lock lock(mutex_, std::defer_lock);
     if (Pavo::ThreadControl::tsp_)
       lock.lock();
     std::uint64_t const seq = nextSeq_++;
-    held_ = std::min(held_ + 1, capacity_);
-    Record& r = slots_[seq % capacity_];
+    if (held_ < capacity_)
+      ++held_;
+    Record& r = slots_[nextSlot_];
+    nextSlot_ = nextSlot_ + 1 == capacity_ ? 0 : nextSlot_ + 1;
     r.seq = seq;
-    r.timestampNs = static_cast<std::uint64_t>(nowNs());
+    r.timestampNs = stamp;
     r.fmt = fmt;
     r.tiedTo = tiedTo;
     fill(r, args, std::min(count, Record::maxArgs));
-    if (timeOut != nullptr)
-      *timeOut = static_cast<std::int64_t>(r.timestampNs);
     return seq;
+  }
+
+  // A record as read out: stamps turned into nanoseconds. An elapsed record
+  // measures from its start stamp to its own, both converted, so it never
+  // exceeds the distance between its entry's and its own time.
+  Record readOut(Record const& in) noexcept {
+    Record r = in;
+    r.timestampNs = clock_.toNs(in.timestampNs);
+    if (in.fmt == elapsedFormat && in.argCount == 1)
+      r.values[0] = r.timestampNs - clock_.toNs(in.values[0]);
+    return r;
   }
 
   template <class Fn>
@@ -56,7 +125,7 @@ class Ring {
     if (Pavo::ThreadControl::tsp_)
       lock.lock();
     for (std::uint64_t seq = nextSeq_ - held_; seq != nextSeq_; ++seq)
-      fn(slots_[seq % capacity_]);
+      fn(readOut(slots_[seq % capacity_]));
   }
 
   void clear() {
@@ -76,6 +145,7 @@ class Ring {
     slots_ = owned_.get();
     capacity_ = records;
     held_ = 0;
+    nextSlot_ = nextSeq_ % capacity_;
   }
 
   std::size_t capacity() const { return capacity_; }
@@ -116,6 +186,8 @@ class Ring {
   std::size_t capacity_ = defaultCapacity;
   std::size_t held_ = 0;
   std::uint64_t nextSeq_ = 1;
+  std::size_t nextSlot_ = 1;  // nextSeq_ % capacity_
+  StampClock clock_;
 };
 
 void appendUnsigned(std::string& out, std::uint64_t v, unsigned base) {
@@ -201,12 +273,12 @@ std::string Record::formatted() const {
 }
 
 std::uint64_t logArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
-  return Ring::instance().write(fmt, 0, args, count, nullptr);
+  return Ring::instance().write(fmt, 0, args, count, stampNow());
 }
 
 BlockTimer logTimedArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
-  std::int64_t start = 0;
-  std::uint64_t const seq = Ring::instance().write(fmt, 0, args, count, &start);
+  std::uint64_t const start = stampNow();
+  std::uint64_t const seq = Ring::instance().write(fmt, 0, args, count, start);
   return BlockTimer(seq, start);
 }
 
@@ -214,7 +286,7 @@ BlockTimer& BlockTimer::operator=(BlockTimer&& other) noexcept {
   if (this != &other) {
     stop();
     entrySeq_ = std::exchange(other.entrySeq_, 0);
-    startNs_ = other.startNs_;
+    startStamp_ = other.startStamp_;
   }
   return *this;
 }
@@ -222,12 +294,10 @@ BlockTimer& BlockTimer::operator=(BlockTimer&& other) noexcept {
 std::uint64_t BlockTimer::stop() noexcept {
   if (entrySeq_ == 0)
     return 0;
-  // The record's own time is the end; the elapsed value is measured to it.
-  std::int64_t const end = nowNs();
-  Arg const elapsed{Arg::Kind::Unsigned, static_cast<std::uint64_t>(end - startNs_), {}};
-  std::uint64_t const seq =
-      Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &elapsed, 1, nullptr);
-  return seq;
+  // The record's own time is the end; it carries the start stamp, and the
+  // elapsed time is worked out when the record is read out.
+  Arg const start{Arg::Kind::Unsigned, startStamp_, {}};
+  return Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &start, 1, stampNow());
 }
 
 void dump(std::ostream& os) {

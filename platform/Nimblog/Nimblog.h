@@ -28,7 +28,10 @@
 //   <seconds>.<nanoseconds> #<seq> <text>          a plain record
 //   <seconds>.<nanoseconds> #<seq> [#<entry>] <text>   a block timer's record
 // where the time is the steady clock's and <entry> the record the timer is
-// tied to.
+// tied to. Recording reads a cycle counter (where there is one; else the
+// steady clock) and never makes a system call; stamps are turned into
+// steady-clock nanoseconds when records are read out (records(), dump()),
+// the first read-out calibrating the counter against the clock once.
 //
 // Threads: one thread is the norm. While Pavo::ThreadControl::tsp_ is on,
 // recording, dumping and clearing take the ring's lock, so several threads
@@ -91,7 +94,7 @@ struct Record {
   static constexpr std::size_t textBytes = 56;
 
   std::uint64_t seq;
-  std::uint64_t timestampNs;  // steady clock
+  std::uint64_t timestampNs;  // steady clock, as read out
   char const* fmt;            // static storage; never owned
   std::uint64_t tiedTo;       // a block timer's entry record; 0 for others
   // An integer's value, or for a string (offset << 8 | length) into text.

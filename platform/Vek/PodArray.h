@@ -4,7 +4,8 @@
 // Layout: bytes 0..3 the count, then N records of sizeof(T) (aligned for T).
 // Only the first count() records are meaningful. Copies move exactly
 // count() records; the tail of the target is left as it was and never read,
-// so it needs no zeroing. A default array has count 0 and an untouched tail.
+// so it needs no zeroing. A default array has count 0 and an untouched tail
+// (never initialised, whatever T's default member initialisers say).
 //
 // Bounds:
 //   - copying an array whose count exceeds N raises
@@ -39,11 +40,11 @@ class PodArray {
 
   PodArray() noexcept {}
   PodArray(PodArray const& other) : count_(checkedCount(other.count_)) {
-    std::memcpy(records_, other.records_, std::size_t{count_} * sizeof(T));
+    std::memcpy(storage_.records, other.storage_.records, std::size_t{count_} * sizeof(T));
   }
   PodArray& operator=(PodArray const& other) {
     std::uint32_t const count = checkedCount(other.count_);
-    std::memmove(records_, other.records_, std::size_t{count} * sizeof(T));
+    std::memmove(storage_.records, other.storage_.records, std::size_t{count} * sizeof(T));
     count_ = count;
     return *this;
   }
@@ -51,27 +52,48 @@ class PodArray {
   std::uint32_t count() const noexcept { return count_; }
   bool empty() const noexcept { return count_ == 0; }
 
-  T const& operator[](std::uint32_t index) const { return records_[checkedIndex(index)]; }
-  T& operator[](std::uint32_t index) { return records_[checkedIndex(index)]; }
+  T const& operator[](std::uint32_t index) const { return storage_.records[checkedIndex(index)]; }
+  T& operator[](std::uint32_t index) { return storage_.records[checkedIndex(index)]; }
 
-  T const* begin() const noexcept { return records_; }
-  T const* end() const noexcept { return records_ + readable(); }
+  // Replaces the records by `count` records read from `records` (which must
+  // not overlap this array); a count over N raises throwRangeException(N,
+  // count) and leaves the array untouched. The copy of stores that keep
+  // records elsewhere (Kroma's compact entries).
+  void assign(T const* records, std::uint32_t count) {
+    checkedCount(count);
+    if (count != 0)
+      std::memcpy(storage_.records, records, std::size_t{count} * sizeof(T));
+    count_ = count;
+  }
+
+  T const* begin() const noexcept { return storage_.records; }
+  T const* end() const noexcept { return storage_.records + readable(); }
 
   // Appends one record; a full array raises throwRangeException(N, N + 1).
   void push(T const& record) {
     if (count_ >= N)
       PodArrayImpl::throwRangeException(N, count_ + 1);
-    records_[count_++] = record;
+    storage_.records[count_++] = record;
   }
   void clear() noexcept { count_ = 0; }
   // Stores a count as it is, without checking it against N: the way tests
   // and tools write the corrupt entries that readers must survive.
   void countIsUnchecked(std::uint32_t count) noexcept { count_ = count; }
 
+// g++ cannot see that no record past the count is read here (the tail is
+// deliberately never initialised) and warns about the memcmp.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
   friend bool operator==(PodArray const& a, PodArray const& b) noexcept {
-    return a.count_ == b.count_ &&
-           std::memcmp(a.records_, b.records_, std::size_t{a.readable()} * sizeof(T)) == 0;
+    std::uint32_t const n = a.readable();
+    return a.count_ == b.count_ && (n == 0 || std::memcmp(a.storage_.records, b.storage_.records,
+                                                          std::size_t{n} * sizeof(T)) == 0);
   }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
  private:
   static std::uint32_t checkedCount(std::uint32_t count) {
@@ -84,11 +106,18 @@ class PodArray {
       throwPodArrayIndexException(index, count_);
     return index;
   }
-  std::uint32_t readable() const noexcept { return count_ < N ? count_ : N; }
+  std::uint32_t readable() const noexcept {
+    return count_ < N ? count_ : N;
+  }
 
   std::uint32_t count_ = 0;
-  // Records past count_ are indeterminate and never read.
-  T records_[N];
+  // Records past count_ are indeterminate and never read. The union keeps
+  // them so: a record type with default member initialisers would otherwise
+  // have all N records initialised by every construction.
+  union Storage {
+    Storage() noexcept {}
+    T records[N];
+  } storage_;
 };
 
 }  // namespace Vek

@@ -62,6 +62,9 @@ class RbTreeAlgo {
   // In-order neighbours of a linked node; null past the ends. Amortised O(1).
   static Base* next(Base* n) noexcept;
   static Base* prev(Base* n) noexcept;
+  // Child links, for trees that search by key outside RbTreeMap.
+  static Base* leftOf(Base const* n) noexcept { return n->left_.get(); }
+  static Base* rightOf(Base const* n) noexcept { return n->right_.get(); }
 
   // Links `node` (new, unlinked, childless) as the left or right child of
   // `parent`, or as the root when `parent` is null (then the tree must be

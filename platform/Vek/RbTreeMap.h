@@ -93,15 +93,22 @@ class RbTreeMap {
   // Overwrites the value of the member with an equal key in place, or inserts
   // a new member and rebalances. Returns the stored member.
   Node* memberIs(Key const& key, Value const& value) {
+    auto const [m, inserted] = memberAdd(key, value);
+    if (!inserted)
+      m->valueIs(value);
+    return m;
+  }
+
+  // Inserts a new member unless the key is present (one walk from the root).
+  // Returns the stored member and whether it was inserted; a present
+  // member's value is left as it is.
+  std::pair<Node*, bool> memberAdd(Key const& key, Value const& value) {
     RbTreeNodeBase* parent = nullptr;
     bool asLeft = false;
-    RbTreeNodeBase* n = root_.get();
-    while (n) {
+    for (RbTreeNodeBase* n = root_.get(); n;) {
       Node* m = asNode(n);
-      if (KeyOps::isEq(key, m->key())) {
-        m->valueIs(value);
-        return m;
-      }
+      if (KeyOps::isEq(key, m->key()))
+        return {m, false};
       parent = n;
       asLeft = KeyOps::less(key, m->key());
       n = asLeft ? n->left_.get() : n->right_.get();
@@ -109,7 +116,7 @@ class RbTreeMap {
     Node* created = new Node(key, value);
     RbTreeAlgo::insert(root_, parent, asLeft, Pavo::Ptr<RbTreeNodeBase>::adopt(created));
     ++size_;
-    return created;
+    return {created, true};
   }
 
   // The removed member, or null when the key is absent.

@@ -1,11 +1,13 @@
 // Hot paths allocate nothing: look-ups in both collections, value equality
-// and hashing, publication to subscribers, and a status-table notification
-// that changes nothing in the reverse mapper's output.
+// and hashing, publication to subscribers, a status-table notification that
+// changes nothing in the reverse mapper's output, and replacing a table
+// entry in place (moving its prefix to another router that already exists).
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
@@ -100,6 +102,33 @@ TEST(HotPathAllocationTest, AnUnchangedSegmentNotificationAllocatesNothing) {
   });
   EXPECT_EQ(made, 0);
   EXPECT_EQ(out->routerToNodeSegmentMap(0)->prefixMapCount(), 4u);
+}
+
+TEST(HotPathAllocationTest, ReplacingATableEntryInPlaceAllocatesNothing) {
+  auto status = Kroma::SegmentRouting::Status::StatusIs();
+  auto out = routerToNodeSegmentMapPerAlgoFactory();
+  auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4, status, out);
+  auto segment = [](unsigned i, unsigned r, std::uint32_t records) {
+    Kroma::SegmentRouting::PrefixSegmentRecord const recs[3] = {};
+    PrefixSegmentInfo::Head head;
+    head.originator = router(r);
+    head.flags = PrefixSegmentInfo::kFlagMapToOriginator;
+    return PrefixSegment(prefix(i), head, recs, records);
+  };
+  std::vector<PrefixSegment> moves;
+  for (unsigned i = 0; i < 20; ++i) {
+    status->prefixSegmentIs(segment(i, i % 2, 3));  // routers 0 and 1 keep prefixes throughout
+    moves.push_back(segment(i, 1 - i % 2, 2));      // fewer records: fits in place
+  }
+  status->prefixSegmentIs(segment(100, 0, 1));
+  status->prefixSegmentIs(segment(101, 1, 1));
+  long const made = allocationsOf([&] {
+    for (PrefixSegment const& m : moves)
+      status->prefixSegmentIs(m);  // table write, notification, mapper move
+  });
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(out->routerToNodeSegmentMap(0)->prefixMap(router(0))->prefixCount(), 11u);
+  EXPECT_EQ(status->prefixSegment().lookup(prefix(3)).info().records().count(), 2u);
 }
 
 }  // namespace

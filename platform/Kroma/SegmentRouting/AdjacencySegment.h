@@ -29,6 +29,7 @@
 #include <string>
 
 #include "Cspf/LinkKey.h"
+#include "Kroma/EntryLayout.h"
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/SegmentIdentifier.h"
 #include "Vek/Hash.h"
@@ -123,9 +124,26 @@ class AdjacencySegment {
   static constexpr std::uint32_t kMaxNeighbors = AdjSegmentNbrIdx::max + 1;
   using Neighbors = Vek::PodArray<AdjacencySegmentNeighbor, kMaxNeighbors>;
 
+  // The fixed head besides the key (bytes 32..35), as the compact table
+  // stores it.
+  struct Head {
+    std::uint8_t flags = 0;
+    std::uint8_t padding[3] = {};
+    friend bool operator==(Head const&, Head const&) noexcept = default;
+  };
+
   AdjacencySegment() noexcept = default;
   explicit AdjacencySegment(AdjacencySegmentKey const& key, std::uint8_t flags = 0) noexcept
       : key_(key), flags_(flags) {}
+  // Built from its parts: the key, the head and `count` neighbour records; a
+  // count over 512 raises the range error.
+  AdjacencySegment(AdjacencySegmentKey const& key, Head const& head,
+                   AdjacencySegmentNeighbor const* records, std::uint32_t count)
+      : key_(key), flags_(head.flags) {
+    neighbors_.assign(records, count);
+  }
+
+  Head head() const noexcept { return Head{flags_, {}}; }
 
   AdjacencySegmentKey const& key() const noexcept { return key_; }
   std::uint8_t flags() const noexcept { return flags_; }
@@ -172,3 +190,32 @@ static_assert(sizeof(AdjacencySegment) == 36 + 4 + 512 * 116);
 static_assert(std::is_standard_layout_v<AdjacencySegment>);
 
 }  // namespace Kroma::SegmentRouting
+
+namespace Kroma {
+
+// How the status table stores adjacency segments compactly: the key, the
+// flags and only the neighbour records in use.
+template <>
+struct EntryLayout<SegmentRouting::AdjacencySegment> {
+  using E = SegmentRouting::AdjacencySegment;
+  using Head = E::Head;
+  using Record = SegmentRouting::AdjacencySegmentNeighbor;
+  static constexpr std::uint32_t kBound = E::kMaxNeighbors;
+
+  static Head head(E const& e) noexcept { return e.head(); }
+  static std::uint32_t count(E const& e) noexcept { return e.neighbors().count(); }
+  static Record const* records(E const& e) noexcept { return e.neighbors().begin(); }
+  static bool headEq(Head const& a, Head const& b) noexcept { return a == b; }
+  static E make(SegmentRouting::AdjacencySegmentKey const& key, Head const& head,
+                Record const* records, std::uint32_t count) {
+    return E(key, head, records, count);
+  }
+  static E makeUnchecked(SegmentRouting::AdjacencySegmentKey const& key, Head const& head,
+                         Record const* records, std::uint32_t count, std::uint32_t rawCount) {
+    E e(key, head, records, count);
+    e.neighbors().countIsUnchecked(rawCount);
+    return e;
+  }
+};
+
+}  // namespace Kroma

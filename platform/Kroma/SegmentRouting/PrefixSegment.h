@@ -26,7 +26,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
+#include "Kroma/EntryLayout.h"
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/PrefixAlgoKey.h"
 #include "Vantre/IpGenPrefix.h"
@@ -50,30 +52,48 @@ class PrefixSegmentInfo {
   static constexpr std::uint32_t kMaxRecords = 100;
   using Records = Vek::PodArray<PrefixSegmentRecord, kMaxRecords>;
 
-  PrefixSegmentInfo() noexcept = default;
-  PrefixSegmentInfo(Mpls::RouterId const& originator, std::uint8_t flags) noexcept
-      : originator_(originator), flags_(flags) {}
+  // The fixed head (bytes 0..39): what the compact table stores besides the
+  // key and the records in use.
+  struct Head {
+    std::uint8_t reserved0[8] = {};
+    Mpls::RouterId originator;
+    std::uint8_t flags = 0;
+    std::uint8_t padding[3] = {};
+    std::uint8_t reserved1[4] = {};
 
-  Mpls::RouterId const& originator() const noexcept { return originator_; }
-  std::uint8_t flags() const noexcept { return flags_; }
+    friend bool operator==(Head const& a, Head const& b) noexcept {
+      return std::memcmp(&a, &b, sizeof(Head)) == 0;
+    }
+  };
+
+  PrefixSegmentInfo() noexcept = default;
+  PrefixSegmentInfo(Mpls::RouterId const& originator, std::uint8_t flags) noexcept {
+    head_.originator = originator;
+    head_.flags = flags;
+  }
+  // The head and `count` records; a count over 100 raises the range error.
+  PrefixSegmentInfo(Head const& head, PrefixSegmentRecord const* records, std::uint32_t count)
+      : head_(head) {
+    records_.assign(records, count);
+  }
+
+  Head const& head() const noexcept { return head_; }
+  Mpls::RouterId const& originator() const noexcept { return head_.originator; }
+  std::uint8_t flags() const noexcept { return head_.flags; }
   Records const& records() const noexcept { return records_; }
   Records& records() noexcept { return records_; }
 
-  void originatorIs(Mpls::RouterId const& originator) noexcept { originator_ = originator; }
-  void flagsIs(std::uint8_t flags) noexcept { flags_ = flags; }
+  void originatorIs(Mpls::RouterId const& originator) noexcept { head_.originator = originator; }
+  void flagsIs(std::uint8_t flags) noexcept { head_.flags = flags; }
 
   friend bool operator==(PrefixSegmentInfo const& a, PrefixSegmentInfo const& b) noexcept {
-    return std::memcmp(&a, &b, kHeadSize) == 0 && a.records_ == b.records_;
+    return a.head_ == b.head_ && a.records_ == b.records_;
   }
 
  private:
   static constexpr std::size_t kHeadSize = 40;
 
-  [[maybe_unused]] std::uint8_t reserved0_[8] = {};
-  Mpls::RouterId originator_;
-  std::uint8_t flags_ = 0;
-  [[maybe_unused]] std::uint8_t padding_[3] = {};
-  [[maybe_unused]] std::uint8_t reserved1_[4] = {};
+  Head head_;
   Records records_;
 
   friend struct PrefixSegmentLayout;
@@ -87,6 +107,11 @@ class PrefixSegmentEntry {
 
   PrefixSegmentEntry() noexcept = default;
   PrefixSegmentEntry(K const& key, PrefixSegmentInfo const& info) : key_(key), info_(info) {}
+  // Built from its parts (see Kroma::EntryLayout): one copy of the head and
+  // of `count` records; a count over 100 raises the range error.
+  PrefixSegmentEntry(K const& key, PrefixSegmentInfo::Head const& head,
+                     PrefixSegmentRecord const* records, std::uint32_t count)
+      : key_(key), info_(head, records, count) {}
 
   K const& key() const noexcept { return key_; }
   PrefixSegmentInfo const& info() const noexcept { return info_; }
@@ -122,14 +147,48 @@ class PrefixSegmentWithAlgo : public PrefixSegmentEntry<Mpls::SegmentRouting::Pr
 };
 
 struct PrefixSegmentLayout {
-  static_assert(offsetof(PrefixSegmentInfo, originator_) == 8);
-  static_assert(offsetof(PrefixSegmentInfo, flags_) == 32);
-  static_assert(offsetof(PrefixSegmentInfo, reserved1_) == 36);
+  static_assert(offsetof(PrefixSegmentInfo::Head, originator) == 8);
+  static_assert(offsetof(PrefixSegmentInfo::Head, flags) == 32);
+  static_assert(offsetof(PrefixSegmentInfo::Head, reserved1) == 36);
+  static_assert(sizeof(PrefixSegmentInfo::Head) == PrefixSegmentInfo::kHeadSize);
   static_assert(offsetof(PrefixSegmentInfo, records_) == PrefixSegmentInfo::kHeadSize);
 };
+static_assert(std::is_trivially_copyable_v<PrefixSegmentInfo::Head> &&
+              std::has_unique_object_representations_v<PrefixSegmentInfo::Head>);
 static_assert(sizeof(PrefixSegmentInfo) == 2444 && alignof(PrefixSegmentInfo) == 4);
 static_assert(sizeof(PrefixSegment) == 2464 && std::is_standard_layout_v<PrefixSegment>);
 static_assert(sizeof(PrefixSegmentWithAlgo) == 2468 &&
               std::is_standard_layout_v<PrefixSegmentWithAlgo>);
 
 }  // namespace Kroma::SegmentRouting
+
+namespace Kroma {
+
+// How the status table stores prefix-segment entries compactly: the key,
+// the 40-byte head and only the records in use.
+template <class E>
+requires std::is_base_of_v<SegmentRouting::PrefixSegmentEntry<typename E::Key>, E>
+struct EntryLayout<E> {
+  using Head = SegmentRouting::PrefixSegmentInfo::Head;
+  using Record = SegmentRouting::PrefixSegmentRecord;
+  static constexpr std::uint32_t kBound = SegmentRouting::PrefixSegmentInfo::kMaxRecords;
+
+  static Head const& head(E const& e) noexcept { return e.info().head(); }
+  static std::uint32_t count(E const& e) noexcept { return e.info().records().count(); }
+  static Record const* records(E const& e) noexcept { return e.info().records().begin(); }
+  static bool headEq(Head const& a, Head const& b) noexcept { return a == b; }
+  // The full value; a count over kBound raises the range error.
+  static E make(typename E::Key const& key, Head const& head, Record const* records,
+                std::uint32_t count) {
+    return E(key, head, records, count);
+  }
+  // A full value that keeps a corrupt count as it is (its copy raises).
+  static E makeUnchecked(typename E::Key const& key, Head const& head, Record const* records,
+                         std::uint32_t count, std::uint32_t rawCount) {
+    E e(key, head, records, count);
+    e.info().records().countIsUnchecked(rawCount);
+    return e;
+  }
+};
+
+}  // namespace Kroma

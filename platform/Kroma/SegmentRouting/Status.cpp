@@ -41,13 +41,7 @@ bool Status::recordCountIsUnchecked(Map& map, Pavo::FieldId fieldId, typename Ma
                                     std::uint32_t count) {
   using Key = typename Map::Key;
   Key const keyCopy = key;
-  bool const found = map.entryModify(keyCopy, [count](typename Map::Entry& entry) {
-    if constexpr (std::is_same_v<typename Map::Entry, AdjacencySegment>) {
-      entry.neighbors().countIsUnchecked(count);
-    } else {
-      entry.info().records().countIsUnchecked(count);
-    }
-  });
+  bool const found = map.recordCountIsUnchecked(keyCopy, count);
   // The prior entry cannot be handed over: copying it may be what fails.
   if (found)
     publisher_.publishChangeRecursive(fieldId, &keyCopy, nullptr, &Key::isEq);

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -335,15 +336,17 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
     unsigned const r = pick(20) == 0 ? kRouters - 1 : pick(kRouters - 1);
     return info(routerAt(r), kFlags[pick(kFlags.size())], pick(3), 16000 + pick(2));
   };
+  // The table's look-up yields a copy: kept here, one per kind of write.
+  std::optional<PrefixSegmentInfo> storedInfo;
   auto const stored = [&](Write const& w) -> PrefixSegmentInfo const* {
     IpGenPrefix const p = prefixAt(w.p);
     if (!w.withAlgo) {
-      auto const& e = status_->prefixSegment().lookup(p);
-      return e ? &e.info() : nullptr;
+      auto const e = status_->prefixSegment().lookup(p);
+      return e ? &storedInfo.emplace(e.info()) : nullptr;
     }
-    auto const& e = status_->prefixSegmentWithAlgo().lookup(
+    auto const e = status_->prefixSegmentWithAlgo().lookup(
         PrefixAlgoKey(p, static_cast<std::uint8_t>(kAlgos[w.a])));
-    return e ? &e.info() : nullptr;
+    return e ? &storedInfo.emplace(e.info()) : nullptr;
   };
   // Writes the table; returns whether the table changed (and so published).
   auto const apply = [&](Write const& w, bool remove) {

@@ -144,28 +144,28 @@ TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
   EXPECT_TRUE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.0.0.1/32"), 101));
   EXPECT_EQ(rec_.events, std::vector<std::string>{"258 10.0.0.1/32 new present"});
   EXPECT_FALSE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.9.9.9/32"), 101));
-  PrefixSegment const& stored = status_->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32"));
-  EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { PrefixSegment copy(stored); },
-                                               {"count 101", "bound of 100"}));
+  // The look-up copies the entry by its count: that copy raises.
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
+      [&] { status_->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32")); },
+      {"count 101", "bound of 100"}));
 
   PrefixAlgoKey const algoKey(IpGenPrefix("10.0.0.1/32"), 0);
   status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(algoKey, PrefixSegmentInfo()));
   status_->prefixSegmentWithAlgoRecordCountIsUnchecked(algoKey, 4000);
   EXPECT_TRUE(throwsWith<Pavo::RangeException>(
-      [&] { PrefixSegmentWithAlgo copy(status_->prefixSegmentWithAlgo().lookup(algoKey)); },
-      {"count 4000", "bound of 100"}));
+      [&] { status_->prefixSegmentWithAlgo().lookup(algoKey); }, {"count 4000", "bound of 100"}));
 
   AdjacencySegment const seg = adjSegment(24001, 2);
   status_->ipv4AdjacencySegmentIs(seg);
   status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 513);
-  auto const& storedAdj = status_->ipv4AdjacencySegment().lookup(seg.key());
   EXPECT_TRUE(throwsWith<Pavo::RangeException>(
-      [&] { auto copy = std::make_unique<AdjacencySegment>(storedAdj); },
-      {"count 513", "bound of 512"}));
+      [&] { status_->ipv4AdjacencySegment().lookup(seg.key()); }, {"count 513", "bound of 512"}));
   // Storing a corrupt entry through the bounded writer is refused and
   // leaves the table as it was.
+  auto corrupt = std::make_unique<AdjacencySegment>(seg);
+  corrupt->neighbors().countIsUnchecked(513);
   rec_.events.clear();
-  EXPECT_THROW(status_->ipv6AdjacencySegmentIs(storedAdj), Pavo::RangeException);
+  EXPECT_THROW(status_->ipv6AdjacencySegmentIs(*corrupt), Pavo::RangeException);
   EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
   EXPECT_TRUE(rec_.events.empty());
 }
@@ -180,6 +180,36 @@ TEST_F(StatusTest, FaultsNameTheCollection) {
             &status_->ipv4AdjacencySegment());
   EXPECT_EQ(&status_->adjacencySegment(Vantre::AddressFamily::ipv6),
             &status_->ipv6AdjacencySegment());
+}
+
+TEST_F(StatusTest, EntriesTakeTheRoomOfTheRecordsInUse) {
+  constexpr std::uint32_t kEntries = 1000;
+  for (std::uint32_t i = 0; i < kEntries; ++i) {
+    status_->prefixSegmentIs(PrefixSegment(IpGenPrefix::ipv4(0x0A000000u + i, 32),
+                                           prefixSegment("0.0.0.0/0", 4).info()));
+    status_->ipv4AdjacencySegmentIs(adjSegment(30000 + i, 4));
+  }
+  auto const& prefixes = status_->prefixSegment();
+  auto const& adjacencies = status_->ipv4AdjacencySegment();
+  EXPECT_LE(prefixes.memoryBytes() / kEntries, 200u);  // every overhead included
+  EXPECT_LE(adjacencies.memoryBytes() / kEntries, 1024u);
+
+  // Replacing keeps the node (and a walk's place) while the records fit;
+  // more records than the node holds grow it, and it keeps that room.
+  std::size_t const before = adjacencies.memoryBytes();
+  Kroma::IterHint hint;
+  auto const* at = adjacencies.first(hint);
+  ASSERT_NE(at, nullptr);
+  AdjacencySegmentKey const first = at->key();
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 2));
+  EXPECT_EQ(adjacencies.memoryBytes(), before);
+  EXPECT_EQ(adjacencies.next(hint, first)->key(), adjSegment(30001, 0).key());
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 40));
+  std::size_t const grown = adjacencies.memoryBytes();
+  EXPECT_GT(grown, before);
+  status_->ipv4AdjacencySegmentIs(adjSegment(first.sidValue(), 5));
+  EXPECT_EQ(adjacencies.memoryBytes(), grown);
+  EXPECT_EQ(adjacencies.lookup(first), adjSegment(first.sidValue(), 5));
 }
 
 TEST(StatusEntriesTest, TruthValuesAndEquality) {
