@@ -21,6 +21,7 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -45,8 +46,8 @@ class RouterToNodeSegmentMap : public Pavo::Node,
     using HashMapMember::HashMapMember;
   };
   using PrefixMapCollection =
-      Vek::HashMap2018<HN_PrefixMap, Mpls::RouterId,
-                       Vek::SeededKeyOps<Mpls::RouterId, kPrefixMapHashConstant>>;
+      Vek::AttrChildMap<HN_PrefixMap, Vek::SeededKeyOps<Mpls::RouterId, kPrefixMapHashConstant>,
+                        kPrefixMapField>;
 
   explicit RouterToNodeSegmentMap(unsigned char algo);
   ~RouterToNodeSegmentMap() override;
