@@ -1,16 +1,15 @@
 // The PQ-index and P-router maps. One typed model test drives every keyed
-// attribute of both families (sets, flagged maps, maps of children) with
-// random operations and checks results, contents and each publication against
-// a plain model; then what destroying a root publishes, hashing, registration.
+// attribute of both families (sets, flagged maps, maps of children) through
+// the generic interface with random operations, and checks results, contents,
+// type data and each publication against a plain model; then what destroying
+// a root publishes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <map>
-#include <optional>
 #include <random>
-#include <string>
-#include <type_traits>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
@@ -22,142 +21,86 @@
 namespace {
 
 using namespace SegmentRouting::Mappers;
+using Cspf::PathKey;
+using Cspf::VertexIdentifierBase;
 using Cspf::Lfa::PqIdx;
 using Vantre::IpGenPrefix;
+using GV = Vek::GenericValue;
+namespace GenericIf = Vek::GenericIf;
 using A = AlgoToPathKeySet;
 using P = PqIdxToPathKey;
 using M = PqIdxToPathKeyMap;
 using R = PRouterToPqIdx;
 using RM = PRouterToPqIdxMap;
 
-// Keys and owners by type; a new child gets one member derived from its own
-// key, so a removed child can be checked for its key and contents.
 struct Make {
-  static Cspf::PathKey key(Cspf::PathKey*, unsigned i) {  // two destinations, many path ids
-    return {Cspf::VertexIdentifierBase::fromIpv4RouterId(0x0A000001u + i % 2), i / 2};
+  static PathKey key(PathKey*, unsigned i) {
+    return {VertexIdentifierBase::fromIpv4RouterId(i % 2), i};
   }
-  static IpGenPrefix key(IpGenPrefix*, unsigned i) {
-    return IpGenPrefix::ipv4(0x0A000000u + i, 32);
-  }
+  static IpGenPrefix key(IpGenPrefix*, unsigned i) { return IpGenPrefix::ipv4(i << 8, 24); }
   static PqIdx key(PqIdx*, unsigned i) { return PqIdx(static_cast<std::uint16_t>(i * 4099)); }
-  static unsigned char key(unsigned char*, unsigned i) {
-    return static_cast<unsigned char>(i * 37);
-  }
-  static Mpls::RouterId key(Mpls::RouterId*, unsigned i) {
-    return Mpls::RouterId::ipv4(0xC0000200 + i);
-  }
-  static auto owner(A*) { return Pavo::makePtr<A>(3); }
-  static auto owner(P*) { return Pavo::makePtr<P>(PqIdx(3)); }
-  static auto owner(M*) { return pqIdxToPathKeyMapFactory(); }
-  static auto owner(R*) { return Pavo::makePtr<R>(Mpls::RouterId::ipv4(3)); }
-  static auto owner(RM*) { return pRouterToPqIdxMapFactory(); }
-  static IpGenPrefix mark(A const& c) { return key(static_cast<IpGenPrefix*>(nullptr), c.algo()); }
-  static void markIs(A& c) { c.prefixKeyIs(mark(c)); }
-  static bool marked(A const& c) { return c.prefixKeyHas(mark(c)) && c.prefixKeyCount() == 1; }
-  static void markIs(P& c) { c.pathKeyIs(Cspf::PathKey({}, c.pqIdx().value()), false); }
-  static bool marked(P const& c) {
-    return c.pathKeyHas({{}, c.pqIdx().value()}) && c.pathKeyCount() == 1;
-  }
-  static void markIs(R& c) { c.pqIndexIs(PqIdx(c.router().rtrIdValue() & 0xFFFF), true); }
-  static bool marked(R const& c) {
-    return c.pqIndex(PqIdx(c.router().rtrIdValue() & 0xFFFF)) && c.pqIndexCount() == 1;
-  }
+  static unsigned char key(unsigned char*, unsigned i) { return static_cast<unsigned char>(i); }
+  static Mpls::RouterId key(Mpls::RouterId*, unsigned i) { return Mpls::RouterId::ipv4(i); }
 };
 template <class K>
 K keyOf(unsigned i) {
   return Make::key(static_cast<K*>(nullptr), i);
 }
 
-// The model's view of a stored value: the flag, or the child's address.
-using ModelValue = std::uintptr_t;
-ModelValue toModel(bool b) {
-  return b;
-}
-template <class C>
-ModelValue toModel(Pavo::Ptr<C> const& c) {
-  return reinterpret_cast<ModelValue>(c.get());
-}
-
 enum class Kind { set, flags, children };
 
-// One keyed attribute: owner, kind, field id, whether it publishes, and its
-// owner's mutators and collection accessor.
-template <class O, Kind kKindV, Pavo::FieldId kFieldV, bool kPublishesV, auto kIs, auto kDel,
-          auto kDelAll, auto kColl>
+// One keyed attribute: its kind, its owner (made by `make`, registered at
+// `kIndex`), field id, whether it publishes, its key, what a publication's
+// prior points at, and the owner's removal of all.
+template <Kind kKindV, auto make, std::uint32_t kIndexV, Pavo::FieldId kFieldV, bool kPublishesV,
+          class KeyT, class PriorT, auto kDelAll>
 struct Attr {
-  using Owner = O;
-  using Coll = std::remove_cvref_t<std::invoke_result_t<decltype(kColl), O const&>>;
-  using Key = typename Coll::Key;
-  using DelResult = std::invoke_result_t<decltype(kDel), O&, Key const&>;
+  using Key = KeyT;
+  using Prior = PriorT;  // a set's removed key, a flag, or a removed child
   static constexpr Kind kKind = kKindV;
+  static constexpr std::uint32_t kIndex = kIndexV;
   static constexpr Pavo::FieldId kField = kFieldV;
   static constexpr bool kPublishes = kPublishesV;
-  static Coll const& coll(O const& o) { return (o.*kColl)(); }
-  static DelResult del(O& o, Key const& k) { return (o.*kDel)(k); }
-  static void delAll(O& o) { (o.*kDelAll)(); }
-  // Adds or sets; answers what the model stores (1 for a set member).
-  static ModelValue is(O& o, Key const& k, bool value) {
-    if constexpr (kKind == Kind::set) {
-      (o.*kIs)(k);
-      return 1;
-    } else if constexpr (kKind == Kind::flags) {
-      (o.*kIs)(k, value);
-      return value;
-    } else {
-      auto child = (o.*kIs)(k);
-      Make::markIs(*child);
-      return toModel(child);
-    }
-  }
-  // A published prior value: a set publishes the removed key (1 when it is `k`).
-  static ModelValue prior(void const* p, Key const& k) {
-    if constexpr (kKind == Kind::set)
-      return *static_cast<Key const*>(p) == k;
-    else
-      return toModel(*static_cast<DelResult const*>(p));
-  }
+  static auto owner() { return make(); }
+  static void delAll(auto& owner) { (owner.*kDelAll)(); }
+  // What a removal of an absent key answers: false, or a null child.
+  static GV absent() { return kKind == Kind::children ? GV(Prior()) : GV(false); }
+  // The prior of a removal, from the key and the stored value.
+  static GV prior(Key const& k, GV const& stored) { return kKind == Kind::set ? GV(k) : stored; }
 };
 
 using Attrs =
-    ::testing::Types<Attr<A, Kind::set, 131, true, &A::pathKeyIs, &A::pathKeyDel, &A::pathKeyDelAll,
-                          &A::pathKeyCollection>,
-                     Attr<A, Kind::set, 132, true, &A::prefixKeyIs, &A::prefixKeyDel,
-                          &A::prefixKeyDelAll, &A::prefixKeyCollection>,
-                     Attr<P, Kind::flags, 131, true, &P::pathKeyIs, &P::pathKeyDel,
-                          &P::pathKeyDelAll, &P::pathKeyCollection>,
-                     Attr<P, Kind::children, 132, true, &P::algoSetIs, &P::algoSetDel,
-                          &P::algoSetDelAll, &P::algoSetCollection>,
-                     Attr<M, Kind::children, 130, true, &M::pathKeyMapIs, &M::pathKeyMapDel,
-                          &M::pathKeyMapDelAll, &M::pathKeyMapCollection>,
-                     Attr<R, Kind::flags, 131, false, &R::pqIndexIs, &R::pqIndexDel,
-                          &R::pqIndexDelAll, &R::pqIndexCollection>,
-                     Attr<RM, Kind::children, 130, false, &RM::pqIndexMapIs, &RM::pqIndexMapDel,
-                          &RM::pqIndexMapDelAll, &RM::pqIndexMapCollection>>;
+    ::testing::Types<Attr<Kind::set, +[] { return Pavo::makePtr<A>(7); }, 9, 131, true, PathKey,
+                          PathKey, &A::pathKeyDelAll>,
+                     Attr<Kind::set, +[] { return Pavo::makePtr<A>(7); }, 9, 132, true, IpGenPrefix,
+                          IpGenPrefix, &A::prefixKeyDelAll>,
+                     Attr<Kind::flags, +[] { return Pavo::makePtr<P>(PqIdx(7)); }, 10, 131, true,
+                          PathKey, bool, &P::pathKeyDelAll>,
+                     Attr<Kind::children, +[] { return Pavo::makePtr<P>(PqIdx(7)); }, 10, 132, true,
+                          unsigned char, Pavo::Ptr<A>, &P::algoSetDelAll>,
+                     Attr<Kind::children, &pqIdxToPathKeyMapFactory, 11, 130, true, PqIdx,
+                          Pavo::Ptr<P>, &M::pathKeyMapDelAll>,
+                     Attr<Kind::flags, +[] { return Pavo::makePtr<R>(Mpls::RouterId::ipv4(7)); },
+                          12, 131, false, PqIdx, bool, &R::pqIndexDelAll>,
+                     Attr<Kind::children, &pRouterToPqIdxMapFactory, 13, 130, false, Mpls::RouterId,
+                          Pavo::Ptr<R>, &RM::pqIndexMapDelAll>>;
 
 template <class T>
 class KeyedAttrTest : public ::testing::Test {};
 TYPED_TEST_SUITE(KeyedAttrTest, Attrs);
 
+// Each publication: field id, key and the prior value (empty for a new key).
 template <class T>
 struct Recorder {
-  struct Event {
-    Pavo::FieldId field;
-    typename T::Key key;
-    std::optional<ModelValue> prior;
-    bool operator==(Event const&) const = default;
-  };
+  using Event = std::tuple<Pavo::FieldId, typename T::Key, GV>;
   Pavo::Subscriber record{&dispatch};  // first: dispatch finds the recorder from it
   std::vector<Event> events;
   bool on = false;
-  void toggle(Pavo::Publisher& p) {
-    on ? p.subscriberRemove(&record) : p.subscriberAdd(&record, false);
-    on = !on;
-  }
   static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
                        void const* prior) {
-    auto const& k = *static_cast<typename T::Key const*>(key);
-    auto p = prior ? std::optional(T::prior(prior, k)) : std::nullopt;
-    reinterpret_cast<Recorder*>(s)->events.push_back({f, k, p});
+    GV const p = prior ? GV(*static_cast<typename T::Prior const*>(prior)) : GV();
+    reinterpret_cast<Recorder*>(s)->events.emplace_back(
+        f, *static_cast<typename T::Key const*>(key), p);
   }
 };
 
@@ -166,84 +109,85 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
   using Key = typename T::Key;
   TestSupport::TrackerGuard guard;
   Recorder<T> rec;
-  auto owner = Make::owner(static_cast<typename T::Owner*>(nullptr));
+  auto owner = T::owner();
+  GV g(owner);
+  auto const* module = Pavo::ModuleInspectData::module("Pathkit/SegmentRoutingMappers");
+  ASSERT_EQ(Pavo::ModuleInspectData::typeOf(owner->typeData()), module->type(T::kIndex));
   ASSERT_EQ(owner->publisher() != nullptr, T::kPublishes) << "only notifying entities publish";
-  std::map<Key, ModelValue> model;
+  std::map<Key, GV> model;
   std::vector<typename Recorder<T>::Event> expected;
-  std::vector<typename T::DelResult> held;  // removed children, checked at the end
-  auto const note = [&](Key const& k, std::optional<ModelValue> prior) {
+  std::vector<std::pair<Key, GV>> held;  // removed children, checked at the end
+  auto const note = [&](Key const& k, GV const& prior) {
     if (rec.on)
-      expected.push_back({T::kField, k, prior});
+      expected.emplace_back(T::kField, k, prior);
   };
   std::mt19937 rng(11);
   for (int step = 0; step < 400; ++step) {
     Key const k = keyOf<Key>(rng() % 6);
-    auto const old = model.contains(k) ? std::optional(model[k]) : std::nullopt;
+    bool const present = model.contains(k);
+    GV const old = present ? model[k] : GV();
+    bool const value = rng() % 2 != 0;
     switch (rng() % 8) {
       case 0:
-        if (T::kPublishes)
-          rec.toggle(*owner->publisher());
+        if (T::kPublishes && rec.on)
+          owner->publisher()->subscriberRemove(&rec.record);
+        else if (T::kPublishes)
+          owner->publisher()->subscriberAdd(&rec.record, false);
+        rec.on = T::kPublishes && !rec.on;
         break;
       case 1:  // member by member in the collection's order, when subscribed
-        for (auto it = T::coll(*owner).begin(); !it.atEnd(); ++it)
-          note(it->key(), model.at(it->key()));
+        GenericIf::iterate(g, T::kField, [&](GV const& key, GV const&) {
+          note(key.as<Key>(), T::prior(key.as<Key>(), model.at(key.as<Key>())));
+        });
         model.clear();
         T::delAll(*owner);
         break;
       case 2:
-      case 3: {
-        auto const got = T::del(*owner, k);
-        EXPECT_EQ(toModel(got), old.value_or(0)) << "the removed value; absent: false or null";
-        if (old)
-          note(k, old);
-        if constexpr (T::kKind == Kind::children) {
-          if (got)
-            held.push_back(got);
-        }
+      case 3:
+        EXPECT_EQ(GenericIf::del(g, T::kField, k), present ? old : T::absent());
+        if (present && T::kKind == Kind::children)
+          held.emplace_back(k, old);
+        if (present)
+          note(k, T::prior(k, old));
         model.erase(k);
         break;
-      }
       default:
-        model[k] = T::is(*owner, k, rng() % 2 != 0);
-        if (old && T::kKind == Kind::children) {
-          EXPECT_EQ(model[k], *old) << "the same child";
+        if (T::kKind == Kind::set && !value) {
+          EXPECT_THROW(GenericIf::set(g, T::kField, k, false), Pavo::Exception) << "set-false";
+          break;
         }
-        if (old != model[k])
+        GV const got = GenericIf::set(g, T::kField, k, value);
+        GV const now = T::kKind == Kind::children ? got : GV(value);
+        EXPECT_TRUE(!present || T::kKind != Kind::children || now == old) << "the same child";
+        if (!present || !(now == old))
           note(k, old);
+        model[k] = now;
     }
-    ASSERT_EQ(T::coll(*owner).size(), model.size()) << "step " << step;
-    for (auto const& [key, v] : model) {
-      auto const* m = T::coll(*owner).member(key);
-      ASSERT_NE(m, nullptr);
-      if constexpr (T::kKind != Kind::set) {
-        EXPECT_EQ(toModel(m->value()), v);
-      }
-    }
+    ASSERT_EQ(GenericIf::count(g, T::kField), model.size()) << "step " << step;
+    for (auto const& [key, v] : model)
+      EXPECT_EQ(GenericIf::get(g, T::kField, key), v);
   }
   EXPECT_EQ(rec.events, expected);
-  EXPECT_EQ(expected.size() > 100, T::kPublishes) << "the run exercised publication";
-  if constexpr (T::kKind == Kind::children) {
-    EXPECT_GT(held.size(), 20u) << "the run removed children";
-    for (auto const& c : held) {
-      EXPECT_TRUE(c->useCount() == 1 && Make::marked(*c)) << "kept, unchanged, by us alone";
-    }
+  EXPECT_EQ(expected.size() > 50, T::kPublishes) << "the run exercised publication";
+  rec.events.clear();  // the priors hold removed children too
+  expected.clear();
+  EXPECT_EQ(held.size() > 20, T::kKind == Kind::children) << "the run removed children";
+  for (auto const& [key, child] : held) {
+    EXPECT_EQ(child.node()->useCount(), 1u) << "a removed child is its holder's alone";
+    EXPECT_EQ(GenericIf::read(child, 130), GV(key)) << "and keeps its key";
   }
 }
 
 // Every publication on the watched entities: publisher, field id and where
 // the prior value lies (for a removed child: inside the removed member).
 struct Log {
-  struct Event {
-    Pavo::Publisher const* publisher;
-    Pavo::FieldId field;
-    void const* prior;
-    bool operator==(Event const&) const = default;
-  };
+  using Event = std::tuple<Pavo::Publisher const*, Pavo::FieldId, void const*>;
   Pavo::Subscriber record{&dispatch};  // first: dispatch finds the log from it
   std::vector<Event> events;
+  void watch(Pavo::Node const& n) { n.publisher()->subscriberAdd(&record, false); }
   static void dispatch(Pavo::Publisher* p, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
                        void const* prior) {
-    reinterpret_cast<Log*>(s)->events.push_back({p, f, prior});
+    reinterpret_cast<Log*>(s)->events.emplace_back(p, f, prior);
   }
 };
 
@@ -254,93 +198,32 @@ TEST(PqIndexMapsTest, DestroyingTheRootPublishesEachEntryThenItsAlgorithmEntries
   TestSupport::TrackerGuard guard;
   Log log;
   auto root = pqIdxToPathKeyMapFactory();
-  root->publisher()->subscriberAdd(&log.record, false);
+  log.watch(*root);
   for (unsigned i = 0; i < 3; ++i) {
     auto entry = root->pathKeyMapIs(keyOf<PqIdx>(i));
-    entry->publisher()->subscriberAdd(&log.record, false);
-    entry->pathKeyIs(keyOf<Cspf::PathKey>(i), true);
+    log.watch(*entry);
+    entry->pathKeyIs(keyOf<PathKey>(i), true);
     for (unsigned char algo : {0, 128}) {
-      auto set = entry->algoSetIs(algo);
-      set->publisher()->subscriberAdd(&log.record, false);
-      set->pathKeyIs(keyOf<Cspf::PathKey>(algo));
-      set->prefixKeyIs(keyOf<IpGenPrefix>(algo));
+      log.watch(*entry->algoSetIs(algo));
+      entry->algoSet(algo)->pathKeyIs(keyOf<PathKey>(algo));
+      entry->algoSet(algo)->prefixKeyIs(keyOf<IpGenPrefix>(algo));
     }
   }
   auto kept = root->pathKeyMap(keyOf<PqIdx>(1));
   std::vector<Log::Event> expected;
   for (auto e = root->pathKeyMapCollection().begin(); !e.atEnd(); ++e) {
-    expected.push_back({root->publisher(), 130, &e->value()});
+    expected.emplace_back(root->publisher(), 130, &e->value());
     for (auto a = e->value()->algoSetCollection().begin(); !a.atEnd() && e->value() != kept; ++a)
-      expected.push_back({e->value()->publisher(), 132, &a->value()});
+      expected.emplace_back(e->value()->publisher(), 132, &a->value());
   }
   log.events.clear();
   root.reset();
   EXPECT_EQ(log.events, expected);
   EXPECT_EQ(expected.size(), 7u);
-  EXPECT_EQ(kept->useCount(), 1u);
-  EXPECT_EQ(kept->algoSetCount(), 2u);
-  EXPECT_TRUE(kept->pathKey(keyOf<Cspf::PathKey>(1)));
-  log.events.clear();
+  EXPECT_EQ(kept->algoSetCount(), 2u) << "a held entry keeps its contents";
+  EXPECT_TRUE(kept->pathKey(keyOf<PathKey>(1)));
   kept.reset();
-  EXPECT_EQ(log.events.size(), 2u) << "the held entry's algorithm entries, when it goes";
-}
-
-TEST(PqIndexMapsTest, CollectionsHashByTheirKeyRulesAndConstants) {
-  auto const path = keyOf<Cspf::PathKey>(5);
-  auto const own = path.destination().hash() ^ path.pathId();  // no process seed
-  auto const seed = [](std::uint32_t c) { return Vek::HashHelper::hashSeed32() ^ c; };
-  EXPECT_EQ(A::PathKeyCollection::hashOf(path), Vek::hashHandedOver(own, 4229093608u));
-  EXPECT_EQ(P::PathKeyCollection::hashOf(path), Vek::hashHandedOver(own, 2352440314u));
-  auto const prefix = keyOf<IpGenPrefix>(5);
-  EXPECT_EQ(A::PrefixKeyCollection::hashOf(prefix), prefix.hash(seed(312797146u)));
-  EXPECT_EQ(P::AlgoSetCollection::hashOf(200), Vek::hashInteger(200, 608949734u));
-  EXPECT_EQ(M::PathKeyMapCollection::hashOf(PqIdx(9)), Vek::hashSingleAttr(seed(243582325u), 9));
-  EXPECT_EQ(R::PqIndexCollection::hashOf(PqIdx(9)), Vek::hashSingleAttr(seed(512710871u), 9));
-  auto const router = keyOf<Mpls::RouterId>(5);
-  EXPECT_EQ(RM::PqIndexMapCollection::hashOf(router), router.hash(seed(3591295307u)));
-}
-
-// Names, indexes and field ids; through the generic interface a flag may be
-// set to false, a set member may not.
-TEST(PqIndexMapsTest, RegistrationAndGenericSets) {
-  TestSupport::TrackerGuard guard;
-  auto const* module = Pavo::ModuleInspectData::module("Pathkit/SegmentRoutingMappers");
-  ASSERT_NE(module, nullptr);
-  auto const root = pqIdxToPathKeyMapFactory();
-  auto const entry = root->pathKeyMapIs(PqIdx(7));
-  auto const algo = entry->algoSetIs(3);
-  auto const proot = pRouterToPqIdxMapFactory();
-  auto const prouter = proot->pqIndexMapIs(keyOf<Mpls::RouterId>(1));
-  std::vector<std::tuple<Pavo::Node const*, char const*, std::vector<char const*>>> const types = {
-      {algo.get(), "AlgoToPathKeySet", {"algo", "pathKey", "prefixKey"}},
-      {entry.get(), "PqIdxToPathKey", {"pqIdx", "pathKey", "algoSet"}},
-      {root.get(), "PqIdxToPathKeyMap", {"pathKeyMap"}},
-      {prouter.get(), "PRouterToPqIdx", {"router", "pqIndex"}},
-      {proot.get(), "PRouterToPqIdxMap", {"pqIndexMap"}}};
-  for (std::uint32_t i = 0; i < types.size(); ++i) {
-    auto const& [node, name, attrs] = types[i];
-    auto const* type = Pavo::ModuleInspectData::typeOf(node->typeData());
-    ASSERT_EQ(type, module->type(9 + i));
-    EXPECT_EQ(type->name(), std::string("SegmentRouting::Mappers::") + name);
-    ASSERT_EQ(type->attrCount(), attrs.size());
-    for (std::size_t a = 0; a < attrs.size(); ++a)
-      EXPECT_EQ(type->attr(static_cast<Pavo::FieldId>(130 + a))->name(), attrs[a]);
-  }
-  Vek::GenericValue generic(entry);
-  Vek::GenericIf::set(generic, 131, keyOf<Cspf::PathKey>(1), false);
-  EXPECT_TRUE(entry->pathKeyHas(keyOf<Cspf::PathKey>(1)));
-  generic = Vek::GenericValue(algo);
-  for (auto [f, name] : {std::pair{131u, "pathKey"}, std::pair{132u, "prefixKey"}}) {
-    Vek::GenericValue const key = f == 131 ? Vek::GenericValue(keyOf<Cspf::PathKey>(1))
-                                           : Vek::GenericValue(keyOf<IpGenPrefix>(1));
-    try {
-      Vek::GenericIf::set(generic, f, key, false);
-      ADD_FAILURE() << "set to false accepted";
-    } catch (Pavo::Exception const& e) {
-      EXPECT_NE(e.msg().find(std::string(name) + " to false"), std::string::npos) << e.msg();
-    }
-    EXPECT_EQ(Vek::GenericIf::count(generic, f), 0u);
-  }
+  EXPECT_EQ(log.events.size(), 9u) << "and removes its algorithm entries when it goes";
 }
 
 }  // namespace
