@@ -36,13 +36,8 @@ class PRouterToPqIdx : public Pavo::Node, public Granule::SlabAllocated<PRouterT
   static constexpr Pavo::FieldId kPqIndexField = 131;
   static constexpr std::uint32_t kPqIndexHashConstant = 512710871u;
 
-  class HN_PqIndex : public Vek::HashMapMember<HN_PqIndex, Cspf::Lfa::PqIdx, bool>,
-                     public Granule::SlabAllocated<HN_PqIndex> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::PRouterToPqIdx::HN_PqIndex"};
-    using HashMapMember::HashMapMember;
-  };
+  using HN_PqIndex = Vek::AttrMapMember<"SegmentRouting::Mappers::PRouterToPqIdx::HN_PqIndex",
+                                        Cspf::Lfa::PqIdx, bool>;
   using PqIndexCollection =
       Vek::AttrHashMap<HN_PqIndex, Vek::SingleAttrKeyOps<Cspf::Lfa::PqIdx, kPqIndexHashConstant>,
                        kPqIndexField>;
@@ -79,14 +74,9 @@ class PRouterToPqIdxMap : public Pavo::Node, public Granule::SlabAllocated<PRout
   static constexpr Pavo::FieldId kPqIndexMapField = 130;
   static constexpr std::uint32_t kPqIndexMapHashConstant = 3591295307u;
 
-  class HN_PqIndexMap
-      : public Vek::HashMapMember<HN_PqIndexMap, Mpls::RouterId, Pavo::Ptr<PRouterToPqIdx>>,
-        public Granule::SlabAllocated<HN_PqIndexMap> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::PRouterToPqIdxMap::HN_PqIndexMap"};
-    using HashMapMember::HashMapMember;
-  };
+  using HN_PqIndexMap =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::PRouterToPqIdxMap::HN_PqIndexMap",
+                         Mpls::RouterId, Pavo::Ptr<PRouterToPqIdx>>;
   using PqIndexMapCollection =
       Vek::AttrChildMap<HN_PqIndexMap, Vek::SeededKeyOps<Mpls::RouterId, kPqIndexMapHashConstant>,
                         kPqIndexMapField>;

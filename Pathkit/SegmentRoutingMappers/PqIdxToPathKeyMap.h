@@ -45,20 +45,10 @@ class AlgoToPathKeySet : public Pavo::Node, public Granule::SlabAllocated<AlgoTo
   static constexpr std::uint32_t kPathKeyHashConstant = 4229093608u;
   static constexpr std::uint32_t kPrefixKeyHashConstant = 312797146u;
 
-  class HN_PathKey : public Vek::HashSetMember<HN_PathKey, Cspf::PathKey>,
-                     public Granule::SlabAllocated<HN_PathKey> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::AlgoToPathKeySet::HN_PathKey"};
-    using HashSetMember::HashSetMember;
-  };
-  class HN_PrefixKey : public Vek::HashSetMember<HN_PrefixKey, Vantre::IpGenPrefix>,
-                       public Granule::SlabAllocated<HN_PrefixKey> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::AlgoToPathKeySet::HN_PrefixKey"};
-    using HashSetMember::HashSetMember;
-  };
+  using HN_PathKey =
+      Vek::AttrSetMember<"SegmentRouting::Mappers::AlgoToPathKeySet::HN_PathKey", Cspf::PathKey>;
+  using HN_PrefixKey = Vek::AttrSetMember<"SegmentRouting::Mappers::AlgoToPathKeySet::HN_PrefixKey",
+                                          Vantre::IpGenPrefix>;
   // A path key hashes itself without the process seed.
   using PathKeyCollection =
       Vek::AttrHashSet<HN_PathKey, Vek::HandedOverKeyOps<Cspf::PathKey, kPathKeyHashConstant>,
@@ -111,21 +101,10 @@ class PqIdxToPathKey : public Pavo::Node, public Granule::SlabAllocated<PqIdxToP
   static constexpr std::uint32_t kPathKeyHashConstant = 2352440314u;
   static constexpr std::uint32_t kAlgoSetHashConstant = 608949734u;
 
-  class HN_PathKey : public Vek::HashMapMember<HN_PathKey, Cspf::PathKey, bool>,
-                     public Granule::SlabAllocated<HN_PathKey> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::PqIdxToPathKey::HN_PathKey"};
-    using HashMapMember::HashMapMember;
-  };
-  class HN_AlgoSet
-      : public Vek::HashMapMember<HN_AlgoSet, unsigned char, Pavo::Ptr<AlgoToPathKeySet>>,
-        public Granule::SlabAllocated<HN_AlgoSet> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::PqIdxToPathKey::HN_AlgoSet"};
-    using HashMapMember::HashMapMember;
-  };
+  using HN_PathKey = Vek::AttrMapMember<"SegmentRouting::Mappers::PqIdxToPathKey::HN_PathKey",
+                                        Cspf::PathKey, bool>;
+  using HN_AlgoSet = Vek::AttrMapMember<"SegmentRouting::Mappers::PqIdxToPathKey::HN_AlgoSet",
+                                        unsigned char, Pavo::Ptr<AlgoToPathKeySet>>;
   using PathKeyCollection =
       Vek::AttrHashMap<HN_PathKey, Vek::HandedOverKeyOps<Cspf::PathKey, kPathKeyHashConstant>,
                        kPathKeyField>;
@@ -185,14 +164,9 @@ class PqIdxToPathKeyMap : public Pavo::Node, public Granule::SlabAllocated<PqIdx
   static constexpr Pavo::FieldId kPathKeyMapField = 130;
   static constexpr std::uint32_t kPathKeyMapHashConstant = 243582325u;
 
-  class HN_PathKeyMap
-      : public Vek::HashMapMember<HN_PathKeyMap, Cspf::Lfa::PqIdx, Pavo::Ptr<PqIdxToPathKey>>,
-        public Granule::SlabAllocated<HN_PathKeyMap> {
-   public:
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
-        "SegmentRouting::Mappers::PqIdxToPathKeyMap::HN_PathKeyMap"};
-    using HashMapMember::HashMapMember;
-  };
+  using HN_PathKeyMap =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::PqIdxToPathKeyMap::HN_PathKeyMap",
+                         Cspf::Lfa::PqIdx, Pavo::Ptr<PqIdxToPathKey>>;
   using PathKeyMapCollection =
       Vek::AttrChildMap<HN_PathKeyMap,
                         Vek::SingleAttrKeyOps<Cspf::Lfa::PqIdx, kPathKeyMapHashConstant>,

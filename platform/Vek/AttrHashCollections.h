@@ -8,11 +8,11 @@
 //                                         the map creates from a key and keeps
 //                                         under it (their own key attribute)
 //
-// Members are the owner's HN_<Attr> classes (Vek::HashSetMember or
-// Vek::HashMapMember), so each keeps its own allocation tracker:
+// Members are slab-allocated node classes derived from Vek::HashSetMember or
+// Vek::HashMapMember, each with its own allocation tracker; AttrSetMember and
+// AttrMapMember make one from the tracker's name:
 //
-//   class HN_Child : public Vek::HashMapMember<HN_Child, RouterId, Pavo::Ptr<Child>>,
-//                    public Granule::SlabAllocated<HN_Child> { ... };
+//   using HN_Child = Vek::AttrMapMember<"Ns::Owner::HN_Child", RouterId, Pavo::Ptr<Child>>;
 //   Vek::AttrChildMap<HN_Child, Vek::SeededKeyOps<RouterId, 297630782u>, 131> child_;
 //   Pavo::Ptr<Child> childIs(RouterId const& r) { return child_.childIs(r, &publisher_); }
 //
@@ -31,12 +31,16 @@
 // Look-ups and publication allocate nothing.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
 
+#include "Granule/Slab.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
+#include "Vek/AllocTrack.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -44,6 +48,29 @@ namespace Vek {
 
 // The publisher argument of an owner that does not notify.
 inline constexpr Pavo::Publisher* kNoPublisher = nullptr;
+
+// A type name as a template argument: `AttrSetMember<"Ns::Owner::HN_Key", Key>`.
+template <std::size_t N>
+struct TypeName {
+  constexpr TypeName(char const (&name)[N]) { std::copy_n(name, N, chars); }  // NOLINT: implicit
+  char chars[N];
+};
+
+// Member classes whose allocations are tracked under `Name`.
+template <TypeName Name, class Key>
+class AttrSetMember final : public HashSetMember<AttrSetMember<Name, Key>, Key>,
+                            public Granule::SlabAllocated<AttrSetMember<Name, Key>> {
+ public:
+  static inline AllocTrackTypeInfo memAllocationTracker_{Name.chars};
+  using HashSetMember<AttrSetMember, Key>::HashSetMember;
+};
+template <TypeName Name, class Key, class Value>
+class AttrMapMember final : public HashMapMember<AttrMapMember<Name, Key, Value>, Key, Value>,
+                            public Granule::SlabAllocated<AttrMapMember<Name, Key, Value>> {
+ public:
+  static inline AllocTrackTypeInfo memAllocationTracker_{Name.chars};
+  using HashMapMember<AttrMapMember, Key, Value>::HashMapMember;
+};
 
 template <class Member>
 using MemberKey = std::remove_cvref_t<decltype(std::declval<Member const&>().key())>;
