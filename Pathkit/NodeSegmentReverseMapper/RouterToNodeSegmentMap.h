@@ -22,6 +22,7 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -52,8 +53,8 @@ class RouterToNodeSegmentMap : public Pavo::Node,
     Pavo::Ptr<RouterToNodeSegment> const value_;
   };
   using PrefixMapCollection =
-      Vek::HashMap2018<HN_PrefixMap, Mpls::RouterId,
-                       Vek::SeededKeyOps<Mpls::RouterId, kPrefixMapHashConstant>>;
+      Vek::AttrChildMap<HN_PrefixMap, Vek::SeededKeyOps<Mpls::RouterId, kPrefixMapHashConstant>,
+                        kPrefixMapField>;
 
   explicit RouterToNodeSegmentMap(unsigned char algo);
   ~RouterToNodeSegmentMap() override;

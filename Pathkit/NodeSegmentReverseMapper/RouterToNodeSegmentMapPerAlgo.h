@@ -21,6 +21,7 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -44,8 +45,9 @@ class RouterToNodeSegmentMapPerAlgo : public Pavo::Node,
     using HashMapMember::HashMapMember;
   };
   using RouterToNodeSegmentMapCollection =
-      Vek::HashMap2018<HN_RouterToNodeSegmentMap, unsigned char,
-                       Vek::IntegerKeyOps<unsigned char, kRouterToNodeSegmentMapHashConstant>>;
+      Vek::AttrChildMap<HN_RouterToNodeSegmentMap,
+                        Vek::IntegerKeyOps<unsigned char, kRouterToNodeSegmentMapHashConstant>,
+                        kRouterToNodeSegmentMapField>;
 
   RouterToNodeSegmentMapPerAlgo() = default;
   ~RouterToNodeSegmentMapPerAlgo() override;

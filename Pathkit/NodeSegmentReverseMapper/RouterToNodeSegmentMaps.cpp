@@ -6,14 +6,6 @@
 
 namespace SegmentRouting::Mappers {
 
-namespace {
-
-bool isEqAlgo(void const* a, void const* b) {
-  return *static_cast<unsigned char const*>(a) == *static_cast<unsigned char const*>(b);
-}
-
-}  // namespace
-
 // --- RouterToNodeSegment ---------------------------------------------------
 
 RouterToNodeSegment::RouterToNodeSegment(Mpls::RouterId const& routerId) : routerId_(routerId) {}
@@ -93,38 +85,21 @@ Pavo::TypeData RouterToNodeSegmentMap::typeData() const {
 }
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMapIs(Mpls::RouterId const& routerId) {
-  std::uint32_t const hash = prefixMap_.hashOf(routerId);
-  if (HN_PrefixMap* m = prefixMap_.member(routerId, hash))
-    return m->value();
-  auto child = Pavo::Ptr<RouterToNodeSegment>::adopt(new RouterToNodeSegment(routerId));
-  auto [m, inserted] =
-      prefixMap_.memberIs(Pavo::Ptr<HN_PrefixMap>::adopt(new HN_PrefixMap(child)), hash);
-  publisher_.publishChangeRecursive(kPrefixMapField, &m->key(), nullptr, &Mpls::RouterId::isEq);
-  return child;
+  return prefixMap_.childIs(routerId, &publisher_);
 }
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMapDel(
     Mpls::RouterId const& routerId) {
-  Pavo::Ptr<HN_PrefixMap> removed = prefixMap_.memberDel(routerId);
-  if (!removed)
-    return nullptr;
-  Pavo::Ptr<RouterToNodeSegment> const& child = removed->value();
-  publisher_.publishChangeRecursive(kPrefixMapField, &removed->key(), &child,
-                                    &Mpls::RouterId::isEq);
-  return child;
+  return prefixMap_.valueDel(routerId, &publisher_);
 }
 
 void RouterToNodeSegmentMap::prefixMapDelAll() {
-  for (auto it = prefixMap_.begin(); !it.atEnd(); ++it) {
-    Mpls::RouterId const key = it->key();
-    prefixMapDel(key);  // the removed child is released here
-  }
+  prefixMap_.delEach(&publisher_);  // each removed child is released at once
 }
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMap(
     Mpls::RouterId const& routerId) const {
-  HN_PrefixMap const* m = prefixMap_.member(routerId);
-  return m != nullptr ? m->value() : nullptr;
+  return prefixMap_.value(routerId);
 }
 
 // --- RouterToNodeSegmentMapPerAlgo -----------------------------------------
@@ -149,40 +124,21 @@ Pavo::TypeData RouterToNodeSegmentMapPerAlgo::typeData() const {
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapIs(
     unsigned char algo) {
-  std::uint32_t const hash = routerToNodeSegmentMap_.hashOf(algo);
-  if (HN_RouterToNodeSegmentMap* m = routerToNodeSegmentMap_.member(algo, hash)) {
-    return m->value();
-  }
-  auto child = RouterToNodeSegmentMap::RouterToNodeSegmentMapIs(algo);
-  auto [m, inserted] = routerToNodeSegmentMap_.memberIs(
-      Pavo::Ptr<HN_RouterToNodeSegmentMap>::adopt(new HN_RouterToNodeSegmentMap(algo, child)),
-      hash);
-  publisher_.publishChangeRecursive(kRouterToNodeSegmentMapField, &m->key(), nullptr, &isEqAlgo);
-  return child;
+  return routerToNodeSegmentMap_.childIs(algo, &publisher_);
 }
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapDel(
     unsigned char algo) {
-  Pavo::Ptr<HN_RouterToNodeSegmentMap> removed = routerToNodeSegmentMap_.memberDel(algo);
-  if (!removed)
-    return nullptr;
-  Pavo::Ptr<RouterToNodeSegmentMap> const& child = removed->value();
-  publisher_.publishChangeRecursive(kRouterToNodeSegmentMapField, &removed->key(), &child,
-                                    &isEqAlgo);
-  return child;
+  return routerToNodeSegmentMap_.valueDel(algo, &publisher_);
 }
 
 void RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapDelAll() {
-  for (auto it = routerToNodeSegmentMap_.begin(); !it.atEnd(); ++it) {
-    unsigned char const key = it->key();
-    routerToNodeSegmentMapDel(key);  // a map nobody else holds goes here
-  }
+  routerToNodeSegmentMap_.delEach(&publisher_);  // a map nobody else holds goes here
 }
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMap(
     unsigned char algo) const {
-  HN_RouterToNodeSegmentMap const* m = routerToNodeSegmentMap_.member(algo);
-  return m != nullptr ? m->value() : nullptr;
+  return routerToNodeSegmentMap_.value(algo);
 }
 
 }  // namespace SegmentRouting::Mappers
