@@ -214,7 +214,7 @@ class EnumType {
       }
       std::int64_t n = 0;
       if (!TypeSlot<E>::info->enumValue(rest.substr(0, len), n)) {
-        range.fail({}, "unknown name of " + TypeSlot<E>::info->name());
+        range.fail("unknown name of " + TypeSlot<E>::info->name());
       }
       range.advance(len);
       new (at) E(static_cast<E>(n));
