@@ -14,21 +14,8 @@
 // integers in decimal, strings double-quoted with `\"` and `\\` escaped.
 //
 // A reader is a constructor `T(Vek::CharRange&)` that consumes one value from the
-// cursor's position. Readers are written with the helpers of "Vek/CharRangeRead.h":
-//
-//     AdjSegmentEntry::AdjSegmentEntry(Vek::CharRange& range) {
-//       isLocal_ = Vek::desAttrPre<bool>(range, "SegmentRouting::Mappers::AdjSegmentEntry",
-//                                        "isLocal");
-//       metric_ = Vek::desAttrIntra<unsigned>(range, "metric");
-//       range.needSep("sid");
-//       Vek::DesAttrPost post(range);
-//       try {
-//         sid_ = Mpls::SegmentRouting::SegmentIdentifier(range);
-//       } catch (Pavo::RangeException const& e) {
-//         Vek::rethrowFromDeserializeAttr(e, "sid");
-//       }
-//       post.end();
-//     }
+// cursor's position, written with the helpers of "Vek/CharRangeRead.h"; the
+// reader of SegmentRouting::Mappers::AdjSegmentEntry is one.
 //
 // A value type whose text is not in that form (the outside value types:
 // prefixes, router ids, SIDs, ...) has its own parser `T read(CharRange&)`,
