@@ -152,19 +152,6 @@ void trace(Vantre::AddressFamily af) {
   // end example
 }
 
-void kromaMap(Kroma::SegmentRouting::Status const& status, Prefix const& key) {
-  using E = Kroma::SegmentRouting::PrefixSegment;
-  auto const& map = status.prefixSegment();
-  Prefix k;
-  // example: platform/Kroma/KromaMap.h
-  E const& e = map.lookup(key);  // the default entry when absent
-  Kroma::IterHint hint;
-  for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k))
-    use(k);
-  // end example
-  use(e);
-}
-
 // An entity with one ordered collection and an operation, registered in a
 // module of its own and reached through the generic interface.
 class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
@@ -247,7 +234,6 @@ int main() {
   addressFamily();
   ptr();
   trace(Vantre::AddressFamily::ipv6);
-  kromaMap(*Kroma::SegmentRouting::Status::StatusIs(), p);
   genericIf(routerFactory(1), p, AdjSegmentEntry(true, 10, sid));
   return 0;
 }

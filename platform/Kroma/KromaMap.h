@@ -10,7 +10,7 @@
 // Readers (holding the table const) look up and walk:
 //   E const& e = map.lookup(key);            // the default entry when absent
 //   Kroma::IterHint hint;
-//   for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) use(k);
+//   for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) ...
 // Every reading step may raise Pavo::CorruptionDetectedException, as a
 // shared-memory read can; the reader hands msg() to doCorruptionDetected()
 // of the collection and goes on with the default entry or ends the walk.
