@@ -1,54 +1,239 @@
-// The usage examples written at the top of the mappers' headers, compiled and
-// run as they stand there, so that an example that stops compiling fails the
-// build.
+// The usage examples written in the headers, compiled and run as they stand
+// there, so that an example that stops compiling fails the build. Each block
+// that opens with an "example:" comment naming a file, and ends with an
+// "end example" comment, is quoted in that file; the test examples.quoted
+// (tests/tools/QuotedExamples.cmake) checks that the file still holds it.
+#include <cstdint>
 #include <cstdio>
 
+#include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pavo/InspectDsl.h"
+#include "Pavo/Ptr.h"
+#include "Vek/GenericIf.h"
+#include "Vek/HashMap2018.h"
+#include "Vek/RbTreeMap.h"
+#include "Vek/Trace.h"
 #include "VekPavo/Strep.h"
 
 namespace {
 
 using namespace SegmentRouting::Mappers;
+using Cspf::LinkKey;
+using Prefix = Vantre::IpGenPrefix;
+namespace GenericIf = Vek::GenericIf;
+using Vek::GenericValue;
 
 void use(AdjSegmentEntry const& entry, bool value) {
   std::printf("%s -> %s\n", VekPavo::valueToStrep(entry).c_str(), value ? "true" : "false");
 }
-void use(Cspf::LinkKey const& link) {
-  std::printf("%s\n", link.toString().c_str());
+template <class T>
+void use(T const& v) {
+  std::printf("%s\n", GenericIf::encode(GenericValue(v)).c_str());
 }
 
 // NodeSegmentReverseMapper.h
 void nodeSegmentReverseMapper(Pavo::Ptr<Kroma::SegmentRouting::Status const> const& status) {
+  // example: Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h
   auto out = routerToNodeSegmentMapPerAlgoFactory();
   auto mapper = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4, status, out);
   // `out` now holds every qualifying IPv4 prefix segment of `status`, and
   // follows each change of the table, inside the table's own publication.
+  // end example
 }
 
-// AdjSegmentList.h
 void adjSegmentList(Mpls::SegmentRouting::SegmentIdentifier const& sid) {
+  // example: Pathkit/SegmentRoutingMappers/AdjSegmentList.h
   AdjSegmentList list;
   list.adjSegmentEntryIs(AdjSegmentEntry(false, 10, sid), true);
   for (auto it = list.adjSegmentEntryCollection().begin(); !it.atEnd(); ++it)
     use(it->key(), it->value());
+  // end example
 }
 
-// AdjSegmentSets.h
-void neighborSet(Cspf::LinkKey const& link) {
+void neighborSet(LinkKey const& link) {
+  // example: Pathkit/SegmentRoutingMappers/AdjSegmentSets.h
   NeighborSet links;
   links.linkIs(link);  // a second linkIs changes nothing
   for (auto it = links.linkCollection().begin(); !it.atEnd(); ++it)
     use(it->key());
+  // end example
+}
+
+// example: platform/Vek/RbTreeMap.h
+class VekPrefix : public Vek::RbTreeMember<VekPrefix, Prefix, bool>,
+                  public Granule::SlabAllocated<VekPrefix> {
+ public:
+  using RbTreeMember::RbTreeMember;
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Foo::VekPrefix"};
+};
+// end example
+
+void rbTreeMap(Prefix const& p) {
+  // example: platform/Vek/RbTreeMap.h
+  Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes;
+  prefixes.memberIs(p, true);
+  bool const stored = prefixes[p];  // false when absent
+  for (auto it = prefixes.iterFrom(p); !it.atEnd(); ++it)
+    use(it->key());
+  // end example
+  use(stored);
+}
+
+// example: platform/Vek/HashMap2018.h
+struct HN_Link : Vek::HashSetMember<HN_Link, LinkKey>, Granule::SlabAllocated<HN_Link> {
+  using HashSetMember::HashSetMember;
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Ns::HN_Link"};
+};
+// end example
+
+void hashMap(LinkKey const& key) {
+  // example: platform/Vek/HashMap2018.h
+  Vek::HashMap2018<HN_Link, LinkKey, Vek::SeededKeyOps<LinkKey, 3187245051u>> set;
+  set.memberIs(Pavo::makePtr<HN_Link>(key));
+  // end example
+  use(set.size());
+}
+
+constexpr unsigned kCollectionConstant = 42316860;
+
+unsigned bucketHash(LinkKey const& key) {
+  // example: platform/Vek/Hash.h
+  unsigned const seed = Vek::HashHelper::hashSeed32() ^ kCollectionConstant;
+  unsigned const bucketHash = key.hash(seed);
+  // end example
+  return bucketHash;
+}
+
+unsigned entryHash(unsigned seed, bool isLocal, unsigned metric) {
+  // example: platform/Vek/Hash.h
+  Vek::Hash h(seed);
+  h.hashMix<1>(isLocal);
+  h.hashMix<4>(metric);
+  return h.result();
+  // end example
+}
+
+void addressFamily() {
+  // example: platform/Vantre/AddressFamily.h
+  Vantre::AddressFamily af = Vantre::AddressFamily::ipv4;
+  // end example
+  use(af);
+}
+
+// example: platform/Granule/Slab.h
+class Foo : public Pavo::Node, public Granule::SlabAllocated<Foo> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Foo"};
+};
+// end example
+
+void ptr() {
+  // example: platform/Pavo/Ptr.h
+  Pavo::Ptr<Foo> foo = Pavo::Ptr<Foo>::adopt(new Foo);  // takes the creation reference
+  Pavo::Ptr<Foo> other = foo;                           // use count 2
+  Pavo::Ptr<Foo const> view = foo;                      // read-only holder, count 3
+  // end example
+  use(view->useCount());
+}
+
+// example: platform/Vek/Trace.h
+VEK_TRACE_HANDLE_DEFINE(traceHandle, "SegmentRoutingMappers", false)
+// end example
+
+void trace(Vantre::AddressFamily af) {
+  // example: platform/Vek/Trace.h
+  VEK_TRACE(traceHandle(), 9,
+            "doCleanup"
+                << ": " << af << "Cleaning up the map");
+  // end example
+}
+
+// An entity with one ordered collection and an operation, registered in a
+// module of its own and reached through the generic interface.
+class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Example::Router"};
+  explicit Router(std::uint32_t routerId) : routerId_(routerId) {}
+  std::uint32_t routerId() const { return routerId_; }
+  Vek::RbTreeMap<VekPrefix, Prefix, bool> const& prefixCollection() const { return prefixes_; }
+  void prefixIs(Prefix const& p, bool value) { prefixes_.memberIs(p, value); }
+  bool prefixDel(Prefix const& p) { return prefixes_.memberDel(p) != nullptr; }
+  void reset() { prefixes_.deleteAll(); }
+  Pavo::TypeData typeData() const override { return Pavo::Inspect::typeDataOf<Router>(); }
+
+ private:
+  std::uint32_t routerId_;
+  Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes_;
+};
+
+Pavo::Ptr<Router> routerFactory(std::uint32_t routerId) {
+  return Pavo::Ptr<Router>::adopt(new Router(routerId));
+}
+
+// example: platform/Pavo/InspectModule.h
+Pavo::ModuleInspectData& inspectModule() {
+  static Pavo::ModuleInspectData module("Example/Routers");
+  return module;
+}
+[[maybe_unused]] bool const registered = [] {
+  // end example
+  // example: platform/Pavo/InspectDsl.h
+  Pavo::Inspect::EntityType<Router>(inspectModule(), "Example::Router")
+      .value("routerId", &Router::routerId)                    // 130
+      .orderedCollection("prefix", &Router::prefixCollection,  // 131, Prefix -> bool
+                         &Router::prefixIs, &Router::prefixDel)
+      .operation("reset", &Router::reset)  // 132
+      .constructor(&routerFactory, "routerId");
+  // end example
+  // example: platform/Pavo/InspectModule.h
+  inspectModule().loaded();
+  return true;
+}();
+// end example
+
+void genericIf(Pavo::Ptr<Router> const& router, Prefix const& p, AdjSegmentEntry const& entry) {
+  // example: platform/Vek/GenericIf.h
+  Vek::GenericValue r = router;
+  GenericIf::set(r, 131, p, true);  // router->prefixIs(p, true)
+  bool f = GenericIf::get(r, 131, p).as<bool>();
+  GenericIf::iterate(r, 131, [](GenericValue const& k, GenericValue const&) { use(k); });
+  GenericIf::invoke(r, 132);
+  GenericValue e = GenericIf::construct("Example::Router", {7u});
+  // end example
+  use(f);
+  // example: platform/Vek/GenericValue.h
+  Vek::GenericValue a = 10u;      // U32
+  Vek::GenericValue b = entry;    // registered value type
+  Vek::GenericValue c = router;   // entity
+  unsigned m = a.as<unsigned>();  // integers convert when in range
+  AdjSegmentEntry const& x = b.ref<AdjSegmentEntry>();
+  // end example
+  use(m);
+  use(x.metric());
+  // example: platform/VekPavo/Strep.h
+  Pavo::String s = VekPavo::valueToStrep(entry);
+  // end example
+  std::printf("%s %s %s\n", s.c_str(), c.typeName().c_str(), e.typeName().c_str());
 }
 
 }  // namespace
 
 int main() {
   nodeSegmentReverseMapper(Kroma::SegmentRouting::Status::StatusIs());
-  adjSegmentList(Mpls::SegmentRouting::SegmentIdentifier(16001, 0x40));
-  neighborSet(Cspf::LinkKey());
+  Mpls::SegmentRouting::SegmentIdentifier const sid(16001, 0x40);
+  adjSegmentList(sid);
+  neighborSet(LinkKey());
+  Prefix const p = Prefix::parse("10.0.0.0/8");
+  rbTreeMap(p);
+  hashMap(LinkKey());
+  use(bucketHash(LinkKey()) ^ entryHash(0, true, 10));
+  addressFamily();
+  ptr();
+  trace(Vantre::AddressFamily::ipv6);
+  genericIf(routerFactory(1), p, AdjSegmentEntry(true, 10, sid));
   return 0;
 }

@@ -11,29 +11,24 @@
 #include "Cspf/Lfa/PqIdx.h"
 #include "Cspf/LinkKey.h"
 #include "Cspf/PathKey.h"
-#include "Pavo/TextScan.h"
 #include "Vantre/IpGenPrefix.h"
+#include "Vek/CharRange.h"
 
 namespace Cspf {
 
 namespace {
 
-void need(Pavo::TextScan& scan, std::string_view literal) {
-  if (!scan.consumeIf(literal))
-    scan.fail("expected \"" + std::string(literal) + "\"");
-}
-
 // The local address is IPv4 (in bytes 0..3, network order) unless its text
 // has a ':'.
-void readLocalAddress(Pavo::TextScan& scan, std::uint8_t (&out)[16]) {
-  std::string_view const rest = scan.rest();
+void readLocalAddress(Vek::CharRange& range, std::uint8_t (&out)[16]) {
+  std::string_view const rest = range.rest();
   if (rest.substr(0, rest.find(' ')).find(':') != std::string_view::npos) {
     std::array<std::uint8_t, 16> address{};
-    Vantre::readIpv6Address(scan, address);
+    Vantre::readIpv6Address(range, address);
     std::memcpy(out, address.data(), address.size());
     return;
   }
-  std::uint32_t const address = Vantre::readIpv4Address(scan);
+  std::uint32_t const address = Vantre::readIpv4Address(range);
   for (int i = 0; i < 4; ++i)
     out[i] = static_cast<std::uint8_t>(address >> (24 - 8 * i));
 }
@@ -73,34 +68,34 @@ std::ostream& operator<<(std::ostream& os, PathKey const& key) {
   return os << key.toString();
 }
 
-IgpRouterId IgpRouterId::read(Pavo::TextScan& scan) {
-  IgpRouterId id(VertexIdentifierBase::read(scan));
+IgpRouterId IgpRouterId::read(Vek::CharRange& range) {
+  IgpRouterId id(VertexIdentifierBase::read(range));
   id.handleInitialized();
   return id;
 }
 
-PathKey PathKey::read(Pavo::TextScan& scan) {
-  VertexIdentifierBase const destination = VertexIdentifierBase::read(scan);
-  need(scan, " path ");
-  auto const pathId = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "path id"));
+PathKey PathKey::read(Vek::CharRange& range) {
+  VertexIdentifierBase const destination = VertexIdentifierBase::read(range);
+  range.expect(" path ");
+  auto const pathId = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "path id"));
   return {destination, pathId};
 }
 
-LinkKey LinkKey::read(Pavo::TextScan& scan) {
+LinkKey LinkKey::read(Vek::CharRange& range) {
   LinkDescription d;
-  d.firstVertex = VertexIdentifierBase::read(scan);
-  need(scan, " -> ");
-  d.secondVertex = VertexIdentifierBase::read(scan);
-  need(scan, " kind ");
-  d.vertexKind = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "vertex kind"));
-  need(scan, " link ");
-  d.linkId = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "link id"));
-  scan.expect('/');
-  d.remoteLinkId = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "remote link id"));
-  need(scan, " local ");
-  readLocalAddress(scan, d.localAddress);
-  need(scan, " last ");
-  return {d, IgpRouterId::read(scan)};
+  d.firstVertex = VertexIdentifierBase::read(range);
+  range.expect(" -> ");
+  d.secondVertex = VertexIdentifierBase::read(range);
+  range.expect(" kind ");
+  d.vertexKind = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "vertex kind"));
+  range.expect(" link ");
+  d.linkId = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "link id"));
+  range.expect("/");
+  d.remoteLinkId = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "remote link id"));
+  range.expect(" local ");
+  readLocalAddress(range, d.localAddress);
+  range.expect(" last ");
+  return {d, IgpRouterId::read(range)};
 }
 
 namespace Lfa {
@@ -109,8 +104,8 @@ std::ostream& operator<<(std::ostream& os, PqIdx idx) {
   return os << idx.value();
 }
 
-PqIdx PqIdx::read(Pavo::TextScan& scan) {
-  return PqIdx(static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "PQ index")));
+PqIdx PqIdx::read(Vek::CharRange& range) {
+  return PqIdx(static_cast<std::uint16_t>(range.readDecimal(0xFFFF, "PQ index")));
 }
 }  // namespace Lfa
 

@@ -43,7 +43,7 @@ class IgpRouterId {
   std::string stringValue() const { return vertex_.stringValue(); }
   std::string toString() const { return vertex_.toString(); }
   // Reads what toString() writes, initialised.
-  static IgpRouterId read(Pavo::TextScan& scan);
+  static IgpRouterId read(Vek::CharRange& range);
 
  private:
   VertexIdentifierBase vertex_;

@@ -106,7 +106,7 @@ class LinkKey {
   // when its bytes 4..15 are zero, else as IPv6).
   std::string toString() const;
   // Reads what toString() writes.
-  static LinkKey read(Pavo::TextScan& scan);
+  static LinkKey read(Vek::CharRange& range);
 
  private:
   // Bytes 0..107: the description and the last vertex identifier.

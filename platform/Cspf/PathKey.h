@@ -47,7 +47,7 @@ class PathKey {
 
   std::string toString() const;
   // Reads what toString() writes.
-  static PathKey read(Pavo::TextScan& scan);
+  static PathKey read(Vek::CharRange& range);
 
  private:
   VertexIdentifierBase destination_;

@@ -1,9 +1,10 @@
 #include "Cspf/VertexIdentifier.h"
 
+#include <algorithm>
 #include <ostream>
 
-#include "Pavo/TextScan.h"
 #include "Vantre/IpGenPrefix.h"
+#include "Vek/CharRange.h"
 
 namespace Cspf {
 
@@ -82,50 +83,32 @@ std::string VertexIdentifierBase::toString() const {
 }
 
 VertexIdentifierBase VertexIdentifierBase::parse(std::string_view text) {
-  Pavo::TextScan scan(kTypeName, text);
-  if (scan.atEnd() || scan.consumeIf("empty")) {
-    scan.expectEnd();
-    return VertexIdentifierBase();
-  }
-  std::size_t dots = 0;
-  for (char c : text)
-    dots += c == '.' ? 1 : 0;
-  // An IPv4 address has four decimal parts; a system id three hex groups of
-  // four digits, a pseudonode a fourth group of two.
-  bool const isIpv4 = dots == 3 && text.find('.') < 4;
-  VertexIdentifierBase v;
-  if (isIpv4) {
-    v = fromIpv4RouterId(Vantre::readIpv4Address(scan));
-  } else {
-    Routing::Isis::SystemId const id = Routing::Isis::SystemId::read(scan);
-    if (scan.consumeIf('.')) {
-      std::size_t const start = scan.pos();
-      auto const pseudonode = static_cast<std::uint8_t>(scan.readHex(2, "pseudonode id"));
-      if (scan.pos() - start != 2)
-        scan.failAt(start, "a pseudonode id needs two hex digits");
-      v = VertexIdentifierBase(id, pseudonode);
-    } else {
-      v = VertexIdentifierBase(id);
-    }
-  }
-  scan.expectEnd();
-  return v;
+  return text.empty() ? VertexIdentifierBase() : Vek::parseValue(text, kTypeName, &read);
 }
 
 std::ostream& operator<<(std::ostream& os, VertexIdentifierBase const& id) {
   return os << id.toString();
 }
 
-// An identifier's text has no blank; parse() takes it whole. A malformed one
-// is reported at its first character.
-VertexIdentifierBase VertexIdentifierBase::read(Pavo::TextScan& scan) {
-  std::string_view const rest = scan.rest();
-  std::string_view const text = rest.substr(0, rest.find(' '));
+// An identifier's text has no blank. Its dots tell its form: an IPv4 address
+// has four decimal parts, a system id three hex groups of four digits, a
+// pseudonode a fourth group of two.
+VertexIdentifierBase VertexIdentifierBase::read(Vek::CharRange& range) {
+  if (range.consume("empty"))
+    return VertexIdentifierBase();
+  std::string_view const text = range.rest().substr(0, range.rest().find(' '));
   if (text.empty())
-    scan.fail("expected a vertex identifier");
-  VertexIdentifierBase const vertex = parse(text);
-  scan.posIs(scan.pos() + text.size());
-  return vertex;
+    range.fail("expected a vertex identifier");
+  if (std::count(text.begin(), text.end(), '.') == 3 && text.find('.') < 4)
+    return fromIpv4RouterId(Vantre::readIpv4Address(range));
+  Routing::Isis::SystemId const id = Routing::Isis::SystemId::read(range);
+  if (!range.consume("."))
+    return VertexIdentifierBase(id);
+  std::size_t const start = range.pos();
+  auto const pseudonode = static_cast<std::uint8_t>(range.readHex(2, "pseudonode id"));
+  if (range.pos() - start != 2)
+    range.failAt(start, "a pseudonode id needs two hex digits");
+  return VertexIdentifierBase(id, pseudonode);
 }
 
 }  // namespace Cspf

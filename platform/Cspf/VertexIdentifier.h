@@ -82,7 +82,7 @@ class VertexIdentifierBase {
   std::string stringValue() const;
   std::string toString() const;
   // Reads one identifier in either text form, up to the next blank.
-  static VertexIdentifierBase read(Pavo::TextScan& scan);
+  static VertexIdentifierBase read(Vek::CharRange& range);
   // Reads a stringValue() or toString() text; malformed text or an octet
   // over 255 raises Vek::DeserializeException.
   static VertexIdentifierBase parse(std::string_view text);

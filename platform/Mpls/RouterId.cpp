@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "Vantre/IpGenPrefix.h"
+#include "Vek/CharRange.h"
 
 namespace Mpls {
 
@@ -43,43 +44,40 @@ bool opensEveryFieldForm(std::string_view text) noexcept {
 }  // namespace
 
 RouterId RouterId::parse(std::string_view text) {
-  Pavo::TextScan scan(kTypeName, text);
-  RouterId id = read(scan);
-  scan.expectEnd();
-  return id;
+  return Vek::parseValue(text, kTypeName, &read);
 }
 
-RouterId RouterId::read(Pavo::TextScan& scan) {
+RouterId RouterId::read(Vek::CharRange& range) {
   RouterId id;
-  if (scan.consumeIf("none"))
+  if (range.consume("none"))
     return id;
-  if (opensEveryFieldForm(scan.rest())) {
-    scan.consumeIf("af");
-    id.af_ = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "af"));
-    scan.expect('/');
-    id.rtrIdValue_ = Vantre::readIpv4Address(scan);
-    scan.expect(':');
-    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
-    scan.expect('/');
-    id.isisSystemId_ = Routing::Isis::SystemId::read(scan);
+  if (opensEveryFieldForm(range.rest())) {
+    range.consume("af");
+    id.af_ = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "af"));
+    range.expect("/");
+    id.rtrIdValue_ = Vantre::readIpv4Address(range);
+    range.expect(":");
+    id.lblSpace_ = static_cast<std::uint16_t>(range.readDecimal(0xFFFF, "label space"));
+    range.expect("/");
+    id.isisSystemId_ = Routing::Isis::SystemId::read(range);
     return id;
   }
   // An IPv4 value has three dots before the label space, a system id two.
-  std::string_view const head = scan.rest().substr(0, scan.rest().find(':'));
+  std::string_view const head = range.rest().substr(0, range.rest().find(':'));
   std::size_t dots = 0;
   for (char c : head)
     dots += c == '.' ? 1 : 0;
   if (dots == 3) {
     id.af_ = kAfIpv4;
-    id.rtrIdValue_ = Vantre::readIpv4Address(scan);
-    scan.expect(':');
-    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
+    id.rtrIdValue_ = Vantre::readIpv4Address(range);
+    range.expect(":");
+    id.lblSpace_ = static_cast<std::uint16_t>(range.readDecimal(0xFFFF, "label space"));
     return id;
   }
   id.af_ = kAfIsis;
-  id.isisSystemId_ = Routing::Isis::SystemId::read(scan);
-  if (scan.consumeIf(':')) {
-    id.lblSpace_ = static_cast<std::uint16_t>(scan.readDecimal(0xFFFF, "label space"));
+  id.isisSystemId_ = Routing::Isis::SystemId::read(range);
+  if (range.consume(":")) {
+    id.lblSpace_ = static_cast<std::uint16_t>(range.readDecimal(0xFFFF, "label space"));
   }
   return id;
 }

@@ -29,9 +29,12 @@
 #include <string>
 #include <string_view>
 
-#include "Pavo/TextScan.h"
 #include "Routing/Isis/SystemId.h"
 #include "Vek/Hash.h"
+
+namespace Vek {
+class CharRange;
+}  // namespace Vek
 
 namespace Mpls {
 
@@ -89,7 +92,7 @@ class RouterId {
   // The whole text must be one router id (forms above). Malformed text and
   // numbers out of range raise Vek::DeserializeException.
   static RouterId parse(std::string_view text);
-  static RouterId read(Pavo::TextScan& scan);
+  static RouterId read(Vek::CharRange& range);
   std::string toString() const;
 
  private:

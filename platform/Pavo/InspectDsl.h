@@ -2,21 +2,15 @@
 // module's static initialiser, and the generic interface, the text forms and
 // the inspector are derived from that one declaration.
 //
-//   Pavo::Inspect::EntityType<Router>(module, "Demo::Router")
+//   Pavo::Inspect::EntityType<Router>(inspectModule(), "Example::Router")
 //       .value("routerId", &Router::routerId)                    // 130
-//       .value("owner", &Router::owner)                          // 131, counted pointer
-//       .orderedCollection("flag", &Router::flagCollection,      // 132, key U32 -> bool
-//                          &Router::flagIs, &Router::flagDel)
-//       .hashCollection("child", &Router::childCollection,       // 133, key U16 -> Ptr<Child>
-//                       &Router::childIs, &Router::childDel)
-//       .operation("reset", &Router::reset, "to")                // 134
+//       .orderedCollection("prefix", &Router::prefixCollection,  // 131, Prefix -> bool
+//                          &Router::prefixIs, &Router::prefixDel)
+//       .operation("reset", &Router::reset)  // 132
 //       .constructor(&routerFactory, "routerId");
 //
-//   Pavo::Inspect::ValueType<Entry>(module, "Demo::Entry")
-//       .value("isLocal", &Entry::isLocal)                       // 2
-//       .value("metric", &Entry::metric)                         // 3
-//       .value("label", &Entry::label)                           // 4
-//       .constructor<bool, unsigned, Label>("isLocal", "metric", "label");
+// A value type declares itself the same way with ValueType<T> (fields 2 up)
+// and `.constructor<Args...>(names...)`.
 //
 // Field ids follow declaration order (130 up for entities, 2 up for values);
 // type indexes follow the order of declaration in the module, unless a
@@ -214,7 +208,7 @@ class EnumType {
       }
       std::int64_t n = 0;
       if (!TypeSlot<E>::info->enumValue(rest.substr(0, len), n)) {
-        range.fail({}, "unknown name of " + TypeSlot<E>::info->name());
+        range.fail("unknown name of " + TypeSlot<E>::info->name());
       }
       range.advance(len);
       new (at) E(static_cast<E>(n));

@@ -9,11 +9,11 @@
 // module in the process-wide registry:
 //
 //   Pavo::ModuleInspectData& inspectModule() {
-//     static Pavo::ModuleInspectData module("Pathkit/NodeSegmentReverseMapper");
+//     static Pavo::ModuleInspectData module("Example/Routers");
 //     return module;
 //   }
 //   [[maybe_unused]] bool const registered = [] {
-//     Pavo::Inspect::EntityType<RouterToNodeSegment>(inspectModule(), "...")...;
+//     // the module's types, declared with "Pavo/InspectDsl.h"
 //     inspectModule().loaded();
 //     return true;
 //   }();

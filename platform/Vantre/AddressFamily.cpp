@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "Pavo/TextScan.h"
+#include "Vek/CharRange.h"
 
 namespace Vantre {
 
@@ -23,17 +23,17 @@ std::ostream& operator<<(std::ostream& os, AddressFamily af) {
   return os << af.toString();
 }
 
-AddressFamily AddressFamily::read(Pavo::TextScan& scan) {
-  if (scan.consumeIf("none"))
+AddressFamily AddressFamily::read(Vek::CharRange& range) {
+  if (range.consume("none"))
     return none;
-  if (scan.consumeIf("ipv4"))
+  if (range.consume("ipv4"))
     return ipv4;
-  if (scan.consumeIf("ipv6"))
+  if (range.consume("ipv6"))
     return ipv6;
-  if (!scan.consumeIf("af("))
-    scan.fail("expected an address family");
-  auto const value = static_cast<std::uint8_t>(scan.readDecimal(0xFF, "address family"));
-  scan.expect(')');
+  if (!range.consume("af("))
+    range.fail("expected an address family");
+  auto const value = static_cast<std::uint8_t>(range.readDecimal(0xFF, "address family"));
+  range.expect(")");
   return fromValue(value);
 }
 

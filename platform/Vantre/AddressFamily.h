@@ -16,9 +16,9 @@
 
 #include "Vek/Hash.h"
 
-namespace Pavo {
-class TextScan;
-}  // namespace Pavo
+namespace Vek {
+class CharRange;
+}  // namespace Vek
 
 namespace Vantre {
 
@@ -56,7 +56,7 @@ class AddressFamily {
   // "none", "ipv4", "ipv6", or "af(N)" for any other value.
   std::string toString() const;
   // Reads what toString() writes.
-  static AddressFamily read(Pavo::TextScan& scan);
+  static AddressFamily read(Vek::CharRange& range);
 
  private:
   std::uint8_t value_ = none;

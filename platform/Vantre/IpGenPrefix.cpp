@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "Vek/CharRange.h"
+
 namespace Vantre {
 
 namespace {
@@ -54,30 +56,25 @@ IpGenPrefix IpGenPrefix::ipv6(std::array<std::uint8_t, 16> const& address, unsig
 }
 
 IpGenPrefix IpGenPrefix::parse(std::string_view text) {
-  Pavo::TextScan scan(kTypeName, text);
-  IpGenPrefix p = read(scan);
-  scan.expectEnd();
-  return p;
+  return Vek::parseValue(text, kTypeName, &read);
 }
 
-IpGenPrefix IpGenPrefix::read(Pavo::TextScan& scan) {
-  if (scan.consumeIf("none"))
+IpGenPrefix IpGenPrefix::read(Vek::CharRange& range) {
+  if (range.consume("none"))
     return IpGenPrefix();
-  std::string_view const rest = scan.rest();
+  std::string_view const rest = range.rest();
   std::size_t const colon = rest.find(':');
   bool const isV6 = colon != std::string_view::npos && colon < rest.find('/');
   if (isV6) {
     std::array<std::uint8_t, 16> address{};
-    readIpv6Address(scan, address);
-    if (!scan.consumeIf('/'))
-      scan.fail("expected '/' and a prefix length");
-    auto const length = static_cast<unsigned>(scan.readDecimal(128, "prefix length"));
+    readIpv6Address(range, address);
+    range.expect("/");
+    auto const length = static_cast<unsigned>(range.readDecimal(128, "prefix length"));
     return ipv6(address, length);
   }
-  std::uint32_t const address = readIpv4Address(scan);
-  if (!scan.consumeIf('/'))
-    scan.fail("expected '/' and a prefix length");
-  auto const length = static_cast<unsigned>(scan.readDecimal(32, "prefix length"));
+  std::uint32_t const address = readIpv4Address(range);
+  range.expect("/");
+  auto const length = static_cast<unsigned>(range.readDecimal(32, "prefix length"));
   return ipv4(address, length);
 }
 
@@ -109,12 +106,12 @@ std::string ipv4AddressText(std::uint32_t address) {
   return s;
 }
 
-std::uint32_t readIpv4Address(Pavo::TextScan& scan) {
+std::uint32_t readIpv4Address(Vek::CharRange& range) {
   std::uint32_t address = 0;
   for (int i = 0; i < 4; ++i) {
     if (i != 0)
-      scan.expect('.');
-    address = (address << 8) | static_cast<std::uint32_t>(scan.readDecimal(255, "octet"));
+      range.expect(".");
+    address = (address << 8) | static_cast<std::uint32_t>(range.readDecimal(255, "octet"));
   }
   return address;
 }
@@ -162,55 +159,55 @@ std::string ipv6AddressText(std::span<std::uint8_t const, 16> address) {
   return s;
 }
 
-void readIpv6Address(Pavo::TextScan& scan, std::array<std::uint8_t, 16>& out) {
+void readIpv6Address(Vek::CharRange& range, std::array<std::uint8_t, 16>& out) {
   std::uint16_t groups[8] = {};
   int n = 0;
   int gap = -1;  // index of the first group after "::", when there is one
-  if (scan.consumeIf("::"))
+  if (range.consume("::"))
     gap = 0;
   while (n < 8) {
-    if (!isHexDigit(scan.peek())) {
+    if (!isHexDigit(range.peek())) {
       if (gap == n)
         break;  // "::" at the end of the address
-      scan.fail("expected a hex group");
+      range.fail("expected a hex group");
     }
     // A dotted tail takes the last two groups.
-    std::string_view const rest = scan.rest();
+    std::string_view const rest = range.rest();
     std::size_t run = 0;
     while (run < rest.size() && isHexDigit(rest[run]))
       ++run;
     if (run < rest.size() && rest[run] == '.') {
       if (n > 6)
-        scan.fail("no room for a dotted IPv4 tail");
-      std::uint32_t const v4 = readIpv4Address(scan);
+        range.fail("no room for a dotted IPv4 tail");
+      std::uint32_t const v4 = readIpv4Address(range);
       groups[n++] = static_cast<std::uint16_t>(v4 >> 16);
       groups[n++] = static_cast<std::uint16_t>(v4 & 0xFFFFu);
       break;
     }
-    groups[n++] = static_cast<std::uint16_t>(scan.readHex(4, "group"));
+    groups[n++] = static_cast<std::uint16_t>(range.readHex(4, "group"));
     if (n == 8)
       break;
-    if (scan.consumeIf("::")) {
+    if (range.consume("::")) {
       if (gap >= 0)
-        scan.fail("a second '::'");
+        range.fail("a second '::'");
       gap = n;
       continue;
     }
-    if (!scan.consumeIf(':'))
+    if (!range.consume(":"))
       break;
-    if (!isHexDigit(scan.peek()))
-      scan.fail("expected a hex group");
+    if (!isHexDigit(range.peek()))
+      range.fail("expected a hex group");
   }
   if (gap >= 0) {
     if (n == 8)
-      scan.fail("'::' with eight groups");
+      range.fail("'::' with eight groups");
     int const tail = n - gap;
     for (int i = 0; i < tail; ++i)
       groups[7 - i] = groups[n - 1 - i];
     for (int i = gap; i < 8 - tail; ++i)
       groups[i] = 0;
   } else if (n != 8) {
-    scan.fail("expected eight groups or '::'");
+    range.fail("expected eight groups or '::'");
   }
   for (int i = 0; i < 8; ++i) {
     out[2 * i] = static_cast<std::uint8_t>(groups[i] >> 8);

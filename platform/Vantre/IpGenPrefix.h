@@ -31,9 +31,12 @@
 #include <string>
 #include <string_view>
 
-#include "Pavo/TextScan.h"
 #include "Vantre/AddressFamily.h"
 #include "Vek/Hash.h"
+
+namespace Vek {
+class CharRange;
+}  // namespace Vek
 
 namespace Vantre {
 
@@ -87,8 +90,8 @@ class IpGenPrefix : public IpGenPrefixBase {
   // a length over the family's bits raise Vek::DeserializeException naming
   // the text and the position.
   static IpGenPrefix parse(std::string_view text);
-  // Reads one prefix at the scan's position and leaves the scan after it.
-  static IpGenPrefix read(Pavo::TextScan& scan);
+  // Reads one prefix at the range's position and leaves the range after it.
+  static IpGenPrefix read(Vek::CharRange& range);
 
   friend bool operator==(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
     return isEq(&a, &b);
@@ -130,10 +133,10 @@ std::ostream& operator<<(std::ostream& os, IpGenPrefix const& prefix);
 // "a.b.c.d" from a host-order address.
 std::string ipv4AddressText(std::uint32_t address);
 // Reads "a.b.c.d" and returns it in host order.
-std::uint32_t readIpv4Address(Pavo::TextScan& scan);
+std::uint32_t readIpv4Address(Vek::CharRange& range);
 // RFC 5952 text of 16 address bytes.
 std::string ipv6AddressText(std::span<std::uint8_t const, 16> address);
 // Reads IPv6 text (with "::" and an optional dotted IPv4 tail) into `out`.
-void readIpv6Address(Pavo::TextScan& scan, std::array<std::uint8_t, 16>& out);
+void readIpv6Address(Vek::CharRange& range, std::array<std::uint8_t, 16>& out);
 
 }  // namespace Vantre

@@ -6,6 +6,8 @@ namespace Vek {
 
 namespace {
 
+constexpr std::size_t kEchoLimit = 64;
+
 std::string describe(std::string const& attr, std::size_t position, std::string const& detail) {
   std::string m = "cannot read";
   if (!attr.empty())
@@ -17,6 +19,32 @@ std::string describe(std::string const& attr, std::size_t position, std::string 
 
 bool isDigit(char c) noexcept {
   return c >= '0' && c <= '9';
+}
+
+int hexDigit(char c) noexcept {
+  if (isDigit(c))
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// The length of the leading stretch of `rest` up to the first ',' or
+// unmatched ')'.
+std::size_t valueLength(std::string_view rest) noexcept {
+  std::size_t depth = 0;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '(') {
+      ++depth;
+    } else if (rest[i] == ')' && depth > 0) {
+      --depth;
+    } else if ((rest[i] == ')' || rest[i] == ',') && depth == 0) {
+      return i;
+    }
+  }
+  return rest.size();
 }
 
 }  // namespace
@@ -40,16 +68,60 @@ bool CharRange::consume(std::string_view literal) noexcept {
   return true;
 }
 
-void CharRange::fail(std::string_view attr, std::string detail) const {
-  throw DeserializeException(std::string(attr), pos_, std::move(detail));
+void CharRange::expect(std::string_view literal) {
+  if (!consume(literal)) {
+    char const quote = literal.size() == 1 ? '\'' : '"';
+    fail("expected " + (quote + std::string(literal)) + quote);
+  }
+}
+
+std::uint64_t CharRange::readDecimal(std::uint64_t max, char const* what) {
+  std::size_t const start = pos_;
+  std::uint64_t value = 0;
+  bool over = false;
+  for (; isDigit(peek()); ++pos_) {
+    auto const d = static_cast<std::uint64_t>(peek() - '0');
+    over = over || d > max || value > (max - d) / 10;
+    value = value * 10 + d;
+  }
+  if (pos_ == start)
+    fail(std::string("expected a decimal ") + what);
+  if (over) {
+    failAt(start, std::string(what) + " " + std::string(text_.substr(start, pos_ - start)) +
+                      " exceeds " + std::to_string(max));
+  }
+  return value;
+}
+
+std::uint64_t CharRange::readHex(unsigned maxDigits, char const* what) {
+  std::size_t const start = pos_;
+  std::uint64_t value = 0;
+  for (; hexDigit(peek()) >= 0; ++pos_) {
+    if (pos_ - start == maxDigits)
+      fail(std::string(what) + " has more than " + std::to_string(maxDigits) + " hex digits");
+    value = value * 16 + static_cast<std::uint64_t>(hexDigit(peek()));
+  }
+  if (pos_ == start)
+    fail(std::string("expected a hex ") + what);
+  return value;
+}
+
+void CharRange::failAt(std::size_t pos, std::string_view reason, std::string_view attr) const {
+  std::string detail;
+  if (typeName_ != nullptr) {
+    std::string_view const value = text_.substr(valueStart_, end_ - valueStart_);
+    detail = std::string(typeName_) + " \"" + std::string(value.substr(0, kEchoLimit)) +
+             (value.size() > kEchoLimit ? "...\": " : "\": ");
+  }
+  throw DeserializeException(std::string(attr), pos, detail + std::string(reason));
 }
 
 void CharRange::needOpen(std::string_view typeName, std::string_view attr) {
   skipSpaces();
   if (!consume(typeName))
-    fail(attr, "expected '" + std::string(typeName) + "('");
+    fail("expected '" + std::string(typeName) + "('", attr);
   if (!consume("("))
-    fail(attr, "expected '(' after " + std::string(typeName));
+    fail("expected '(' after " + std::string(typeName), attr);
 }
 
 void CharRange::needAttr(std::string_view attr) {
@@ -57,21 +129,54 @@ void CharRange::needAttr(std::string_view attr) {
   std::size_t const at = pos_;
   if (!consume(attr) || !consume("=")) {
     pos_ = at;
-    fail(attr, "expected '" + std::string(attr) + "='");
+    fail("expected '" + std::string(attr) + "='", attr);
   }
 }
 
 void CharRange::needSep(std::string_view attr) {
   skipSpaces();
   if (!consume(","))
-    fail(attr, "expected ',' before " + std::string(attr));
+    fail("expected ',' before " + std::string(attr), attr);
   needAttr(attr);
 }
 
 void CharRange::needClose(std::string_view attr) {
   skipSpaces();
   if (!consume(")"))
-    fail(attr, "expected ')'");
+    fail("expected ')'", attr);
+}
+
+ValueScope::ValueScope(CharRange& range, char const* typeName, Extent extent) noexcept
+    : range_(range),
+      extent_(extent),
+      from_(range.pos_),
+      end_(range.end_),
+      typeName_(range.typeName_),
+      valueStart_(range.valueStart_) {
+  if (extent == Extent::value) {
+    range.skipSpaces();
+    range.end_ = range.pos_ + valueLength(range.rest());
+  }
+  range.typeName_ = typeName;
+  range.valueStart_ = range.pos_;
+}
+
+ValueScope::~ValueScope() {
+  range_.end_ = end_;
+  range_.typeName_ = typeName_;
+  range_.valueStart_ = valueStart_;
+  if (!closed_)
+    range_.pos_ = from_;
+}
+
+void ValueScope::close() {
+  std::size_t const used = range_.pos_;
+  if (extent_ == Extent::value)
+    range_.skipSpaces();
+  if (!range_.atEnd())
+    range_.fail("unexpected text after the value");
+  range_.pos_ = used;
+  closed_ = true;
 }
 
 bool readBool(CharRange& range) {
@@ -80,47 +185,29 @@ bool readBool(CharRange& range) {
     return true;
   if (range.consume("false"))
     return false;
-  range.fail({}, "expected true or false");
+  range.fail("expected true or false");
 }
 
 std::uint64_t readUnsigned(CharRange& range, std::uint64_t max) {
   range.skipSpaces();
-  std::size_t const start = range.pos();
-  if (!isDigit(range.peek()))
-    range.fail({}, "expected an unsigned number");
-  std::uint64_t v = 0;
-  bool over = false;
-  while (isDigit(range.peek())) {
-    auto const d = static_cast<std::uint64_t>(range.peek() - '0');
-    if (v > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
-      over = true;
-    if (!over)
-      v = v * 10 + d;
-    range.advance(1);
-  }
-  if (over || v > max) {
-    throw DeserializeException({}, start,
-                               "number out of range (maximum " + std::to_string(max) + ")");
-  }
-  return v;
+  return range.readDecimal(max, "number");
 }
 
 std::int64_t readSigned(CharRange& range, std::int64_t min, std::int64_t max) {
   range.skipSpaces();
   std::size_t const start = range.pos();
   bool const negative = range.consume("-");
-  if (!isDigit(range.peek()))
-    range.fail({}, "expected a number");
   // Magnitude bound of the wanted side; -min fits in an unsigned 64-bit value.
   std::uint64_t const bound = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(min)
                                        : static_cast<std::uint64_t>(max);
+  if (!isDigit(range.peek()))
+    range.fail("expected a number");
   std::uint64_t mag;
   try {
-    mag = readUnsigned(range, bound);
+    mag = range.readDecimal(bound, "number");
   } catch (DeserializeException const&) {
-    throw DeserializeException(
-        {}, start,
-        "number out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
+    range.failAt(
+        start, "number out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
   }
   return negative ? static_cast<std::int64_t>(std::uint64_t{0} - mag)
                   : static_cast<std::int64_t>(mag);
@@ -129,21 +216,21 @@ std::int64_t readSigned(CharRange& range, std::int64_t min, std::int64_t max) {
 std::string readQuoted(CharRange& range) {
   range.skipSpaces();
   if (!range.consume("\""))
-    range.fail({}, "expected '\"'");
+    range.fail("expected '\"'");
   std::string out;
   for (;;) {
     if (range.atEnd())
-      range.fail({}, "unterminated string");
+      range.fail("unterminated string");
     char c = range.peek();
     range.advance(1);
     if (c == '"')
       return out;
     if (c == '\\') {
       if (range.atEnd())
-        range.fail({}, "unterminated escape");
+        range.fail("unterminated escape");
       c = range.peek();
       if (c != '"' && c != '\\')
-        range.fail({}, "unknown escape");
+        range.fail("unknown escape");
       range.advance(1);
     }
     out += c;
@@ -166,7 +253,7 @@ void DesAttrPost::end() {
 
 void CharRangeCheckAllDataConsumed::close() {
   if (!range_.atEnd())
-    range_.fail({}, "unexpected text after the value");
+    range_.fail("unexpected text after the value");
 }
 
 void rethrowFromDeserializeAttr(Pavo::Exception const& e, char const* attr, std::size_t position) {

@@ -14,27 +14,22 @@
 // integers in decimal, strings double-quoted with `\"` and `\\` escaped.
 //
 // A reader is a constructor `T(Vek::CharRange&)` that consumes one value from the
-// cursor's position. Readers are written with the helpers of "Vek/CharRangeRead.h":
+// cursor's position, written with the helpers of "Vek/CharRangeRead.h"; the
+// reader of SegmentRouting::Mappers::AdjSegmentEntry is one.
 //
-//     AdjSegmentEntry::AdjSegmentEntry(Vek::CharRange& range) {
-//       isLocal_ = Vek::desAttrPre<bool>(range, "SegmentRouting::Mappers::AdjSegmentEntry",
-//                                        "isLocal");
-//       metric_ = Vek::desAttrIntra<unsigned>(range, "metric");
-//       range.needSep("sid");
-//       Vek::DesAttrPost post(range);
-//       try {
-//         sid_ = Mpls::SegmentRouting::SegmentIdentifier(range);
-//       } catch (Pavo::RangeException const& e) {
-//         Vek::rethrowFromDeserializeAttr(e, "sid");
-//       }
-//       post.end();
-//     }
+// A value type whose text is not in that form (the outside value types:
+// prefixes, router ids, SIDs, ...) has its own parser `T read(CharRange&)`,
+// written with expect/readDecimal/readHex/fail, and is read through
+// readValue (inside a text form, up to the value's end) or parseValue (a
+// whole text), so that it reads alike alone and inside a composite.
 //
-// Every reading error, of the framework's readers and of the outside value
-// types' parsers alike, is a Vek::DeserializeException that names the
+// Every reading error is a Vek::DeserializeException that names the
 // attribute being read (when known) and the character position in the whole
-// text. It is a Pavo::RangeException (text outside what the reader accepts),
-// so a reader that rethrows range errors under its attribute's name catches
+// text; inside a value read with its own parser it also names the type and
+// the value's text (cut at 64 characters):
+//   cannot read attribute 'prefix' at position 19: Vantre::IpGenPrefix "10.0.0/8": expected '.'
+// It is a Pavo::RangeException (text outside what the reader accepts), so a
+// reader that rethrows range errors under its attribute's name catches
 // malformed text too. The range only views its text: the text must outlive it.
 #pragma once
 
@@ -65,20 +60,28 @@ class DeserializeException : public Pavo::RangeException {
 
 class CharRange {
  public:
-  explicit CharRange(std::string_view text) noexcept : text_(text) {}
+  explicit CharRange(std::string_view text) noexcept : text_(text), end_(text.size()) {}
 
-  // Offset of the next unread character; invariant: pos_ <= text_.size().
+  // Offset of the next unread character in the whole text.
   std::size_t pos() const noexcept { return pos_; }
   std::string_view text() const noexcept { return text_; }
-  std::string_view rest() const noexcept { return text_.substr(pos_); }
-  bool atEnd() const noexcept { return pos_ == text_.size(); }
+  // The unread text up to the range's end (the value's end inside readValue).
+  std::string_view rest() const noexcept { return text_.substr(pos_, end_ - pos_); }
+  bool atEnd() const noexcept { return pos_ == end_; }
   // The next character, or '\0' at the end.
   char peek() const noexcept { return atEnd() ? '\0' : text_[pos_]; }
   // Moves on by `n` characters (at most to the end).
-  void advance(std::size_t n) noexcept { pos_ = n < text_.size() - pos_ ? pos_ + n : text_.size(); }
+  void advance(std::size_t n) noexcept { pos_ = n < end_ - pos_ ? pos_ + n : end_; }
   void skipSpaces() noexcept;
   // Consumes `literal` when the text continues with it.
   bool consume(std::string_view literal) noexcept;
+  // Consumes `literal` or raises "expected ..." at the position.
+  void expect(std::string_view literal);
+  // Reads one or more decimal digits; `what` names the number in errors. No
+  // digit, or a value above `max` (raised at its first digit): an error.
+  std::uint64_t readDecimal(std::uint64_t max, char const* what);
+  // Reads 1 to `maxDigits` hex digits (either case); none or more: an error.
+  std::uint64_t readHex(unsigned maxDigits, char const* what);
 
   // Each of these consumes its piece or raises DeserializeException naming
   // `attr` and the position where the piece was expected.
@@ -87,11 +90,22 @@ class CharRange {
   void needSep(std::string_view attr);                                   // ", attr="
   void needClose(std::string_view attr = {});                            // ")"
 
-  [[noreturn]] void fail(std::string_view attr, std::string detail) const;
+  [[noreturn]] void fail(std::string_view reason, std::string_view attr = {}) const {
+    failAt(pos_, reason, attr);
+  }
+  [[noreturn]] void failAt(std::size_t pos, std::string_view reason,
+                           std::string_view attr = {}) const;
 
  private:
+  friend class ValueScope;
+
   std::string_view text_;
+  // Invariant: pos_ <= end_ <= text_.size().
   std::size_t pos_ = 0;
+  std::size_t end_;
+  // The value being read by its own parser (see ValueScope), for errors.
+  char const* typeName_ = nullptr;
+  std::size_t valueStart_ = 0;
 };
 
 // Builtin scalar readers. Each reads one token at the position and raises
@@ -131,6 +145,53 @@ class CharRangeCheckAllDataConsumed {
  private:
   CharRange& range_;
 };
+
+// One value read by its own parser. While the scope lives the range ends
+// where the value does and errors name the type and the value's text. With
+// Extent::value the value starts after blanks and ends at the first ',' or
+// unmatched ')' (no such value's text holds either outside parentheses of
+// its own), so it can neither read into the next attribute nor be misled by
+// it when it looks ahead; close() allows only blanks after it and leaves the
+// range right after it. With Extent::text the value is the rest of the text,
+// all of which it must use. A scope left without close() (reading failed)
+// puts the range back where it found it.
+class ValueScope {
+ public:
+  enum class Extent { value, text };
+  ValueScope(CharRange& range, char const* typeName, Extent extent) noexcept;
+  ValueScope(ValueScope const&) = delete;
+  ValueScope& operator=(ValueScope const&) = delete;
+  ~ValueScope();
+  void close();
+
+ private:
+  CharRange& range_;
+  Extent extent_;
+  bool closed_ = false;
+  std::size_t from_;
+  // The enclosing state of the range, restored on leaving.
+  std::size_t end_;
+  char const* typeName_;
+  std::size_t valueStart_;
+};
+
+// Reads one T with its parser `read` at the range's position; `typeName`
+// names T in errors and must outlive the call.
+template <class T>
+T readValue(CharRange& range, char const* typeName, T (*read)(CharRange&),
+            ValueScope::Extent extent = ValueScope::Extent::value) {
+  ValueScope scope(range, typeName, extent);
+  T value = read(range);
+  scope.close();
+  return value;
+}
+
+// The whole `text` must be one T.
+template <class T>
+T parseValue(std::string_view text, char const* typeName, T (*read)(CharRange&)) {
+  CharRange range(text);
+  return readValue(range, typeName, read, ValueScope::Extent::text);
+}
 
 // Raises the error `e` again as a DeserializeException that names `attr`.
 // A DeserializeException (every reading error) keeps its position and is

@@ -12,12 +12,12 @@
 //   "Demo::Router field 131 (flag) is a ordered collection: read not supported"
 //   "Demo::Router field 131 (flag): key: expected U32, got bool"
 //
-//   Vek::GenericValue r = Pavo::Ptr<Router>(router);
-//   GenericIf::set(r, 131, 7u, true);                    // router->flagIs(7, true)
-//   bool f = GenericIf::get(r, 131, 7u).as<bool>();
-//   GenericIf::iterate(r, 131, [](GenericValue const& k, GenericValue const& v) { ... });
-//   GenericIf::invoke(r, 134, {GenericValue(3u)});
-//   GenericValue e = GenericIf::construct("Demo::Entry", {true, 10u, label});
+//   Vek::GenericValue r = router;
+//   GenericIf::set(r, 131, p, true);  // router->prefixIs(p, true)
+//   bool f = GenericIf::get(r, 131, p).as<bool>();
+//   GenericIf::iterate(r, 131, [](GenericValue const& k, GenericValue const&) { use(k); });
+//   GenericIf::invoke(r, 132);
+//   GenericValue e = GenericIf::construct("Example::Router", {7u});
 //
 // Collections: get of an absent key answers the value type's default (false,
 // a null pointer, an empty value); on a set, get answers membership and set

@@ -7,11 +7,11 @@
 // use to the entity). Values of up to kInlineSize bytes, which includes every
 // builtin scalar, live inside the box; larger ones on the heap.
 //
-//   Vek::GenericValue a = 10u;                 // U32
-//   Vek::GenericValue b = entry;               // registered value type
-//   Vek::GenericValue c = Pavo::Ptr<Foo>(foo); // entity
-//   unsigned m = a.as<unsigned>();             // integers convert when in range
-//   AdjSegmentEntry const& e = b.ref<AdjSegmentEntry>();
+//   Vek::GenericValue a = 10u;      // U32
+//   Vek::GenericValue b = entry;    // registered value type
+//   Vek::GenericValue c = router;   // entity
+//   unsigned m = a.as<unsigned>();  // integers convert when in range
+//   AdjSegmentEntry const& x = b.ref<AdjSegmentEntry>();
 //
 // Equality, order, truth, hash and text go through the held type's ValueOps.
 // Entities compare by identity and write as their type name. A mismatch of

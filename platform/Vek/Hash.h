@@ -2,8 +2,8 @@
 //
 // Every hash collection hashes its keys with a seed made of the process seed
 // and a constant of its own:
-//   seed = Vek::HashHelper::hashSeed32() ^ kCollectionConstant;
-//   bucket hash = key.hash(seed);
+//   unsigned const seed = Vek::HashHelper::hashSeed32() ^ kCollectionConstant;
+//   unsigned const bucketHash = key.hash(seed);
 // so no code can come to depend on one iteration order by accident. The
 // process seed is drawn once per process; setting VEK_HASH_SEED (a decimal or
 // 0x-prefixed number) in the environment fixes it, for reproducible runs.

@@ -19,7 +19,7 @@
 #include "Routing/Isis/SystemId.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/CharRangeScan.h"
+#include "Vek/CharRange.h"
 
 namespace VekPavo {
 
@@ -42,8 +42,7 @@ void writeOwn(void const* value, std::string& out) {
 // Reads with the type's own parser, over the value's stretch of the text.
 template <class T>
 void readOwn(Vek::CharRange& range, void* at) {
-  new (at)
-      T(Vek::readScanned<T>(range, Pavo::Inspect::TypeSlot<T>::info->name().c_str(), &T::read));
+  new (at) T(Vek::readValue(range, Pavo::Inspect::TypeSlot<T>::info->name().c_str(), &T::read));
 }
 
 // An outside value type: written with its toString(), read with its read().

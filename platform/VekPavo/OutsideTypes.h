@@ -14,15 +14,16 @@
 //   5  Mpls::SegmentRouting::SegmentIdentifier        "16001/0x40"
 //   6  Cspf::VertexIdentifierBase                     "10.0.0.1", "empty"
 //   7  Cspf::IgpRouterId                              as the vertex identifier
-//   8  Cspf::LinkKey                                  "A -> B kind 2 link 5/6 local 10.0.0.1 last
-//   B" 9  Cspf::PathKey                                  "10.0.0.1 path 7" 10 Cspf::Lfa::PqIdx "17"
+//   8  Cspf::LinkKey                                  "A -> B kind 2 link 5/6 local L last B"
+//   9  Cspf::PathKey                                  "10.0.0.1 path 7"
+//   10 Cspf::Lfa::PqIdx                               "17"
 //   11 Kroma::SegmentRouting::AdjacencySegmentKey     "sid 16001/0x40 router 10.0.0.1:0"
 //   12 Kroma::SegmentRouting::PrefixSegment           values key, originator, flags
 //   13 Kroma::SegmentRouting::PrefixSegmentWithAlgo   values key, originator, flags
 //   14 Kroma::SegmentRouting::Status                  entity, read-only collection sizes
 //
 // Types 0 to 11 are written with their own toString() and read back with their
-// own parsers through Vek::readScanned ("Vek/CharRangeScan.h"), so each reads
+// own parsers through Vek::readValue ("Vek/CharRange.h"), so each reads
 // inside a composite text form up to the next ',' or ')'; equality, order and
 // hash are the types' own (the generic hash is hash(0)). Reading gives back an
 // equal value for everything the writers produce, except identifiers that only

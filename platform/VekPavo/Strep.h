@@ -11,7 +11,6 @@
 // type's declared constructor, whose arguments must be its attributes in order.
 //
 //   Pavo::String s = VekPavo::valueToStrep(entry);
-//   Pavo::String af = VekPavo::enumToStrep(Color::red);   // "red"
 #pragma once
 
 #include <cstdint>

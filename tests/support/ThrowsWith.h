@@ -1,6 +1,7 @@
 // throwsWith<E>(fn, parts...): a GoogleTest assertion that `fn` raises
 // exactly-or-derived E whose msg() contains every one of `parts`.
-//   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { parse("x"); }, "\"x\"", "position 0"));
+//   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { parse("x"); }, {"\"x\"", "position
+//   0"}));
 #pragma once
 
 #include <gtest/gtest.h>

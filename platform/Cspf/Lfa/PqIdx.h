@@ -11,9 +11,9 @@
 
 #include "Vek/Hash.h"
 
-namespace Pavo {
-class TextScan;
-}  // namespace Pavo
+namespace Vek {
+class CharRange;
+}  // namespace Vek
 
 namespace Cspf::Lfa {
 
@@ -33,7 +33,7 @@ class PqIdx {
 
   std::string toString() const { return std::to_string(value_); }
   // Reads what toString() writes.
-  static PqIdx read(Pavo::TextScan& scan);
+  static PqIdx read(Vek::CharRange& range);
 
  private:
   std::uint16_t value_ = 0;

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "Pavo/Exception.h"
-#include "Pavo/TextScan.h"
+#include "Vek/CharRange.h"
 
 namespace Kroma::SegmentRouting {
 
@@ -40,14 +40,12 @@ AdjSegmentNbrIdx& AdjSegmentNbrIdx::operator++() {
   return *this;
 }
 
-AdjacencySegmentKey AdjacencySegmentKey::read(Pavo::TextScan& scan) {
-  if (!scan.consumeIf("sid "))
-    scan.fail("expected \"sid \"");
+AdjacencySegmentKey AdjacencySegmentKey::read(Vek::CharRange& range) {
+  range.expect("sid ");
   Mpls::SegmentRouting::SegmentIdentifier const sid =
-      Mpls::SegmentRouting::SegmentIdentifier::read(scan);
-  if (!scan.consumeIf(" router "))
-    scan.fail("expected \" router \"");
-  return {sid, Mpls::RouterId::read(scan)};
+      Mpls::SegmentRouting::SegmentIdentifier::read(range);
+  range.expect(" router ");
+  return {sid, Mpls::RouterId::read(range)};
 }
 
 }  // namespace Kroma::SegmentRouting

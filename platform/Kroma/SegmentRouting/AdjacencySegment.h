@@ -74,7 +74,7 @@ class AdjacencySegmentKey {
 
   std::string toString() const;
   // Reads what toString() writes.
-  static AdjacencySegmentKey read(Pavo::TextScan& scan);
+  static AdjacencySegmentKey read(Vek::CharRange& range);
 
  private:
   std::uint32_t sidValue_ = 0;

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <ostream>
 
+#include "Vek/CharRange.h"
+
 namespace Mpls::SegmentRouting {
 
 std::string PrefixAlgoKey::toString() const {
@@ -14,11 +16,10 @@ std::ostream& operator<<(std::ostream& os, PrefixAlgoKey const& key) {
   return os << key.toString();
 }
 
-PrefixAlgoKey PrefixAlgoKey::read(Pavo::TextScan& scan) {
-  Vantre::IpGenPrefix const prefix = Vantre::IpGenPrefix::read(scan);
-  if (!scan.consumeIf(" algo "))
-    scan.fail("expected \" algo \"");
-  auto const algo = static_cast<std::uint8_t>(scan.readDecimal(0xFF, "algo"));
+PrefixAlgoKey PrefixAlgoKey::read(Vek::CharRange& range) {
+  Vantre::IpGenPrefix const prefix = Vantre::IpGenPrefix::read(range);
+  range.expect(" algo ");
+  auto const algo = static_cast<std::uint8_t>(range.readDecimal(0xFF, "algo"));
   return {prefix, algo};
 }
 

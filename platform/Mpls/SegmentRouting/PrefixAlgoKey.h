@@ -50,7 +50,7 @@ class PrefixAlgoKey {
 
   std::string toString() const;
   // Reads what toString() writes ("10.0.0.1/32 algo 128").
-  static PrefixAlgoKey read(Pavo::TextScan& scan);
+  static PrefixAlgoKey read(Vek::CharRange& range);
 
  private:
   Vantre::IpGenPrefix prefix_;

@@ -3,39 +3,29 @@
 #include <cstddef>
 #include <ostream>
 
-#include "Vek/CharRangeScan.h"
+#include "Vek/CharRange.h"
 
 namespace Mpls::SegmentRouting {
 
 SegmentIdentifier::SegmentIdentifier(Vek::CharRange& range)
-    : SegmentIdentifier(Vek::readScanned<SegmentIdentifier>(range, kTypeName, &read)) {}
+    : SegmentIdentifier(Vek::readValue(range, kTypeName, &read)) {}
 
 SegmentIdentifier SegmentIdentifier::parse(std::string_view text) {
-  Pavo::TextScan scan(kTypeName, text);
-  SegmentIdentifier sid = read(scan);
-  scan.expectEnd();
-  return sid;
+  return Vek::parseValue(text, kTypeName, &read);
 }
 
-SegmentIdentifier SegmentIdentifier::parsePrefix(std::string_view text, std::size_t& used) {
-  Pavo::TextScan scan(kTypeName, text);
-  SegmentIdentifier sid = read(scan);
-  used = scan.pos();
-  return sid;
-}
-
-SegmentIdentifier SegmentIdentifier::read(Pavo::TextScan& scan) {
+SegmentIdentifier SegmentIdentifier::read(Vek::CharRange& range) {
   static_assert(offsetof(SegmentIdentifier, flag_) == 4 &&
                 offsetof(SegmentIdentifier, reserved_) == 5);
   SegmentIdentifier sid;
-  sid.value_ = static_cast<std::uint32_t>(scan.readDecimal(0xFFFFFFFFu, "value"));
-  if (scan.consumeIf('/')) {
-    if (!scan.consumeIf("0x") && !scan.consumeIf("0X"))
-      scan.fail("expected \"0x\" and a flag");
-    std::size_t const start = scan.pos();
-    std::uint64_t const flag = scan.readHex(8, "flag");
+  sid.value_ = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "value"));
+  if (range.consume("/")) {
+    if (!range.consume("0x") && !range.consume("0X"))
+      range.fail("expected \"0x\" and a flag");
+    std::size_t const start = range.pos();
+    std::uint64_t const flag = range.readHex(8, "flag");
     if (flag > 0xFF)
-      scan.failAt(start, "flag exceeds 0xff");
+      range.failAt(start, "flag exceeds 0xff");
     sid.flag_ = static_cast<std::uint8_t>(flag);
   }
   return sid;

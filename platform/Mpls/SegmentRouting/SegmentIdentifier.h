@@ -24,7 +24,6 @@
 #include <string>
 #include <string_view>
 
-#include "Pavo/TextScan.h"
 #include "Vek/Hash.h"
 
 namespace Vek {
@@ -41,8 +40,8 @@ class SegmentIdentifier {
   constexpr SegmentIdentifier(std::uint32_t value, std::uint8_t flag) noexcept
       : value_(value), flag_(flag) {}
   // Reads one identifier at the range's position and leaves the range after
-  // it (see "Vek/CharRangeScan.h": blanks before it are skipped; it must end
-  // at ',', ')' or the end of the text). Malformed text or a value or flag
+  // it (see Vek::readValue: blanks before it are skipped; it must end at
+  // ',', ')' or the end of the text). Malformed text or a value or flag
   // out of range raises Vek::DeserializeException (a Pavo::RangeException) at
   // the offending position and leaves the range where it was.
   explicit SegmentIdentifier(Vek::CharRange& range);
@@ -77,10 +76,8 @@ class SegmentIdentifier {
   // 4294967295 or a flag over 0xff raise Vek::DeserializeException naming
   // the text and the position.
   static SegmentIdentifier parse(std::string_view text);
-  // Reads one identifier from the front of `text` and sets `used` to the
-  // number of characters it took; what follows is left to the caller.
-  static SegmentIdentifier parsePrefix(std::string_view text, std::size_t& used);
-  static SegmentIdentifier read(Pavo::TextScan& scan);
+  // Reads one identifier at the range's position (the parser of both).
+  static SegmentIdentifier read(Vek::CharRange& range);
 
   std::string toString() const;
 

@@ -2,24 +2,23 @@
 
 #include <ostream>
 
+#include "Vek/CharRange.h"
+
 namespace Routing::Isis {
 
 SystemId SystemId::parse(std::string_view text) {
-  Pavo::TextScan scan(kTypeName, text);
-  SystemId id = read(scan);
-  scan.expectEnd();
-  return id;
+  return Vek::parseValue(text, kTypeName, &read);
 }
 
-SystemId SystemId::read(Pavo::TextScan& scan) {
+SystemId SystemId::read(Vek::CharRange& range) {
   SystemId id;
   for (int g = 0; g < 3; ++g) {
     if (g != 0)
-      scan.expect('.');
-    std::size_t const start = scan.pos();
-    auto const v = static_cast<unsigned>(scan.readHex(4, "group"));
-    if (scan.pos() - start != 4)
-      scan.failAt(start, "a group needs four hex digits");
+      range.expect(".");
+    std::size_t const start = range.pos();
+    auto const v = static_cast<unsigned>(range.readHex(4, "group"));
+    if (range.pos() - start != 4)
+      range.failAt(start, "a group needs four hex digits");
     id.bytes_[2 * g] = static_cast<std::uint8_t>(v >> 8);
     id.bytes_[2 * g + 1] = static_cast<std::uint8_t>(v & 0xFFu);
   }

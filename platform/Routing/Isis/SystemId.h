@@ -13,8 +13,11 @@
 #include <string>
 #include <string_view>
 
-#include "Pavo/TextScan.h"
 #include "Vek/Hash.h"
+
+namespace Vek {
+class CharRange;
+}  // namespace Vek
 
 namespace Routing::Isis {
 
@@ -54,8 +57,8 @@ class SystemId {
 
   // The whole text must be one id; errors raise Vek::DeserializeException.
   static SystemId parse(std::string_view text);
-  // Reads one id at the scan's position.
-  static SystemId read(Pavo::TextScan& scan);
+  // Reads one id at the range's position.
+  static SystemId read(Vek::CharRange& range);
   std::string toString() const;
 
  private:

@@ -60,7 +60,7 @@ TEST(StrepTest, ErrorsNameTheAttributeAndPosition) {
   Case const cases[] = {
       {"Demo::Entry(isLocal=maybe, metric=1, label=2)", "isLocal", 20, "'isLocal' at position 20"},
       {"Demo::Entry(isLocal=true, metric=x, label=2)", "metric", 33, ""},
-      {"Demo::Entry(isLocal=true, metric=4294967296, label=2)", "metric", 33, "out of range"},
+      {"Demo::Entry(isLocal=true, metric=4294967296, label=2)", "metric", 33, "exceeds 4294967295"},
       {"Demo::Entry(isLocal=true metric=1, label=2)", "metric", 25, ""},
       {"Demo::Entry(isLocal=true, metric=1, label=2000000)", "label", kAnywhere, "beyond 1048575"},
       {"Demo::Entry(isLocal=true, metric=1, label=2", "", 43, "expected ')'"},

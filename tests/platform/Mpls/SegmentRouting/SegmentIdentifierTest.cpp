@@ -16,13 +16,6 @@ TEST(SegmentIdentifierTest, TextForms) {
   EXPECT_EQ(SegmentIdentifier(16001, 0).toString(), "16001");
   EXPECT_EQ(SegmentIdentifier::parse("16001/0XaB"), SegmentIdentifier(16001, 0xAB));
   EXPECT_EQ(SegmentIdentifier::parse("16001/0x0040"), SegmentIdentifier(16001, 0x40));
-  std::size_t used = 99;
-  EXPECT_EQ(SegmentIdentifier::parsePrefix("16001/0x40, metric=3", used),
-            SegmentIdentifier(16001, 0x40));
-  EXPECT_EQ(used, 10u);
-  EXPECT_EQ(SegmentIdentifier::parsePrefix("17)", used), SegmentIdentifier(17, 0));
-  EXPECT_EQ(used, 2u);
-  EXPECT_THROW(SegmentIdentifier::parsePrefix(")", used), Vek::DeserializeException);
 }
 
 TEST(SegmentIdentifierTest, RefusesMalformedText) {
@@ -36,13 +29,13 @@ TEST(SegmentIdentifierTest, RefusesMalformedText) {
   EXPECT_TRUE(throwsWith<RangeException>([] { SegmentIdentifier::parse("1/0x100"); },
                                          {"position 4", "flag exceeds 0xff"}));
   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("-1"); },
-                                         {kName, "position 0", "decimal value"}));
+                                                    {kName, "position 0", "decimal value"}));
   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001/40"); },
-                                         {"position 6", "\"0x\""}));
+                                                    {"position 6", "\"0x\""}));
   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001/0x"); },
-                                         {"position 8", "hex flag"}));
+                                                    {"position 8", "hex flag"}));
   EXPECT_TRUE(throwsWith<Vek::DeserializeException>([] { SegmentIdentifier::parse("16001 "); },
-                                         {"position 5", "unexpected text"}));
+                                                    {"position 5", "unexpected text"}));
 }
 
 }  // namespace
