@@ -39,6 +39,9 @@ class AdjSegmentList {
   AdjSegmentList() noexcept = default;
   AdjSegmentList(AdjSegmentList const& other);
   AdjSegmentList& operator=(AdjSegmentList const& other);
+  // A move hands the nodes over; the source is left empty.
+  AdjSegmentList(AdjSegmentList&& other) noexcept = default;
+  AdjSegmentList& operator=(AdjSegmentList&& other) noexcept = default;
   ~AdjSegmentList() = default;
   // Refused: a value holding a collection has no text form.
   explicit AdjSegmentList(Vek::CharRange& range);

@@ -46,6 +46,9 @@ class KeySet {
     }
     return *this;
   }
+  // A move hands the members over; the source is left empty.
+  KeySet(KeySet&& other) noexcept = default;
+  KeySet& operator=(KeySet&& other) noexcept = default;
   ~KeySet() = default;
 
   // Adds a copy of `key` unless it is a member.

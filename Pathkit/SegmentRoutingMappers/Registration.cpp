@@ -2,11 +2,13 @@
 // attributes, operations and constructor here, once, at its fixed type index;
 // the generic interface, the text forms and the inspector are derived from it.
 #include "Membly/Membly.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Pathkit/SegmentRoutingMappers/Module.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
+#include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
 #include "Pavo/InspectDsl.h"
 
@@ -50,6 +52,34 @@ Membly::ModuleInit const memblyInit;
                         &AdjSegmentSet::adjSegmentEntryIs, &AdjSegmentSet::adjSegmentEntryDel)
         .nonHashable();
   }
+
+  // The per-protocol-instance tables (2, 4, 6), constructed from their
+  // protoId, and the connector map (7), whose generic set stores the given
+  // child under the child's own protoId.
+  using ListTable = AdjSegmentListPerProtoId;
+  using NeighborTable = NeighborSetPerProtoId;
+  using SetTable = AdjSegmentSetPerProtoId;
+  using Connector = AdjSegmentConnectorMapV2;
+  Pavo::Inspect::EntityType<ListTable>(m, "SegmentRouting::Mappers::AdjSegmentListPerProtoId", 2)
+      .value("protoId", &ListTable::protoId)
+      .hashCollection("adjSegmentList", &ListTable::adjSegmentListCollection,
+                      &ListTable::adjSegmentListIs, &ListTable::adjSegmentListDel)
+      .constructor(&adjSegmentListPerProtoIdFactory, "protoId");
+  Pavo::Inspect::EntityType<NeighborTable>(m, "SegmentRouting::Mappers::NeighborSetPerProtoId", 4)
+      .value("protoId", &NeighborTable::protoId)
+      .hashCollection("neighborSet", &NeighborTable::neighborSetCollection,
+                      &NeighborTable::neighborSetIs, &NeighborTable::neighborSetDel)
+      .constructor(&neighborSetPerProtoIdFactory, "protoId");
+  Pavo::Inspect::EntityType<SetTable>(m, "SegmentRouting::Mappers::AdjSegmentSetPerProtoId", 6)
+      .value("protoId", &SetTable::protoId)
+      .hashCollection("adjSegmentSet", &SetTable::adjSegmentSetCollection,
+                      &SetTable::adjSegmentSetIs, &SetTable::adjSegmentSetDel)
+      .constructor(&adjSegmentSetPerProtoIdFactory, "protoId");
+  Pavo::Inspect::EntityType<Connector>(m, Connector::kTypeName, 7)
+      .hashCollection("map", &Connector::mapCollection, &Connector::mapIs, &Connector::mapDel)
+      .hashCollection("cache", &Connector::cacheCollection, &Connector::cacheIs,
+                      &Connector::cacheDel)
+      .constructor(&adjSegmentConnectorMapV2Factory);
 
   // LFA PQ-index maps (9 to 13). The children can be constructed on their
   // own, outside any parent, for the generic construct entry point.

@@ -120,7 +120,8 @@ struct CollectionShape {
 // Writes a member through the owner's `...Is`. Accepted shapes, each plain or
 // `&`-qualified: (key, value) for a map; (key) for a set, or for a map of
 // child entities that the owner creates from the key; (child) for a map whose
-// key is held inside the child (the key given by the caller is not used).
+// key is held inside the child (the key given by the caller is not used; a
+// null child is the owner's to refuse).
 template <class T, class K, class V>
 class IsMutator {
  public:
@@ -164,9 +165,9 @@ class IsMutator {
         auto k = argAs<K>(a, "key", key);
         return boxResult([&] { return (self.*f)(k); });
       } else {
+        // A null child goes to the owner too, which refuses it with its own
+        // null-pointer error and changes nothing.
         auto child = argAs<A>(a, "value", value);
-        if (!child)
-          Vek::GenericIfImpl::throwSetFalseValueException(a.name().c_str());
         return boxResult([&] { return (self.*f)(child); });
       }
     };

@@ -4,17 +4,21 @@
 //
 //   AttrHashSet<Member, KeyOps, Field>    keys
 //   AttrHashMap<Member, KeyOps, Field>    key -> value (e.g. a flag per key)
-//   AttrChildMap<Member, KeyOps, Field>   key -> Pavo::Ptr<Child>: children that
-//                                         the map creates from a key and keeps
-//                                         under it (their own key attribute)
+//   AttrChildMap<Member, KeyOps, Field>   key -> Pavo::Ptr<Child>: children kept
+//                                         under their own key attribute, created
+//                                         by the map from a key or handed in
 //
 // Members are slab-allocated node classes derived from Vek::HashSetMember or
 // Vek::HashMapMember, each with its own allocation tracker; AttrSetMember and
-// AttrMapMember make one from the tracker's name:
+// AttrMapMember make one from the tracker's name, AttrChildMember one that
+// reads its key from the child through a key functor:
 //
 //   using HN_Child = Vek::AttrMapMember<"Ns::Owner::HN_Child", RouterId, Pavo::Ptr<Child>>;
 //   Vek::AttrChildMap<HN_Child, Vek::SeededKeyOps<RouterId, 297630782u>, 131> child_;
 //   Pavo::Ptr<Child> childIs(RouterId const& r) { return child_.childIs(r, &publisher_); }
+//
+//   using HN_Peer = Vek::AttrChildMember<"Ns::Owner::HN_Peer", Peer, PeerKeyFunktor>;
+//   void peerIs(Pavo::Ptr<Peer> const& p) { peer_.childIs(p, "Ns::Owner", &publisher_); }
 //
 // Publication: every mutator takes the owner's publisher, or kNoPublisher for
 // an owner that does not notify (then nothing is ever published). Each
@@ -32,15 +36,19 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <type_traits>
 #include <utility>
 
 #include "Granule/Slab.h"
+#include "Pavo/IsEq.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/Errors.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -72,6 +80,30 @@ class AttrMapMember final : public HashMapMember<AttrMapMember<Name, Key, Value>
   using HashMapMember<AttrMapMember, Key, Value>::HashMapMember;
 };
 
+// A member of a child map that keeps only the child and reads its key from
+// it, KeyFunktor()(child), so the key can never disagree with the child. The
+// child may be exchanged for another with the same key.
+template <TypeName Name, class Child, class KeyFunktor>
+class AttrChildMember final
+    : public HashMember<AttrChildMember<Name, Child, KeyFunktor>>,
+      public Granule::SlabAllocated<AttrChildMember<Name, Child, KeyFunktor>> {
+ public:
+  using Key = std::remove_cvref_t<std::invoke_result_t<KeyFunktor, Child const&>>;
+  static inline AllocTrackTypeInfo memAllocationTracker_{Name.chars};
+
+  explicit AttrChildMember(Pavo::Ptr<Child> child) noexcept : value_(std::move(child)) {}
+  static Key keyOf(Child const& child) { return KeyFunktor()(child); }
+  Key key() const { return keyOf(*value_); }
+  Pavo::Ptr<Child> const& value() const noexcept { return value_; }
+  Pavo::Ptr<Child> valueExchange(Pavo::Ptr<Child> child) noexcept {
+    assert(child && keyOf(*child) == key() && "a member keeps its key: the child must match");
+    return std::exchange(value_, std::move(child));
+  }
+
+ private:
+  Pavo::Ptr<Child> value_;  // never null
+};
+
 template <class Member>
 using MemberKey = std::remove_cvref_t<decltype(std::declval<Member const&>().key())>;
 
@@ -83,14 +115,12 @@ class AttrHashCollection : public HashMap2018<Member, MemberKey<Member>, KeyOps>
   static constexpr Pavo::FieldId kField = Field;
 
   // The key equality handed to subscribers: the key type's own where it has
-  // one, else the collection's.
+  // one, else the shared one of plain keys (operator==, as DefaultKeyOps).
   static constexpr Pavo::IsEqFn kKeyIsEq = []() -> Pavo::IsEqFn {
     if constexpr (HasStaticIsEq<Key>) {
       return &Key::isEq;
     } else {
-      return [](void const* a, void const* b) {
-        return KeyOps::isEq(*static_cast<Key const*>(a), *static_cast<Key const*>(b));
-      };
+      return &Pavo::Util::IsEq<Key>::isEq;
     }
   }();
 
@@ -179,35 +209,53 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
     return m ? m->value() : Value();
   }
 
-  // Stores `value` under `key`. An equal stored value changes nothing; another
-  // one is replaced and published with the old value as prior; an absent key
-  // is added (whatever the value) and published without prior.
+  // Stores a copy of `value` under `key`. An equal stored value (for a Ptr:
+  // the same object) changes nothing; another one is exchanged for the copy,
+  // published with the old value as prior and dropped after; an absent key is
+  // added (whatever the value) and published without prior.
   void valueIs(Key const& key, Value const& value, Pavo::Publisher* publisher) {
     std::uint32_t const hash = this->hashOf(key);
     if (Member* m = this->member(key, hash)) {
       if (m->value() == value)
         return;
-      Value const prior = m->value();
-      m->valueIs(value);
+      Value const prior = m->valueExchange(Value(value));
       this->publishChange(publisher, m, &prior);
       return;
     }
-    auto [m, inserted] = this->memberIs(Pavo::makePtr<Member>(key, value), hash);
+    auto [m, inserted] = this->memberIs(memberOf(key, value), hash);
     this->publishChange(publisher, m, nullptr);
   }
 
   // Removes the member and publishes its removal with its value as prior.
-  // Returns that value; a default Value (nothing published) when absent.
+  // Returns that value (moved out when nobody else holds the member); a
+  // default Value (nothing published) when absent.
   Value valueDel(Key const& key, Pavo::Publisher* publisher) {
     Pavo::Ptr<Member> const removed = this->del(key, publisher);
-    return removed ? removed->value() : Value();
+    if (!removed)
+      return Value();
+    if constexpr (requires { removed->valueTake(); }) {
+      if (removed->useCount() == 1)
+        return removed->valueTake();
+    }
+    return removed->value();
+  }
+
+ protected:
+  // A new member: the key stored beside the value (Member(key, value)), or
+  // read from the child (Member(child)).
+  static Pavo::Ptr<Member> memberOf(Key const& key, Value value) {
+    if constexpr (std::is_constructible_v<Member, Value>) {
+      return Pavo::makePtr<Member>(std::move(value));
+    } else {
+      return Pavo::makePtr<Member>(key, std::move(value));
+    }
   }
 };
 
-// Value is Pavo::Ptr<Child>; Child is constructed from the key alone and
-// keeps it as its own key attribute, so a child is always stored under it.
-// A member either stores the key beside the child (Member(key, child)) or
-// reads it from the child (Member(child)), which saves the key's copy.
+// Value is Pavo::Ptr<Child>; a child keeps its key as its own attribute, so
+// it is always stored under it. A member either stores the key beside the
+// child (Member(key, child)) or reads it from the child (Member(child), as
+// AttrChildMember), which saves the key's copy.
 template <class Member, class KeyOps, Pavo::FieldId Field>
 class AttrChildMap : public AttrHashMap<Member, KeyOps, Field> {
  public:
@@ -222,19 +270,21 @@ class AttrChildMap : public AttrHashMap<Member, KeyOps, Field> {
     std::uint32_t const hash = this->hashOf(key);
     if (Member* m = this->member(key, hash))
       return m->value();
-    auto [m, inserted] = this->memberIs(memberOf(key, Pavo::makePtr<Child>(key)), hash);
+    auto [m, inserted] = this->memberIs(this->memberOf(key, Pavo::makePtr<Child>(key)), hash);
     Pavo::Ptr<Member> const held(m);
     this->publish(publisher, held->key(), nullptr);
     return held->value();
   }
 
- private:
-  static Pavo::Ptr<Member> memberOf(Key const& key, ChildPtr child) {
-    if constexpr (std::is_constructible_v<Member, ChildPtr>) {
-      return Pavo::makePtr<Member>(std::move(child));
-    } else {
-      return Pavo::makePtr<Member>(key, std::move(child));
-    }
+  // Stores the given child under its own key (Member::keyOf), by identity:
+  // the very same child changes nothing, another one under that key replaces
+  // it (published with the old one as prior, which is released after). A
+  // null child raises the mutator's null-pointer error for `ownerType` and
+  // Field; nothing changes and no reference is taken.
+  void childIs(ChildPtr const& child, char const* ownerType, Pavo::Publisher* publisher) {
+    if (!child)
+      throwMutatorArgNullPointerException(ownerType, Field);
+    this->valueIs(Member::keyOf(*child), child, publisher);
   }
 };
 

@@ -140,6 +140,14 @@ class HashMapMember : public HashMember<Derived> {
   Key const& key() const noexcept { return key_; }
   Value const& value() const noexcept { return value_; }
   void valueIs(Value const& value) { value_ = value; }
+  // Puts `value` in place and hands back the former value, moved out.
+  Value valueExchange(Value value) noexcept(std::is_nothrow_move_assignable_v<Value>) {
+    return std::exchange(value_, std::move(value));
+  }
+  // Moves the value out, for a removed member that nobody else reads.
+  Value valueTake() noexcept(std::is_nothrow_move_constructible_v<Value>) {
+    return std::move(value_);
+  }
 
  private:
   Key const key_;  // never changes: the member's place in its map depends on it

@@ -1,10 +1,13 @@
-// The PQ-index and P-router maps. One typed model test drives every keyed
-// attribute of both families (sets, flagged maps, maps of children) through
-// the generic interface with random operations, and checks results, contents,
-// type data and each publication against a plain model; then what destroying
-// a root publishes.
+// The keyed attributes of the module's entities: PQ-index and P-router maps,
+// per-protocol-instance tables and the connector map. One typed model test
+// drives every keyed attribute (sets, flagged maps, maps of values, maps of
+// children made from a key or handed in) through the generic interface with
+// random operations, and checks results, contents, type data, each
+// publication and the references on children against a plain model; then
+// what destroying a root publishes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -12,10 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
 #include "Pavo/InspectModule.h"
 #include "Vek/GenericIf.h"
+#include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
 namespace {
@@ -32,6 +37,12 @@ using P = PqIdxToPathKey;
 using M = PqIdxToPathKeyMap;
 using R = PRouterToPqIdx;
 using RM = PRouterToPqIdxMap;
+using LT = AdjSegmentListPerProtoId;
+using NT = NeighborSetPerProtoId;
+using ST = AdjSegmentSetPerProtoId;
+using C = AdjSegmentConnectorMapV2;
+using AdjKey = Kroma::SegmentRouting::AdjacencySegmentKey;
+using Mpls::SegmentRouting::SegmentIdentifier;
 
 struct Make {
   static PathKey key(PathKey*, unsigned i) {
@@ -41,13 +52,40 @@ struct Make {
   static PqIdx key(PqIdx*, unsigned i) { return PqIdx(static_cast<std::uint16_t>(i * 4099)); }
   static unsigned char key(unsigned char*, unsigned i) { return static_cast<unsigned char>(i); }
   static Mpls::RouterId key(Mpls::RouterId*, unsigned i) { return Mpls::RouterId::ipv4(i); }
+  static std::uint16_t key(std::uint16_t*, unsigned i) { return std::uint16_t(i * 257); }
+  static Cspf::LinkKey key(Cspf::LinkKey*, unsigned i) {
+    Cspf::LinkDescription d;
+    d.linkId = i;
+    return {d, Cspf::IgpRouterId()};
+  }
+  static AdjKey key(AdjKey*, unsigned i) { return {SegmentIdentifier(i, 0), {}}; }
+  static AdjSegmentEntry key(AdjSegmentEntry*, unsigned i) {
+    return {i % 2 == 0, 10, SegmentIdentifier(16 + i, 0)};
+  }
 };
 template <class K>
 K keyOf(unsigned i) {
   return Make::key(static_cast<K*>(nullptr), i);
 }
+// Values 0..3 of a table: empty, one member, two, two others (a list: the
+// second one's bool changed).
+template <class V>
+V valueOf(unsigned i) {
+  V v;
+  for (unsigned j = 0; j < std::min(i, 2u); ++j) {
+    if constexpr (std::is_same_v<V, AdjSegmentList>)
+      v.adjSegmentEntryIs(keyOf<AdjSegmentEntry>(j), i != 3 || j == 0);
+    else if constexpr (std::is_same_v<V, NeighborSet>)
+      v.linkIs(keyOf<Cspf::LinkKey>(j + i / 3));
+    else
+      v.adjSegmentEntryIs(keyOf<AdjSegmentEntry>(j + i / 3));
+  }
+  return v;
+}
 
-enum class Kind { set, flags, children };
+// children: made by the owner from a key; given: made by the caller and
+// stored under the child's own key, by identity.
+enum class Kind { set, flags, values, children, given };
 
 // One keyed attribute: its kind, its owner (made by `make`, registered at
 // `kIndex`), field id, whether it publishes, its key, what a publication's
@@ -56,15 +94,27 @@ template <Kind kKindV, auto make, std::uint32_t kIndexV, Pavo::FieldId kFieldV, 
           class KeyT, class PriorT, auto kDelAll>
 struct Attr {
   using Key = KeyT;
-  using Prior = PriorT;  // a set's removed key, a flag, or a removed child
+  using Prior = PriorT;  // a set's removed key, a flag, a value or a removed child
   static constexpr Kind kKind = kKindV;
   static constexpr std::uint32_t kIndex = kIndexV;
   static constexpr Pavo::FieldId kField = kFieldV;
   static constexpr bool kPublishes = kPublishesV;
   static auto owner() { return make(); }
   static void delAll(auto& owner) { (owner.*kDelAll)(); }
-  // What a removal of an absent key answers: false, or a null child.
-  static GV absent() { return kKind == Kind::children ? GV(Prior()) : GV(false); }
+  static constexpr bool kHoldsChildren = kKind == Kind::children || kKind == Kind::given;
+  // What a removal of an absent key answers: false, an empty value or a null child.
+  static GV absent() { return kKind <= Kind::flags ? GV(false) : GV(Prior()); }
+  // What a set stores: a flag; one of four values; the stored child again or
+  // a new one with the key (given).
+  static GV stored(unsigned r, Key const& k, GV const& old) {
+    if constexpr (kKind == Kind::values) {
+      return GV(valueOf<Prior>(r % 4));
+    } else if constexpr (kKind == Kind::given) {
+      return r % 2 && !(old == GV()) ? old : GV(Pavo::makePtr<typename Prior::element_type>(k));
+    } else {
+      return GV(r % 2 != 0);
+    }
+  }
   // The prior of a removal, from the key and the stored value.
   static GV prior(Key const& k, GV const& stored) { return kKind == Kind::set ? GV(k) : stored; }
 };
@@ -83,7 +133,17 @@ using Attrs =
                      Attr<Kind::flags, +[] { return Pavo::makePtr<R>(Mpls::RouterId::ipv4(7)); },
                           12, 131, false, PqIdx, bool, &R::pqIndexDelAll>,
                      Attr<Kind::children, &pRouterToPqIdxMapFactory, 13, 130, false, Mpls::RouterId,
-                          Pavo::Ptr<R>, &RM::pqIndexMapDelAll>>;
+                          Pavo::Ptr<R>, &RM::pqIndexMapDelAll>,
+                     Attr<Kind::values, +[] { return adjSegmentListPerProtoIdFactory(7); }, 2, 131,
+                          true, Cspf::LinkKey, AdjSegmentList, &LT::adjSegmentListDelAll>,
+                     Attr<Kind::values, +[] { return neighborSetPerProtoIdFactory(7); }, 4, 131,
+                          true, AdjKey, NeighborSet, &NT::neighborSetDelAll>,
+                     Attr<Kind::values, +[] { return adjSegmentSetPerProtoIdFactory(7); }, 6, 131,
+                          true, AdjKey, AdjSegmentSet, &ST::adjSegmentSetDelAll>,
+                     Attr<Kind::given, &adjSegmentConnectorMapV2Factory, 7, 130, true,
+                          std::uint16_t, Pavo::Ptr<LT>, &C::mapDelAll>,
+                     Attr<Kind::given, &adjSegmentConnectorMapV2Factory, 7, 131, true,
+                          std::uint16_t, Pavo::Ptr<NT>, &C::cacheDelAll>>;
 
 template <class T>
 class KeyedAttrTest : public ::testing::Test {};
@@ -116,7 +176,7 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
   ASSERT_EQ(owner->publisher() != nullptr, T::kPublishes) << "only notifying entities publish";
   std::map<Key, GV> model;
   std::vector<typename Recorder<T>::Event> expected;
-  std::vector<std::pair<Key, GV>> held;  // removed children, checked at the end
+  std::vector<std::pair<Key, GV>> held;  // removed or replaced children, checked at the end
   auto const note = [&](Key const& k, GV const& prior) {
     if (rec.on)
       expected.emplace_back(T::kField, k, prior);
@@ -126,7 +186,7 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
     Key const k = keyOf<Key>(rng() % 6);
     bool const present = model.contains(k);
     GV const old = present ? model[k] : GV();
-    bool const value = rng() % 2 != 0;
+    unsigned const r = rng();
     switch (rng() % 8) {
       case 0:
         if (T::kPublishes && rec.on)
@@ -145,22 +205,33 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
       case 2:
       case 3:
         EXPECT_EQ(GenericIf::del(g, T::kField, k), present ? old : T::absent());
-        if (present && T::kKind == Kind::children)
+        if (present && T::kHoldsChildren)
           held.emplace_back(k, old);
         if (present)
           note(k, T::prior(k, old));
         model.erase(k);
         break;
       default:
-        if (T::kKind == Kind::set && !value) {
+        GV const value = T::stored(r, k, old);
+        if (T::kKind == Kind::given && r % 7 == 0) {  // refused, nothing changes
+          EXPECT_TRUE(throwsWith<Pavo::NullPointerException>(
+              [&] { GenericIf::set(g, T::kField, k, GV(typename T::Prior())); },
+              {C::kTypeName, std::to_string(T::kField)}));
+          break;
+        }
+        if (T::kKind == Kind::set && !(value == GV(true))) {
           EXPECT_THROW(GenericIf::set(g, T::kField, k, false), Pavo::Exception) << "set-false";
           break;
         }
-        GV const got = GenericIf::set(g, T::kField, k, value);
-        GV const now = T::kKind == Kind::children ? got : GV(value);
+        // A given child is stored under its own key, not the one named here.
+        Key const named = T::kKind == Kind::given ? keyOf<Key>(99) : k;
+        GV const got = GenericIf::set(g, T::kField, named, value);
+        GV const now = T::kKind == Kind::children ? got : value;
         EXPECT_TRUE(!present || T::kKind != Kind::children || now == old) << "the same child";
         if (!present || !(now == old))
           note(k, old);
+        if (present && !(now == old) && T::kKind == Kind::given)
+          held.emplace_back(k, old);
         model[k] = now;
     }
     ASSERT_EQ(GenericIf::count(g, T::kField), model.size()) << "step " << step;
@@ -171,10 +242,16 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
   EXPECT_EQ(expected.size() > 50, T::kPublishes) << "the run exercised publication";
   rec.events.clear();  // the priors hold removed children too
   expected.clear();
-  EXPECT_EQ(held.size() > 20, T::kKind == Kind::children) << "the run removed children";
+  EXPECT_EQ(held.size() > 20, T::kHoldsChildren) << "the run removed children";
   for (auto const& [key, child] : held) {
     EXPECT_EQ(child.node()->useCount(), 1u) << "a removed child is its holder's alone";
     EXPECT_EQ(GenericIf::read(child, 130), GV(key)) << "and keeps its key";
+  }
+  for (auto const& entry : model) {
+    if (T::kHoldsChildren) {
+      EXPECT_EQ(entry.second.node()->useCount(), 2u)
+          << "one reference by the map, one by the model";
+    }
   }
 }
 
@@ -184,10 +261,12 @@ struct Log {
   using Event = std::tuple<Pavo::Publisher const*, Pavo::FieldId, void const*>;
   Pavo::Subscriber record{&dispatch};  // first: dispatch finds the log from it
   std::vector<Event> events;
+  std::vector<Pavo::IsEqFn> keyIsEqs;  // the key equality of each publication
   void watch(Pavo::Node const& n) { n.publisher()->subscriberAdd(&record, false); }
   static void dispatch(Pavo::Publisher* p, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
                        void const* prior) {
     reinterpret_cast<Log*>(s)->events.emplace_back(p, f, prior);
+    reinterpret_cast<Log*>(s)->keyIsEqs.push_back(p->keyIsEq());
   }
 };
 
@@ -224,6 +303,41 @@ TEST(PqIndexMapsTest, DestroyingTheRootPublishesEachEntryThenItsAlgorithmEntries
   EXPECT_TRUE(kept->pathKey(keyOf<PathKey>(1)));
   kept.reset();
   EXPECT_EQ(log.events.size(), 9u) << "and removes its algorithm entries when it goes";
+}
+
+// Map and cache with the same protoId are independent; every publication
+// hands over the 16-bit key equality; destruction publishes nothing and drops
+// only the map's references. A table stores a private copy and dies silently.
+TEST(AdjSegmentConnectorMapTest, MapAndCacheIndependentDestructionSilent) {
+  TestSupport::TrackerGuard guard;
+  Log log;
+  auto connector = adjSegmentConnectorMapV2Factory();
+  log.watch(*connector);
+  auto list = adjSegmentListPerProtoIdFactory(1);
+  auto links = neighborSetPerProtoIdFactory(1);
+  AdjSegmentList mine = valueOf<AdjSegmentList>(2);
+  list->adjSegmentListIs(keyOf<Cspf::LinkKey>(1), mine);
+  mine.adjSegmentEntryDelAll();
+  EXPECT_EQ(list->adjSegmentList(keyOf<Cspf::LinkKey>(1)), valueOf<AdjSegmentList>(2));
+  connector->mapIs(list);
+  connector->cacheIs(links);
+  EXPECT_EQ(connector->mapDel(1), list);
+  EXPECT_EQ(connector->cache(1), links) << "removing from map leaves cache";
+  connector->mapIs(list);
+  connector->cacheDelAll();
+  EXPECT_TRUE(connector->mapHas(1) && !connector->cacheHas(1)) << "and the other way round";
+  connector->cacheIs(links);
+  connector->mapDelAll();
+  EXPECT_TRUE(connector->cacheHas(1) && !connector->mapHas(1));
+  EXPECT_EQ(
+      std::count(log.keyIsEqs.begin(), log.keyIsEqs.end(), &Pavo::Util::IsEq<std::uint16_t>::isEq),
+      7);
+  log.events.clear();
+  connector.reset();
+  EXPECT_EQ(links->useCount(), 1u);
+  log.watch(*list);
+  list.reset();
+  EXPECT_TRUE(log.events.empty());
 }
 
 }  // namespace

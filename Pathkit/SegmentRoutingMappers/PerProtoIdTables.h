@@ -1,0 +1,141 @@
+// The per-protocol-instance tables of the adjacency side: for one routing
+// protocol instance (`protoId`, fixed at creation) one keyed table of values.
+//
+//   AdjSegmentListPerProtoId   link -> AdjSegmentList (adjacency segments seen on it)
+//   NeighborSetPerProtoId      adjacency segment key -> NeighborSet (its links)
+//   AdjSegmentSetPerProtoId    adjacency segment key -> AdjSegmentSet (entries filed)
+//
+// One family: PerProtoIdTable holds the layout and the rules, each entity
+// names its operations after its attribute (field 131):
+//
+//   auto t = adjSegmentListPerProtoIdFactory(1);
+//   t->adjSegmentListIs(link, list);        // a private copy; equal list: silent
+//   AdjSegmentList old = t->adjSegmentListDel(link);
+//
+// Every effective change is published on the table's publisher, field 131,
+// with the caller's key, the replaced or removed value as prior (null for a
+// new key) and the key type's isEq; `...DelAll` removes key by key (each
+// published) only when somebody subscribes. Stored values are never shared
+// with callers. Destruction publishes nothing: the publisher goes first, then
+// the table's members.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "Cspf/LinkKey.h"
+#include "Granule/Slab.h"
+#include "Kroma/SegmentRouting/AdjacencySegment.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pavo/InspectTypes.h"
+#include "Pavo/Node.h"
+#include "Pavo/Ptr.h"
+#include "Pavo/Publisher.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
+#include "Vek/KeyOps.h"
+
+namespace SegmentRouting::Mappers {
+
+// The body of the three tables: `Self` (the entity, which declares its
+// allocation tracker) maps Key -> Value in members named `MemberName`,
+// hashed with the process seed XOR `HashConstant`.
+template <class Self, class Key, class Value, std::uint32_t HashConstant, Vek::TypeName MemberName>
+class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
+ public:
+  static constexpr Pavo::FieldId kProtoIdField = 130;
+  static constexpr Pavo::FieldId kTableField = 131;
+  static constexpr std::uint32_t kHashConstant = HashConstant;
+  using Member = Vek::AttrMapMember<MemberName, Key, Value>;
+  using Collection = Vek::AttrHashMap<Member, Vek::SeededKeyOps<Key, HashConstant>, kTableField>;
+
+  explicit PerProtoIdTable(unsigned short protoId) noexcept : protoId_(protoId) {}
+  ~PerProtoIdTable() override { nodeFlagSet(kNotificationActive, false); }
+
+  unsigned short protoId() const noexcept { return protoId_; }
+  Pavo::Publisher* publisher() const override { return &publisher_; }
+  Pavo::TypeData typeData() const override { return Pavo::Inspect::typeDataOf<Self>(); }
+
+ protected:
+  // A copy of the stored value; an empty one when absent.
+  Value get(Key const& key) const { return table_.value(key); }
+  bool has(Key const& key) const { return table_.memberHas(key); }
+  void set(Key const& key, Value const& value) { table_.valueIs(key, value, &publisher_); }
+  // The removed value; an empty one (nothing published) when absent.
+  Value del(Key const& key) { return table_.valueDel(key, &publisher_); }
+  void delAll() { table_.delAll(&publisher_); }
+  Collection const& table() const noexcept { return table_; }
+
+ private:
+  unsigned short const protoId_;
+  Collection table_;
+  // Declared last so it goes first: the members go without publication.
+  mutable Pavo::Publisher publisher_;
+};
+
+class AdjSegmentListPerProtoId final
+    : public PerProtoIdTable<
+          AdjSegmentListPerProtoId, Cspf::LinkKey, AdjSegmentList, 2931124741u,
+          "SegmentRouting::Mappers::AdjSegmentListPerProtoId::HN_AdjSegmentList"> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+      "SegmentRouting::Mappers::AdjSegmentListPerProtoId"};
+  using HN_AdjSegmentList = Member;
+  using PerProtoIdTable::PerProtoIdTable;
+
+  AdjSegmentList adjSegmentList(Cspf::LinkKey const& key) const { return get(key); }
+  bool adjSegmentListHas(Cspf::LinkKey const& key) const { return has(key); }
+  void adjSegmentListIs(Cspf::LinkKey const& key, AdjSegmentList const& value) { set(key, value); }
+  AdjSegmentList adjSegmentListDel(Cspf::LinkKey const& key) { return del(key); }
+  void adjSegmentListDelAll() { delAll(); }
+  std::size_t adjSegmentListCount() const noexcept { return table().size(); }
+  // begin(), or iterFrom(key): at the key, else at the member after its place.
+  Collection const& adjSegmentListCollection() const noexcept { return table(); }
+};
+
+class NeighborSetPerProtoId final
+    : public PerProtoIdTable<NeighborSetPerProtoId, Kroma::SegmentRouting::AdjacencySegmentKey,
+                             NeighborSet, 2244204891u,
+                             "SegmentRouting::Mappers::NeighborSetPerProtoId::HN_NeighborSet"> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+      "SegmentRouting::Mappers::NeighborSetPerProtoId"};
+  using HN_NeighborSet = Member;
+  using Key = Kroma::SegmentRouting::AdjacencySegmentKey;
+  using PerProtoIdTable::PerProtoIdTable;
+
+  NeighborSet neighborSet(Key const& key) const { return get(key); }
+  bool neighborSetHas(Key const& key) const { return has(key); }
+  void neighborSetIs(Key const& key, NeighborSet const& value) { set(key, value); }
+  NeighborSet neighborSetDel(Key const& key) { return del(key); }
+  void neighborSetDelAll() { delAll(); }
+  std::size_t neighborSetCount() const noexcept { return table().size(); }
+  Collection const& neighborSetCollection() const noexcept { return table(); }
+};
+
+class AdjSegmentSetPerProtoId final
+    : public PerProtoIdTable<AdjSegmentSetPerProtoId, Kroma::SegmentRouting::AdjacencySegmentKey,
+                             AdjSegmentSet, 2080700746u,
+                             "SegmentRouting::Mappers::AdjSegmentSetPerProtoId::HN_AdjSegmentSet"> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
+      "SegmentRouting::Mappers::AdjSegmentSetPerProtoId"};
+  using HN_AdjSegmentSet = Member;
+  using Key = Kroma::SegmentRouting::AdjacencySegmentKey;
+  using PerProtoIdTable::PerProtoIdTable;
+
+  AdjSegmentSet adjSegmentSet(Key const& key) const { return get(key); }
+  bool adjSegmentSetHas(Key const& key) const { return has(key); }
+  void adjSegmentSetIs(Key const& key, AdjSegmentSet const& value) { set(key, value); }
+  AdjSegmentSet adjSegmentSetDel(Key const& key) { return del(key); }
+  void adjSegmentSetDelAll() { delAll(); }
+  std::size_t adjSegmentSetCount() const noexcept { return table().size(); }
+  Collection const& adjSegmentSetCollection() const noexcept { return table(); }
+};
+
+Pavo::Ptr<AdjSegmentListPerProtoId> adjSegmentListPerProtoIdFactory(unsigned short protoId);
+Pavo::Ptr<NeighborSetPerProtoId> neighborSetPerProtoIdFactory(unsigned short protoId);
+Pavo::Ptr<AdjSegmentSetPerProtoId> adjSegmentSetPerProtoIdFactory(unsigned short protoId);
+
+}  // namespace SegmentRouting::Mappers
