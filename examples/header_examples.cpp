@@ -9,8 +9,10 @@
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pavo/InspectDsl.h"
 #include "Pavo/Ptr.h"
 #include "Vek/GenericIf.h"
@@ -61,6 +63,24 @@ void neighborSet(LinkKey const& link) {
   for (auto it = links.linkCollection().begin(); !it.atEnd(); ++it)
     use(it->key());
   // end example
+}
+
+void perProtoIdTable(LinkKey const& link, AdjSegmentList const& list) {
+  // example: Pathkit/SegmentRoutingMappers/PerProtoIdTables.h
+  auto t = adjSegmentListPerProtoIdFactory(1);
+  t->adjSegmentListIs(link, list);  // a private copy; equal list: silent
+  AdjSegmentList old = t->adjSegmentListDel(link);
+  // end example
+  use(old.adjSegmentEntryCount());
+}
+
+void connectorMap(LinkKey const& link, AdjSegmentList const& list) {
+  // example: Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h
+  auto connector = adjSegmentConnectorMapV2Factory();
+  connector->mapIs(adjSegmentListPerProtoIdFactory(1));
+  connector->map(1)->adjSegmentListIs(link, list);  // published by the child
+  // end example
+  use(connector->map(1)->adjSegmentListHas(link));
 }
 
 // example: platform/Vek/RbTreeMap.h
@@ -227,6 +247,10 @@ int main() {
   Mpls::SegmentRouting::SegmentIdentifier const sid(16001, 0x40);
   adjSegmentList(sid);
   neighborSet(LinkKey());
+  AdjSegmentList list;
+  list.adjSegmentEntryIs(AdjSegmentEntry(false, 10, sid), true);
+  perProtoIdTable(LinkKey(), list);
+  connectorMap(LinkKey(), list);
   Prefix const p = Prefix::parse("10.0.0.0/8");
   rbTreeMap(p);
   hashMap(LinkKey());
