@@ -20,10 +20,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -70,10 +73,11 @@ struct ProtoModel {
 
 class AdjacencySegmentModelDeathTest : public ::testing::Test {
  protected:
-  // Files `s` (null: absent) for `k` under every protoId of the key. Returns
-  // the assertion text the mapper must stop at, or "" when it must not.
-  std::string file(AdjacencySegmentKey const& k, AdjacencySegment const* s, bool apply) {
-    std::map<unsigned, ProtoModel> next(model_.begin(), model_.end());
+  // Files `s` (null: absent) for `k` under every protoId of the key into
+  // next_. Returns the assertion text the mapper must stop at, or "" when
+  // it must not.
+  std::string file(AdjacencySegmentKey const& k, AdjacencySegment const* s) {
+    std::map<unsigned, ProtoModel>& next = next_ = model_;
     for (unsigned p : k.routerId().af() == 3 ? std::set<unsigned>{1, 2} : std::set<unsigned>{0}) {
       ProtoModel& m = next[p];
       std::set<Cspf::LinkKey> touched = m.links[k];
@@ -104,8 +108,6 @@ class AdjacencySegmentModelDeathTest : public ::testing::Test {
           m.lists.erase(l);
       }
     }
-    if (apply)
-      model_ = next;
     return "";
   }
 
@@ -159,7 +161,8 @@ class AdjacencySegmentModelDeathTest : public ::testing::Test {
       AdjacencySegmentKey k;
       for (bool more = c.firstKey(hint, k); more; more = c.nextKey(hint, k, k)) {
         AdjacencySegment const s = c.lookup(k);
-        file(k, &s, true);
+        file(k, &s);
+        model_ = next_;
       }
     }
     mapper_ = adjacencySegmentMapperV2Factory(af_, status_, connectors_);
@@ -167,8 +170,44 @@ class AdjacencySegmentModelDeathTest : public ::testing::Test {
 
   void runOnce(std::uint64_t seed, unsigned steps);
 
+  // Checks each publication of a link list during one step: only links the
+  // key named before (model_) or names after (next_) change, and a link it
+  // names after is never published without one of its new entries.
+  struct Watch {
+    Watch(AdjacencySegmentModelDeathTest* t, AdjacencySegmentKey const& k, unsigned p,
+          Pavo::Ptr<AdjSegmentListPerProtoId> lists)
+        : test(t), key(k), protoId(p), lists(std::move(lists)) {
+      this->lists->publisher()->subscriberAdd(&record, false);
+    }
+    ~Watch() { lists->publisher()->subscriberRemove(&record); }
+    static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const* key,
+                         void const*) {
+      auto const& w = *reinterpret_cast<Watch const*>(s);
+      auto const& link = *static_cast<Cspf::LinkKey const*>(key);
+      ProtoModel const& after = w.test->next_[w.protoId];
+      ProtoModel const& before = w.test->model_[w.protoId];
+      auto const names = [&](ProtoModel const& m) {
+        return m.links.contains(w.key) && m.links.at(w.key).contains(link);
+      };
+      bool const named = names(after);
+      bool carries = false;
+      AdjSegmentList const list = w.lists->adjSegmentList(link);
+      for (AdjSegmentEntry const& e : named ? after.entries.at(w.key) : std::set<AdjSegmentEntry>())
+        carries = carries || list.adjSegmentEntryHas(e);
+      if ((named && !carries) || (!named && !names(before)))
+        w.test->published_ +=
+            "link " + link.toString() + (named ? " without the key; " : " not the key's; ");
+    }
+    Pavo::Subscriber record{&Watch::dispatch};  // first: dispatch finds its Watch
+    AdjacencySegmentModelDeathTest* test;
+    AdjacencySegmentKey key;
+    unsigned protoId;
+    Pavo::Ptr<AdjSegmentListPerProtoId> lists;
+  };
+
   AddressFamily af_;
-  std::map<unsigned, ProtoModel> model_;
+  std::map<unsigned, ProtoModel> model_, next_;
+  std::string published_;
   Pavo::Ptr<Status> status_;
   Pavo::Ptr<AdjSegmentConnectorMapV2> connectors_;
   Pavo::Ptr<AdjacencySegmentMapperV2> mapper_;
@@ -237,7 +276,8 @@ void AdjacencySegmentModelDeathTest::runOnce(std::uint64_t seed, unsigned steps)
     auto const& c = status_->adjacencySegment(v4 ? AddressFamily::ipv4 : AddressFamily::ipv6);
     bool const publishes = next != nullptr ? !(c.lookup(k) == s) : c.has(k);
     bool const mine = v4 ? af_ == AddressFamily::ipv4 : af_ == AddressFamily::ipv6;
-    std::string const death = mine && publishes ? file(k, next, false) : "";
+    next_ = model_;
+    std::string const death = mine && publishes ? file(k, next) : "";
     if (!death.empty()) {
       // At most two per run, as each forks; other such steps are skipped.
       if (deaths++ < 2) {
@@ -245,8 +285,15 @@ void AdjacencySegmentModelDeathTest::runOnce(std::uint64_t seed, unsigned steps)
       }
       continue;
     }
+    // Watch the link lists the change may touch, as they are before it.
+    std::vector<std::unique_ptr<Watch>> watches;
+    for (unsigned p = 0; p < 3 && mine; ++p) {
+      if (auto lists = connectors_->map(static_cast<unsigned short>(p)))
+        watches.push_back(std::make_unique<Watch>(this, k, p, lists));
+    }
     if (write(v4, next, k) && mine)
-      file(k, next, true);
+      model_ = next_;
+    ASSERT_EQ(published_, "") << "step " << step << " " << k;
     ASSERT_TRUE(matchesModel()) << "step " << step << (next ? " write " : " remove ") << k;
   }
   mapper_.reset();
