@@ -111,7 +111,7 @@ void nodeJob(Vantre::AddressFamily af) {
 int main(int argc, char** argv) {
   Vantre::AddressFamily af = Vantre::AddressFamily::ipv4;
   std::string job = "both";
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; i += 2) {
     std::string const v = i + 1 < argc ? argv[i + 1] : "";
     if (std::strcmp(argv[i], "--af") == 0 && (v == "ipv4" || v == "ipv6")) {
       af = v == "ipv4" ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6;
@@ -121,7 +121,6 @@ int main(int argc, char** argv) {
       std::cerr << "usage: replay [--job node|adjacency] [--af ipv4|ipv6]\n";
       return 2;
     }
-    ++i;
   }
   try {
     if (job != "adjacency")
