@@ -40,6 +40,7 @@
 #include "Duolog/Duolog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
+#include "support/CountingAllocator.h"
 #include "support/RatioReporter.h"
 
 namespace {
@@ -175,29 +176,8 @@ std::size_t tableBytes(Status const& status) {
 
 // --- the plain implementation ------------------------------------------------------------
 
-std::size_t plainBytes = 0;
-std::size_t chunkOf(std::size_t request) {
-  return std::max<std::size_t>(32, (request + 8 + 15) / 16 * 16);
-}
-template <class T>
-struct Counting {
-  using value_type = T;
-  Counting() = default;
-  template <class U>
-  Counting(Counting<U> const&) noexcept {}
-  T* allocate(std::size_t n) {
-    plainBytes += chunkOf(n * sizeof(T));
-    return std::allocator<T>().allocate(n);
-  }
-  void deallocate(T* p, std::size_t n) noexcept {
-    plainBytes -= chunkOf(n * sizeof(T));
-    std::allocator<T>().deallocate(p, n);
-  }
-  template <class U>
-  bool operator==(Counting<U> const&) const noexcept {
-    return true;
-  }
-};
+using Bench::Counting;
+using Bench::plainBytes;
 
 struct PlainEntry {
   RouterId originator;

@@ -3,6 +3,7 @@
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 
 #include "Duolog/Duolog.h"
+#include "Kroma/Reading.h"
 #include "Pavo/Exception.h"
 #include "Pavo/InspectTypes.h"
 #include "Vek/Trace.h"
@@ -19,55 +20,6 @@ using Mpls::SegmentRouting::PrefixAlgoKey;
 
 using PrefixSegmentMap = Kroma::SegmentRouting::Status::PrefixSegmentMap;
 using PrefixSegmentWithAlgoMap = Kroma::SegmentRouting::Status::PrefixSegmentWithAlgoMap;
-
-// Point look-up; corruption is reported and the entry counts as absent (null).
-template <class Collection>
-typename Collection::Stored const* lookUp(Collection const& collection,
-                                          typename Collection::Key const& key) {
-  try {
-    return collection.find(key);
-  } catch (Pavo::CorruptionDetectedException const& e) {
-    collection.doCorruptionDetected(e.msg());
-    return nullptr;
-  }
-}
-
-// Walks one status-table collection from its first entry, handing `handle`
-// each key with the entry the walk stands on (read as a look-up would be:
-// null when the read reports corruption). Corruption reported by a walk step
-// ends the walk of that collection.
-template <class Collection, class Handle>
-void walk(Collection const& collection, Handle handle) {
-  using Key = typename Collection::Key;
-  using Stored = typename Collection::Stored;
-  Kroma::IterHint hint;
-  Stored const* at;
-  try {
-    at = collection.first(hint);
-  } catch (Pavo::CorruptionDetectedException const& e) {
-    collection.doCorruptionDetected(e.msg());
-    return;
-  }
-  while (at != nullptr) {
-    // The handler may change the table (a subscriber of the output may
-    // write it); the walk goes on from the key.
-    Key const key = at->key();
-    Stored const* read;
-    try {
-      read = &collection.read(*at);
-    } catch (Pavo::CorruptionDetectedException const& e) {
-      collection.doCorruptionDetected(e.msg());
-      read = nullptr;
-    }
-    handle(key, read);
-    try {
-      at = collection.next(hint, key);
-    } catch (Pavo::CorruptionDetectedException const& e) {
-      collection.doCorruptionDetected(e.msg());
-      return;
-    }
-  }
-}
 
 }  // namespace
 
@@ -182,12 +134,12 @@ void NodeSegmentReverseMapper::srStatusDispatch(Pavo::Publisher*, Pavo::Subscrib
 // --- handlers ----------------------------------------------------------------
 
 void NodeSegmentReverseMapper::handlePrefixSegment(Vantre::IpGenPrefix const& prefix) {
-  prefixSegmentRead(prefix, lookUp(srStatus_->prefixSegment(), prefix));
+  prefixSegmentRead(prefix, Kroma::findOrReport(srStatus_->prefixSegment(), prefix));
 }
 
 void NodeSegmentReverseMapper::handlePrefixSegmentWithAlgo(PrefixAlgoKey const& prefixAlgoKey) {
   prefixSegmentWithAlgoRead(prefixAlgoKey,
-                            lookUp(srStatus_->prefixSegmentWithAlgo(), prefixAlgoKey));
+                            Kroma::findOrReport(srStatus_->prefixSegmentWithAlgo(), prefixAlgoKey));
 }
 
 void NodeSegmentReverseMapper::prefixSegmentRead(Vantre::IpGenPrefix const& prefix,
@@ -220,14 +172,15 @@ void NodeSegmentReverseMapper::handleInitialized() {
                 << ": Iterating over prefix segments to build the prefix to originator map");
   // Each walked entry goes to the handler's second half directly: no second
   // look-up of the key the walk stands on.
-  walk(srStatus_->prefixSegment(),
-       [this](Vantre::IpGenPrefix const& k, PrefixSegmentMap::Stored const* stored) {
-         prefixSegmentRead(k, stored);
-       });
-  walk(srStatus_->prefixSegmentWithAlgo(),
-       [this](PrefixAlgoKey const& k, PrefixSegmentWithAlgoMap::Stored const* stored) {
-         prefixSegmentWithAlgoRead(k, stored);
-       });
+  Kroma::walkOrReport(srStatus_->prefixSegment(),
+                      [this](Vantre::IpGenPrefix const& k, PrefixSegmentMap::Stored const* stored) {
+                        prefixSegmentRead(k, stored);
+                      });
+  Kroma::walkOrReport(
+      srStatus_->prefixSegmentWithAlgo(),
+      [this](PrefixAlgoKey const& k, PrefixSegmentWithAlgoMap::Stored const* stored) {
+        prefixSegmentWithAlgoRead(k, stored);
+      });
 }
 
 void NodeSegmentReverseMapper::doCleanup() {

@@ -6,6 +6,7 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Pathkit/SegmentRoutingMappers/Module.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
@@ -80,6 +81,23 @@ Membly::ModuleInit const memblyInit;
       .hashCollection("cache", &Connector::cacheCollection, &Connector::cacheIs,
                       &Connector::cacheDel)
       .constructor(&adjSegmentConnectorMapV2Factory);
+
+  {
+    // The adjacency segment mapper (8): its table, cache and operations.
+    using Mapper = AdjacencySegmentMapperV2;
+    Pavo::Inspect::EntityType<Mapper>(m, "SegmentRouting::Mappers::AdjacencySegmentMapperV2", 8)
+        .value("af", &Mapper::af)
+        .value("srStatus", &Mapper::srStatus)
+        .value("connectorMap", &Mapper::connectorMap)
+        .hashCollection("adjSegmentEntryCache", &Mapper::adjSegmentEntryCacheCollection,
+                        &Mapper::adjSegmentEntryCacheIs, &Mapper::adjSegmentEntryCacheDel)
+        .operation("manageAdjSegment", &Mapper::manageAdjSegment, "key", "segment", "protoId")
+        .operation("handleV4AdjSegment", &Mapper::handleV4AdjSegment, "key")
+        .operation("handleV6AdjSegment", &Mapper::handleV6AdjSegment, "key")
+        .operation("handleInitialized", &Mapper::handleInitialized)
+        .operation("doCleanup", &Mapper::doCleanup)
+        .constructor(&adjacencySegmentMapperV2Factory, "af", "srStatus", "connectorMap");
+  }
 
   // LFA PQ-index maps (9 to 13). The children can be constructed on their
   // own, outside any parent, for the generic construct entry point.

@@ -39,21 +39,23 @@ std::ostream& operator<<(std::ostream& os, IgpRouterId const& id) {
   return os << id.toString();
 }
 
-std::string LinkKey::toString() const {
-  static_assert(offsetof(LinkKey, lastVertex_) == kDescriptionSize);
-  auto const& d = description_;
+std::string LinkDescription::toString() const {
   bool ipv4Local = true;
   for (std::size_t i = 4; i < 16; ++i)
-    ipv4Local = ipv4Local && d.localAddress[i] == 0;
+    ipv4Local = ipv4Local && localAddress[i] == 0;
   std::string const local =
-      ipv4Local
-          ? Vantre::ipv4AddressText((std::uint32_t{d.localAddress[0]} << 24) |
-                                    (std::uint32_t{d.localAddress[1]} << 16) |
-                                    (std::uint32_t{d.localAddress[2]} << 8) | d.localAddress[3])
-          : Vantre::ipv6AddressText(localAddress());
-  return d.firstVertex.toString() + " -> " + d.secondVertex.toString() + " kind " +
-         std::to_string(d.vertexKind) + " link " + std::to_string(d.linkId) + "/" +
-         std::to_string(d.remoteLinkId) + " local " + local + " last " + lastVertex_.toString();
+      ipv4Local ? Vantre::ipv4AddressText((std::uint32_t{localAddress[0]} << 24) |
+                                          (std::uint32_t{localAddress[1]} << 16) |
+                                          (std::uint32_t{localAddress[2]} << 8) | localAddress[3])
+                : Vantre::ipv6AddressText(localAddress);
+  return firstVertex.toString() + " -> " + secondVertex.toString() + " kind " +
+         std::to_string(vertexKind) + " link " + std::to_string(linkId) + "/" +
+         std::to_string(remoteLinkId) + " local " + local;
+}
+
+std::string LinkKey::toString() const {
+  static_assert(offsetof(LinkKey, lastVertex_) == kDescriptionSize);
+  return description_.toString() + " last " + lastVertex_.toString();
 }
 
 std::ostream& operator<<(std::ostream& os, LinkKey const& key) {
@@ -81,7 +83,7 @@ PathKey PathKey::read(Vek::CharRange& range) {
   return {destination, pathId};
 }
 
-LinkKey LinkKey::read(Vek::CharRange& range) {
+LinkDescription LinkDescription::read(Vek::CharRange& range) {
   LinkDescription d;
   d.firstVertex = VertexIdentifierBase::read(range);
   range.expect(" -> ");
@@ -94,6 +96,11 @@ LinkKey LinkKey::read(Vek::CharRange& range) {
   d.remoteLinkId = static_cast<std::uint32_t>(range.readDecimal(0xFFFFFFFFu, "remote link id"));
   range.expect(" local ");
   readLocalAddress(range, d.localAddress);
+  return d;
+}
+
+LinkKey LinkKey::read(Vek::CharRange& range) {
+  LinkDescription const d = LinkDescription::read(range);
   range.expect(" last ");
   return {d, IgpRouterId::read(range)};
 }

@@ -37,6 +37,11 @@ namespace Cspf {
 struct LinkDescription {
   static constexpr std::uint32_t kKindRemoteBySystemId = 2;
 
+  // "1921.6800.1001 -> 1921.6800.1002 kind 2 link 5/6 local 10.0.0.1" (the
+  // reserved bytes are not shown; read() leaves them zero).
+  std::string toString() const;
+  static LinkDescription read(Vek::CharRange& range);
+
   VertexIdentifierBase firstVertex;
   std::uint32_t vertexKind = 0;
   VertexIdentifierBase secondVertex;

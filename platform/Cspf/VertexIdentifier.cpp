@@ -51,31 +51,57 @@ VertexIdentifierBase VertexIdentifierBase::fromIpv4RouterId(std::uint32_t addres
   return v;
 }
 
-std::string VertexIdentifierBase::stringValue() const {
+std::string_view VertexIdentifierBase::stringValueIn(StringValueBuffer& buffer) const noexcept {
   static char const kHex[] = "0123456789abcdef";
-  auto sysId = [this] {
-    return Routing::Isis::SystemId({data_[0], data_[1], data_[2], data_[3], data_[4], data_[5]})
-        .toString();
+  std::size_t n = 0;
+  auto const put = [&](char c) { buffer[n++] = c; };
+  auto const hex = [&](std::uint8_t b) {
+    put(kHex[b >> 4]);
+    put(kHex[b & 0xF]);
   };
-  if (vertexType_ == kTypeNone && length_ == 0)
-    return "";
+  auto const decimal = [&](unsigned v) {
+    if (v >= 100)
+      put(static_cast<char>('0' + v / 100));
+    if (v >= 10)
+      put(static_cast<char>('0' + v / 10 % 10));
+    put(static_cast<char>('0' + v % 10));
+  };
+  auto const sysId = [&] {
+    for (std::size_t i = 0; i < Routing::Isis::SystemId::kSize; ++i) {
+      if (i != 0 && i % 2 == 0)
+        put('.');
+      hex(data_[i]);
+    }
+  };
+  if (isEmpty())
+    return {buffer, 0};
   if (vertexType_ == kTypeIpv4RouterId && length_ == 4) {
-    return Vantre::ipv4AddressText((std::uint32_t{data_[0]} << 24) |
-                                   (std::uint32_t{data_[1]} << 16) |
-                                   (std::uint32_t{data_[2]} << 8) | data_[3]);
+    for (int i = 0; i < 4; ++i) {
+      if (i != 0)
+        put('.');
+      decimal(data_[i]);
+    }
+  } else if (vertexType_ == kTypeIsisSystemId && length_ == 6) {
+    sysId();
+  } else if (vertexType_ == kTypeIsisPseudonode && length_ == 7) {
+    sysId();
+    put('.');
+    hex(data_[6]);
+  } else {
+    // Raw bytes that no constructor makes: show them rather than guess.
+    for (char c : std::string_view("type"))
+      put(c);
+    decimal(vertexType_);
+    put(':');
+    for (std::uint8_t b : data())
+      hex(b);
   }
-  if (vertexType_ == kTypeIsisSystemId && length_ == 6)
-    return sysId();
-  if (vertexType_ == kTypeIsisPseudonode && length_ == 7) {
-    return sysId() + "." + kHex[data_[6] >> 4] + kHex[data_[6] & 0xF];
-  }
-  // Raw bytes that no constructor makes: show them rather than guess.
-  std::string s = "type" + std::to_string(vertexType_) + ":";
-  for (std::uint8_t b : data()) {
-    s += kHex[b >> 4];
-    s += kHex[b & 0xF];
-  }
-  return s;
+  return {buffer, n};
+}
+
+std::string VertexIdentifierBase::stringValue() const {
+  StringValueBuffer buffer;
+  return std::string(stringValueIn(buffer));
 }
 
 std::string VertexIdentifierBase::toString() const {

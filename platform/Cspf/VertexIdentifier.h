@@ -15,7 +15,8 @@
 //
 // stringValue(): "" for the empty identifier, "10.0.0.1", "1921.6800.1001",
 // "1921.6800.1001.02"; toString() is the same but "empty" for the empty one.
-// parse() reads either form back.
+// parse() reads either form back. stringValueIn() writes the stringValue()
+// text into a caller's buffer, for trace points that must not allocate.
 #pragma once
 
 #include <compare>
@@ -79,7 +80,14 @@ class VertexIdentifierBase {
                    : std::strong_ordering::equal;
   }
 
+  // Longest stringValue(): raw bytes of an unknown type, "type255:" and 22
+  // bytes in hex.
+  static constexpr std::size_t kStringValueMax = 8 + 2 * kDataSize;
+  using StringValueBuffer = char[kStringValueMax];
+
   std::string stringValue() const;
+  // The stringValue() text, written into `buffer`; the view points into it.
+  std::string_view stringValueIn(StringValueBuffer& buffer) const noexcept;
   std::string toString() const;
   // Reads one identifier in either text form, up to the next blank.
   static VertexIdentifierBase read(Vek::CharRange& range);

@@ -90,6 +90,9 @@ void prefixSegmentEntry(char const* name) {
              [](Status const& s) { return s.ipv4AdjacencySegment().size(); })
       .value("ipv6AdjacencySegmentCount",
              [](Status const& s) { return s.ipv6AdjacencySegment().size(); });
+  outsideValue<Kroma::SegmentRouting::AdjacencySegmentNeighbor>(
+      "Kroma::SegmentRouting::AdjacencySegmentNeighbor");
+  outsideValue<Kroma::SegmentRouting::AdjacencySegment>("Kroma::SegmentRouting::AdjacencySegment");
   module().loaded();
   return true;
 }();

@@ -21,6 +21,9 @@
 //   12 Kroma::SegmentRouting::PrefixSegment           values key, originator, flags
 //   13 Kroma::SegmentRouting::PrefixSegmentWithAlgo   values key, originator, flags
 //   14 Kroma::SegmentRouting::Status                  entity, read-only collection sizes
+//   15 Kroma::SegmentRouting::AdjacencySegmentNeighbor "<link description> neighbor R metric 10
+//                                                     proto 0"
+//   16 Kroma::SegmentRouting::AdjacencySegment        "<key> flags 0 neighbors [<record>; ...]"
 //
 // Types 0 to 11 are written with their own toString() and read back with their
 // own parsers through Vek::readValue ("Vek/CharRange.h"), so each reads
@@ -36,6 +39,10 @@
 // attributes key (field 2), originator (3) and flags (4), and are built back
 // from those by the generic reader; their records, which the mappers never
 // read, are not part of the text. They are not hashable and have no order.
+//
+// The adjacency-segment entry and its neighbour record (15, 16) are written
+// and read like types 0 to 11, every record in full but the link
+// description's reserved bytes; they have no order and no hash.
 //
 // The status table's attributes are the sizes of its collections (U64, read
 // only): prefixSegmentCount 130, prefixSegmentWithAlgoCount 131,

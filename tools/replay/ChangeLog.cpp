@@ -30,8 +30,26 @@ Vek::GenericValue boxed(TypeInfo const& type, void const* value) {
   return box;
 }
 
+// A value's text form; a value holding a collection has none, and is
+// written as its members instead: "{key, key}" or "{key: value, ...}".
 std::string text(TypeInfo const* type, void const* value) {
-  return type != nullptr ? boxed(*type, value).strep() : "?";
+  if (type == nullptr)
+    return "?";
+  Vek::GenericValue const box = boxed(*type, value);
+  for (std::size_t i = 0; i < type->attrCount(); ++i) {
+    AttrInfo const& attr = type->attrAt(i);
+    if (!attr.isCollection())
+      continue;
+    std::string out;
+    Vek::GenericIf::iterate(box, attr.fieldId(),
+                            [&](Vek::GenericValue const& k, Vek::GenericValue const& v) {
+                              out += (out.empty() ? "{" : ", ") + k.strep();
+                              if (!attr.isSet())
+                                out += ": " + v.strep();
+                            });
+    return out.empty() ? "{}" : out + "}";
+  }
+  return box.strep();
 }
 
 }  // namespace

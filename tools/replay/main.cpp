@@ -1,15 +1,18 @@
-// replay: runs the node-segment reverse mapper over a status table and shows
-// its work. With no arguments it plays the built-in scenario: a small IS-IS
-// network with IPv4 and IPv6 loopbacks, plain and flexible-algorithm node
-// segments; it builds the mapper, applies a few changes (a new prefix, an
-// originator move, a removal, a flag flip), and prints every notification as
-// it is published and the final map, written by the generic inspector.
+// replay: runs the mappers over a status table and shows their work. The
+// node job plays a small IS-IS network with IPv4 and IPv6 loopbacks, plain
+// and flexible-algorithm node segments: it builds the node-segment mapper,
+// applies a few changes (a new prefix, an originator move, a removal, a flag
+// flip). The adjacency job (AdjacencyJob.h) builds the adjacency segment
+// mapper over a small topology, replaces one segment's links and removes
+// another. Each prints every notification as it is published and the final
+// map, written by the generic inspector. With no --job both jobs run.
 //
-//   replay [--af ipv4|ipv6]
+//   replay [--job node|adjacency] [--af ipv4|ipv6]
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "AdjacencyJob.h"
 #include "ChangeLog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
@@ -70,52 +73,60 @@ void step(std::string const& what) {
   std::cout << "\n-- " << what << "\n";
 }
 
+void nodeJob(Vantre::AddressFamily af) {
+  auto table = Kroma::SegmentRouting::Status::StatusIs();
+  builtInNetwork(*table);
+  auto map = SegmentRouting::Mappers::routerToNodeSegmentMapPerAlgoFactory();
+  {
+    Replay::ChangeLog log(std::cout);
+    log.follow(*map, "map");
+    step("mapper created (" + af.toString() + "): start-up build");
+    auto mapper = SegmentRouting::Mappers::nodeSegmentReverseMapperFactory(af, table, map);
+
+    step("new prefixes 10.0.0.5/32 and 2001:db8::5/128 from 1921.6800.1004");
+    prefixSegment(*table, "10.0.0.5/32", "1921.6800.1004", kNode, 16005);
+    prefixSegment(*table, "2001:db8::5/128", "1921.6800.1004", kNode, 17005);
+
+    step("10.0.0.3/32 and 2001:db8::2/128 move to 1921.6800.1002");
+    prefixSegment(*table, "10.0.0.3/32", "1921.6800.1002", kNode, 16003);
+    prefixSegment(*table, "2001:db8::2/128", "1921.6800.1001", kNode, 17002);
+
+    step("10.0.0.2/32 leaves flexible algorithm 128");
+    table->prefixSegmentWithAlgoDel(PrefixAlgoKey(Vantre::IpGenPrefix("10.0.0.2/32"), 128));
+
+    step("10.0.0.4/32 marked do-not-map");
+    prefixSegment(*table, "10.0.0.4/32", "1921.6800.1004", kNode | kNoMap, 16004);
+
+    step("final map");
+    std::cout << Pavo::Inspect::inspect(*map);
+
+    step("mapper destroyed: the map is emptied");
+    mapper.reset();
+  }
+  std::cout << "\n-- after the mapper\n" << Pavo::Inspect::inspect(*map);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Vantre::AddressFamily af = Vantre::AddressFamily::ipv4;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--af") == 0 && i + 1 < argc) {
-      std::string const v = argv[++i];
-      if (v == "ipv4" || v == "ipv6") {
-        af = v == "ipv4" ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6;
-        continue;
-      }
+  std::string job = "both";
+  for (int i = 1; i < argc; i += 2) {
+    std::string const v = i + 1 < argc ? argv[i + 1] : "";
+    if (std::strcmp(argv[i], "--af") == 0 && (v == "ipv4" || v == "ipv6")) {
+      af = v == "ipv4" ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6;
+    } else if (std::strcmp(argv[i], "--job") == 0 && (v == "node" || v == "adjacency")) {
+      job = v;
+    } else {
+      std::cerr << "usage: replay [--job node|adjacency] [--af ipv4|ipv6]\n";
+      return 2;
     }
-    std::cerr << "usage: replay [--af ipv4|ipv6]\n";
-    return 2;
   }
   try {
-    auto table = Kroma::SegmentRouting::Status::StatusIs();
-    builtInNetwork(*table);
-    auto map = SegmentRouting::Mappers::routerToNodeSegmentMapPerAlgoFactory();
-    {
-      Replay::ChangeLog log(std::cout);
-      log.follow(*map, "map");
-      step("mapper created (" + af.toString() + "): start-up build");
-      auto mapper = SegmentRouting::Mappers::nodeSegmentReverseMapperFactory(af, table, map);
-
-      step("new prefixes 10.0.0.5/32 and 2001:db8::5/128 from 1921.6800.1004");
-      prefixSegment(*table, "10.0.0.5/32", "1921.6800.1004", kNode, 16005);
-      prefixSegment(*table, "2001:db8::5/128", "1921.6800.1004", kNode, 17005);
-
-      step("10.0.0.3/32 and 2001:db8::2/128 move to 1921.6800.1002");
-      prefixSegment(*table, "10.0.0.3/32", "1921.6800.1002", kNode, 16003);
-      prefixSegment(*table, "2001:db8::2/128", "1921.6800.1001", kNode, 17002);
-
-      step("10.0.0.2/32 leaves flexible algorithm 128");
-      table->prefixSegmentWithAlgoDel(PrefixAlgoKey(Vantre::IpGenPrefix("10.0.0.2/32"), 128));
-
-      step("10.0.0.4/32 marked do-not-map");
-      prefixSegment(*table, "10.0.0.4/32", "1921.6800.1004", kNode | kNoMap, 16004);
-
-      step("final map");
-      std::cout << Pavo::Inspect::inspect(*map);
-
-      step("mapper destroyed: the map is emptied");
-      mapper.reset();
-    }
-    std::cout << "\n-- after the mapper\n" << Pavo::Inspect::inspect(*map);
+    if (job != "adjacency")
+      nodeJob(af);
+    if (job != "node")
+      Replay::adjacencyJob(af);
   } catch (Pavo::Exception const& e) {
     std::cerr << "replay: " << e.msg() << "\n";
     return 1;

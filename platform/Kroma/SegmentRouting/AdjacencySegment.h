@@ -19,12 +19,16 @@
 //   Copies move `count` records; a count over 512 makes the copy raise
 //   Vek::PodArrayImpl::throwRangeException(512, count). True when it
 //   differs from the entry built from the all-zero key.
+// Text forms (read() reads them back):
+//   record: "<link description> neighbor 1921.6800.1002 metric 10 proto 0"
+//   entry:  "sid 16001/0x40 router 10.0.0.1:0 flags 0 neighbors [<record>; <record>]"
 // AdjSegmentNbrIdx: a record index 0..511, checked when it is made.
 #pragma once
 
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <string>
 
@@ -112,6 +116,13 @@ struct AdjacencySegmentNeighbor {
   std::uint32_t metric = 0;
   std::uint8_t protoInstance = 0;
   std::uint8_t unused[3] = {};
+
+  std::string toString() const;
+  static AdjacencySegmentNeighbor read(Vek::CharRange& range);
+  friend bool operator==(AdjacencySegmentNeighbor const& a,
+                         AdjacencySegmentNeighbor const& b) noexcept {
+    return std::memcmp(&a, &b, sizeof(AdjacencySegmentNeighbor)) == 0;
+  }
 };
 static_assert(sizeof(AdjacencySegmentNeighbor) == 116 && alignof(AdjacencySegmentNeighbor) == 4);
 static_assert(offsetof(AdjacencySegmentNeighbor, neighbor) == 84);
@@ -167,6 +178,9 @@ class AdjacencySegment {
   explicit operator bool() const noexcept {
     return !(key_ == AdjacencySegmentKey() && flags_ == 0 && neighbors_.empty());
   }
+
+  std::string toString() const;
+  static AdjacencySegment read(Vek::CharRange& range);
 
  private:
   AdjacencySegmentKey key_;

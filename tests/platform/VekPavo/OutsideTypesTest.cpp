@@ -426,3 +426,46 @@ TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// The adjacency-segment entry is an operation argument of the adjacency
+// mapper: its text form carries every record, and reading refuses what it
+// cannot hold.
+TEST(OutsideAdjacencySegmentTest, EntriesRoundTripThroughTheirTextForm) {
+  using Kroma::SegmentRouting::AdjacencySegment;
+  using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
+  AdjacencySegmentNeighbor a;
+  a.link = link(false).description();
+  a.neighbor = RouterId::isis(kSysB);
+  a.metric = 4294967295u;
+  a.protoInstance = 2;
+  AdjacencySegmentNeighbor b = a;
+  b.link = link(true).description();
+  b.link.vertexKind = 7;
+  b.neighbor = RouterId::ipv4(0x0A000002u, 3);
+  b.protoInstance = 0;
+  AdjacencySegment segment(
+      AdjacencySegmentKey(SegmentIdentifier(24001, 0x40), RouterId::isis(kSysA)), 5);
+  AdjacencySegment const empty = segment;
+  segment.neighbors().push(a);
+  segment.neighbors().push(b);
+
+  for (AdjacencySegment const& s : {segment, empty, AdjacencySegment()}) {
+    std::string const text = VekPavo::valueToStrep(s);
+    SCOPED_TRACE(text);
+    EXPECT_TRUE(Vek::strepToValue<AdjacencySegment>(text) == s);
+  }
+  EXPECT_EQ(VekPavo::valueToStrep(empty),
+            "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []");
+  EXPECT_EQ(VekPavo::valueToStrep(a),
+            a.link.toString() + " neighbor 1921.6800.1002 metric 4294967295 proto 2");
+  EXPECT_TRUE(Vek::strepToValue<AdjacencySegmentNeighbor>(VekPavo::valueToStrep(b)) == b);
+  EXPECT_THROW(Vek::strepToValue<AdjacencySegment>(VekPavo::valueToStrep(empty) + " x"),
+               Vek::DeserializeException);
+  EXPECT_THROW(Vek::strepToValue<AdjacencySegmentNeighbor>(VekPavo::valueToStrep(a).replace(
+                   VekPavo::valueToStrep(a).find("proto 2"), 7, "proto 256")),
+               Vek::DeserializeException);
+}
+
+}  // namespace

@@ -1,0 +1,376 @@
+// The adjacency segment mapper: subscription, dispatch, the two handlers, the
+// start-up build, the clean-up and the filing of one entry.
+#include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
+
+#include "Cspf/IgpRouterId.h"
+#include "Cspf/VertexIdentifier.h"
+#include "Duolog/Duolog.h"
+#include "Kroma/Reading.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pathkit/SegmentRoutingMappers/Module.h"
+#include "Pavo/Exception.h"
+#include "Pavo/InspectTypes.h"
+#include "Vek/Assert.h"
+
+namespace SegmentRouting::Mappers {
+
+namespace {
+
+using Kroma::SegmentRouting::AdjacencySegment;
+using Kroma::SegmentRouting::AdjacencySegmentKey;
+using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
+using Kroma::SegmentRouting::AdjSegmentNbrIdx;
+using AdjacencySegmentMap = Kroma::SegmentRouting::Status::AdjacencySegmentMap;
+
+constexpr char const* kSource = "Pathkit/SegmentRoutingMappers";
+
+void check(bool holds, char const* text) {
+  Vek::assertThat(holds, text, kSource, AdjacencySegmentMapperV2::kManageAdjSegmentSignature);
+}
+
+// Whether every record names the neighbour router of record 0 (true for 0 or
+// 1 records), whatever their protocol instance.
+bool sameNeighbor(AdjacencySegment const& segment) {
+  std::uint32_t const count = segment.count();
+  if (count <= 1)
+    return true;
+  Mpls::RouterId const& first = segment.neighbor(AdjSegmentNbrIdx(0)).neighbor;
+  for (std::uint32_t i = 1; i < count; ++i) {
+    if (!(segment.neighbor(AdjSegmentNbrIdx(i)).neighbor == first))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Cspf::LinkKey linkKeyOf(AdjacencySegmentNeighbor const& record) {
+  Cspf::IgpRouterId last(record.link.vertexKind == Cspf::LinkDescription::kKindRemoteBySystemId
+                             ? Cspf::VertexIdentifierBase(record.neighbor.isisSystemId())
+                             : Cspf::VertexIdentifierBase());
+  last.handleInitialized();
+  return Cspf::LinkKey(record.link, last);
+}
+
+AdjacencySegmentMapperV2::AdjacencySegmentMapperV2(
+    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+    Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap)
+    : af_(af), afText_(af.toString()), srStatus_(srStatus), connectorMap_(connectorMap) {
+  // Both are read from the first moment on; refusing them here keeps a
+  // caller's mistake from becoming a null dereference in the build.
+  if (!srStatus_)
+    throw Pavo::NullPointerException("AdjacencySegmentMapperV2 needs a status table (srStatus)");
+  if (!connectorMap_) {
+    throw Pavo::NullPointerException(
+        "AdjacencySegmentMapperV2 needs a connector map (connectorMap)");
+  }
+  subscribe();
+  try {
+    handleInitialized();
+  } catch (...) {
+    if (subscribed())
+      unsubscribe();
+    throw;
+  }
+}
+
+AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
+  hasNotificationActiveIs(false);
+  doCleanup();
+  vekDoZombieReactors(true);
+  if (subscribed())
+    unsubscribe();
+  adjSegmentEntryCache_.deleteAll();
+  connectorMap_.reset();
+  srStatus_.reset();
+}
+
+Pavo::Ptr<AdjacencySegmentMapperV2> AdjacencySegmentMapperV2::AdjacencySegmentMapperV2Is(
+    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+    Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap) {
+  auto mapper = Pavo::Ptr<AdjacencySegmentMapperV2>::adopt(
+      new AdjacencySegmentMapperV2(af, srStatus, connectorMap));
+  mapper->hasNotificationActiveIs(true);
+  return mapper;
+}
+
+Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(
+    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
+    Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap) {
+  return AdjacencySegmentMapperV2::AdjacencySegmentMapperV2Is(af, srStatus, connectorMap);
+}
+
+Pavo::TypeData AdjacencySegmentMapperV2::typeData() const {
+  return Pavo::Inspect::typeDataOf<AdjacencySegmentMapperV2>();
+}
+
+// --- subscription ------------------------------------------------------------
+
+void AdjacencySegmentMapperV2::subscribe() {
+  subscriber_.record.dispatch = &AdjacencySegmentMapperV2::srStatusDispatch;
+  srStatus_->publisher()->subscriberAdd(&subscriber_.record, false);
+}
+
+void AdjacencySegmentMapperV2::unsubscribe() {
+  srStatus_->publisher()->subscriberRemove(&subscriber_.record);
+  subscriber_.record.dispatch = nullptr;
+}
+
+void AdjacencySegmentMapperV2::hasNotificationActiveIs(bool active) {
+  if (nodeFlag(kNotificationActive) == active)
+    return;
+  nodeFlagSet(kNotificationActive, active);
+  bool const zombie = nodeFlag(kZombie);
+  nodeFlagSet(kZombie, true);
+  if (srStatus_) {
+    if (active && !subscribed()) {
+      subscribe();
+    } else if (!active && subscribed()) {
+      unsubscribe();
+    }
+  }
+  nodeFlagSet(kZombie, zombie);
+}
+
+void AdjacencySegmentMapperV2::vekDoZombieReactors(bool zombie) {
+  if (nodeFlag(kZombie) != zombie)
+    nodeFlagSet(kZombie, zombie);
+}
+
+void AdjacencySegmentMapperV2::srStatusDispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
+                                                Pavo::FieldId fieldId, void const* key,
+                                                void const*) {
+  AdjacencySegmentMapperV2* self = reinterpret_cast<StatusSubscriber*>(subscriber)->mapper;
+  if (self->nodeFlag(kZombie))
+    return;
+  switch (static_cast<std::uint16_t>(fieldId & 0xFFFFu)) {
+    case kIpv4AdjacencySegmentField:
+      self->handleV4AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
+      break;
+    case kIpv6AdjacencySegmentField:
+      self->handleV6AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
+      break;
+    default:
+      break;
+  }
+}
+
+// --- handlers ----------------------------------------------------------------
+
+void AdjacencySegmentMapperV2::handleV4AdjSegment(AdjacencySegmentKey const& key) {
+  handleAdjSegment(true, key, nullptr);
+}
+
+void AdjacencySegmentMapperV2::handleV6AdjSegment(AdjacencySegmentKey const& key) {
+  handleAdjSegment(false, key, nullptr);
+}
+
+void AdjacencySegmentMapperV2::handleAdjSegment(bool ipv4, AdjacencySegmentKey const& key,
+                                                AdjacencySegmentMap::Stored const* const* walked) {
+  Nimblog::BlockTimer const timer =
+      ipv4 ? Duolog::entry(
+                 segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, "handleV4AdjSegment",
+                 "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::"
+                 "handleV4AdjSegment(const Kroma::SegmentRouting::AdjacencySegmentKey&)() ")
+           : Duolog::entry(
+                 segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, "handleV6AdjSegment",
+                 "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::"
+                 "handleV6AdjSegment(const Kroma::SegmentRouting::AdjacencySegmentKey&)() ");
+  if (af_ != (ipv4 ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6))
+    return;
+  AdjacencySegmentMap const& collection =
+      ipv4 ? srStatus_->ipv4AdjacencySegment() : srStatus_->ipv6AdjacencySegment();
+  AdjacencySegmentMap::Stored const* const stored =
+      walked != nullptr ? *walked : Kroma::findOrReport(collection, key);
+  // One copy of the entry, by its record count (over 512 raises the range
+  // error); absent or reported corrupt: the default entry.
+  AdjacencySegment const segment = stored != nullptr ? AdjacencySegmentMap::entryOf(*stored)
+                                                     : AdjacencySegmentMap::defaultEntry();
+  if (key.routerId().af() == kTwoInstanceRouterIdWord) {
+    manageAdjSegment(key, segment, 1);
+    manageAdjSegment(key, segment, 2);
+  } else {
+    manageAdjSegment(key, segment, 0);
+  }
+}
+
+void AdjacencySegmentMapperV2::handleInitialized() {
+  Nimblog::BlockTimer const timer = Duolog::entry(
+      segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, __func__,
+      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::handleInitialized()() %s", afText_);
+  doCleanup();
+  bool const ipv4 = af_ == Vantre::AddressFamily::ipv4;
+  // Each walked entry goes to the handler as it stands: no second look-up.
+  Kroma::walkOrReport(
+      ipv4 ? srStatus_->ipv4AdjacencySegment() : srStatus_->ipv6AdjacencySegment(),
+      [this, ipv4](AdjacencySegmentKey const& key, AdjacencySegmentMap::Stored const* stored) {
+        handleAdjSegment(ipv4, key, &stored);
+      });
+}
+
+void AdjacencySegmentMapperV2::doCleanup() {
+  AdjSegmentConnectorMapV2& c = *connectorMap_;
+  // Member by member first, so that the subscribers of each per-protoId
+  // table see every removal before the tables themselves go.
+  for (auto m = c.mapCollection().begin(); !m.atEnd(); ++m) {
+    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = m->value();
+    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)
+      lists->adjSegmentListDel(l->key());
+    if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(m->key())) {
+      for (auto k = links->neighborSetCollection().begin(); !k.atEnd(); ++k)
+        links->neighborSetDel(k->key());
+    }
+  }
+  for (auto e = adjSegmentEntryCache_.begin(); !e.atEnd(); ++e) {
+    Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = e->value();
+    for (auto k = entries->adjSegmentSetCollection().begin(); !k.atEnd(); ++k)
+      entries->adjSegmentSetDel(k->key());
+  }
+  c.mapDelAll();
+  c.cacheDelAll();
+  adjSegmentEntryCacheDelAll();
+}
+
+// --- filing one entry ------------------------------------------------------------
+
+void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
+                                         Cspf::LinkKey const& link) const {
+  // The vertex texts are made in buffers on the stack: the ring record is
+  // written whatever the levels, and must not allocate.
+  Cspf::VertexIdentifierBase::StringValueBuffer first;
+  Cspf::VertexIdentifierBase::StringValueBuffer second;
+  Cspf::VertexIdentifierBase const& remote =
+      link.vertexKind() == Cspf::LinkDescription::kKindRemoteBySystemId
+          ? link.lastVertex().vertexIdentifier()
+          : link.secondVertex();
+  char pair[2 * Cspf::VertexIdentifierBase::kStringValueMax + 2];
+  std::string_view const a = link.firstVertex().stringValueIn(first);
+  std::string_view const b = remote.stringValueIn(second);
+  std::size_t n = a.copy(pair, a.size());
+  pair[n++] = ',';
+  pair[n++] = ' ';
+  n += b.copy(pair + n, b.size());
+  // A ring record holds four arguments: the two vertex texts go as one.
+  Duolog::log(segmentRoutingMappersTrace(), 9, __FILE__, __LINE__, "manageAdjSegment", fmt, afText_,
+              sid, std::string_view(pair, n), link.linkId());
+}
+
+// Three phases for one key under one protoId p, on the connector map C:
+//   2. the key's previous contribution (its links in C->cache(p), its entries
+//      in adjSegmentEntryCache(p)) is taken out: each old link's list, minus
+//      the old entries, is staged in a private connector map S, not yet in C;
+//   3. the entry's records for p are filed: each link's list (the staged one
+//      if there is one, else C's) gains the new entry and is written to C at
+//      once, and its staged copy is dropped;
+//   4. the links left in S (those the key no longer names) are written back
+//      to C, and removed when their list became empty.
+// So a link the key keeps is never published without the key's entries.
+void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
+                                                AdjacencySegment const& segment,
+                                                unsigned short protoId) {
+  Nimblog::BlockTimer const timer = Duolog::entry(
+      segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, __func__,
+      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::manageAdjSegment(const "
+      "Kroma::SegmentRouting::AdjacencySegmentKey&, const "
+      "Kroma::SegmentRouting::AdjacencySegment&, U16)() %u",
+      key.sidValue());
+  bool const oneNeighbor = sameNeighbor(segment);
+  AdjSegmentConnectorMapV2& c = *connectorMap_;
+  // The staging map, made when step 2 first needs it.
+  Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
+  Pavo::Ptr<AdjSegmentListPerProtoId> staged;
+
+  // Step 2.
+  if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
+      links && links->neighborSetHas(key)) {
+    check(adjSegmentEntryCacheHas(protoId), "adjSegmentEntryCacheHas( protoId )");
+    Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
+    check(entries->adjSegmentSetHas(key),
+          "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
+    NeighborSet const oldLinks = links->neighborSet(key);
+    AdjSegmentSet const oldEntries = entries->adjSegmentSet(key);
+    for (auto l = oldLinks.linkCollection().begin(); !l.atEnd(); ++l) {
+      Cspf::LinkKey const& link = l->key();
+      traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
+      check(c.mapHas(protoId), "connectorMap()->mapHas( protoId )");
+      Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
+      check(lists->adjSegmentListHas(link),
+            "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
+      AdjSegmentList list = lists->adjSegmentList(link);
+      for (auto e = oldEntries.adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
+        list.adjSegmentEntryDel(e->key());
+      if (!staging)
+        staging = adjSegmentConnectorMapV2Factory();
+      if (!staging->mapHas(protoId))
+        staging->mapIs(adjSegmentListPerProtoIdFactory(protoId));
+      staged = staging->map(protoId);
+      staged->adjSegmentListIs(link, list);
+    }
+    links->neighborSetDel(key);
+    entries->adjSegmentSetDel(key);
+    if (links->neighborSetCount() == 0) {
+      c.cacheDel(protoId);
+      adjSegmentEntryCacheDel(protoId);
+    }
+  }
+
+  // Step 3.
+  if (segment && oneNeighbor) {
+    NeighborSet newLinks;
+    AdjSegmentSet newEntries;
+    std::uint32_t const count = segment.count();
+    for (std::uint32_t i = 0; i < count; ++i) {
+      AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+      if (record.protoInstance != protoId)
+        continue;
+      Cspf::LinkKey const link = linkKeyOf(record);
+      AdjSegmentEntry const entry(key.sidFlag() != 0, record.metric, key.sid());
+      traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
+      Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
+      bool const isStaged = staged && staged->adjSegmentListHas(link);
+      AdjSegmentList list = isStaged ? staged->adjSegmentList(link)
+                            : lists  ? lists->adjSegmentList(link)
+                                     : AdjSegmentList();
+      list.adjSegmentEntryIs(entry, true);
+      if (!lists) {
+        lists = adjSegmentListPerProtoIdFactory(protoId);
+        c.mapIs(lists);
+      }
+      lists->adjSegmentListIs(link, list);
+      newLinks.linkIs(link);
+      newEntries.adjSegmentEntryIs(entry);
+      if (isStaged) {
+        staged->adjSegmentListDel(link);
+        if (staged->adjSegmentListCount() == 0) {
+          staging->mapDel(protoId);
+          staged.reset();
+        }
+      }
+    }
+    if (newLinks) {
+      if (!c.cacheHas(protoId)) {
+        c.cacheIs(neighborSetPerProtoIdFactory(protoId));
+        adjSegmentEntryCacheIs(protoId);
+      }
+      c.cache(protoId)->neighborSetIs(key, newLinks);
+      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, newEntries);
+    }
+  }
+
+  // Step 4.
+  if (staged) {
+    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
+    for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd(); ++l) {
+      if (l->value()) {
+        lists->adjSegmentListIs(l->key(), l->value());
+        continue;
+      }
+      lists->adjSegmentListDel(l->key());
+      if (lists->adjSegmentListCount() == 0)
+        c.mapDel(protoId);
+    }
+  }
+}
+
+}  // namespace SegmentRouting::Mappers

@@ -1,0 +1,150 @@
+// Directed tests of the adjacency segment mapper for what the model test
+// cannot reach: the assertions on a connector map changed behind the mapper's
+// back, the trace texts, corruption and range errors of the table, and the
+// registration with the generic interface.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "AdjSegments.h"
+#include "Kroma/SegmentRouting/Status.h"
+#include "Nimblog/Nimblog.h"
+#include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
+#include "Pathkit/SegmentRoutingMappers/Module.h"
+#include "Pavo/InspectTypes.h"
+#include "Vek/GenericIf.h"
+#include "support/TraceCapture.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+using namespace AdjSegTest;
+using namespace SegmentRouting::Mappers;
+using Kroma::SegmentRouting::Status;
+using Vantre::AddressFamily;
+
+Mpls::RouterId const kNeighbor = Mpls::RouterId::isis(systemId(9));
+
+// A table with key 16001 of router 0 on links 0 (kind 2) and 1 (kind 1),
+// and an IPv4 mapper over it.
+struct Filed {
+  Filed() {
+    AdjacencySegment s(kKey);
+    s.neighbors().push(record(0, kNeighbor, 10, 0));
+    s.neighbors().push(record(1, kNeighbor, 20, 0));
+    status->ipv4AdjacencySegmentIs(s);
+    mapper = adjacencySegmentMapperV2Factory(AddressFamily::ipv4, status, connectors);
+  }
+  AdjacencySegmentKey const kKey = key(16001, 0, true);
+  Pavo::Ptr<Status> status = Status::StatusIs();
+  Pavo::Ptr<AdjSegmentConnectorMapV2> connectors = adjSegmentConnectorMapV2Factory();
+  Pavo::Ptr<AdjacencySegmentMapperV2> mapper;
+};
+
+TEST(AdjacencySegmentMapperDeathTest, ABrokenInvariantStopsTheProcessNamingIt) {
+  std::string const where =
+      " \\[source Pathkit/SegmentRoutingMappers\\] in void "
+      "SegmentRouting::Mappers::AdjacencySegmentMapperV2::manageAdjSegment\\(const "
+      "Kroma::SegmentRouting::AdjacencySegmentKey&, const "
+      "Kroma::SegmentRouting::AdjacencySegment&, U16\\)";
+  std::vector<std::pair<std::function<void(Filed&)>, std::string>> const cases{
+      {[](Filed& f) { f.mapper->adjSegmentEntryCacheDel(0); },
+       "adjSegmentEntryCacheHas\\( protoId \\)"},
+      {[](Filed& f) { f.mapper->adjSegmentEntryCache(0)->adjSegmentSetDel(f.kKey); },
+       "adjSegmentEntryCache\\( protoId \\)->adjSegmentSetHas\\( key \\)"},
+      {[](Filed& f) { f.connectors->mapDel(0); }, "connectorMap\\(\\)->mapHas\\( protoId \\)"},
+      {[](Filed& f) {
+         f.connectors->map(0)->adjSegmentListDel(linkKeyOf(record(1, kNeighbor, 0, 0)));
+       },
+       "connectorMap\\(\\)->map\\( protoId \\)->adjSegmentListHas\\( linkKey \\)"},
+  };
+  for (auto const& [breakIt, text] : cases) {
+    Filed f;
+    breakIt(f);
+    EXPECT_DEATH(f.status->ipv4AdjacencySegmentDel(f.kKey), "assertion failed: " + text + where);
+  }
+}
+
+TEST(AdjacencySegmentMapperTest, TracesEntriesAndEachLinkFiledOrTakenOut) {
+  TestSupport::TrackerGuard const guard;
+  TraceCapture capture;
+  Vek::traceLevelIs("SegmentRoutingMappers", 8, true);
+  Vek::traceLevelIs("SegmentRoutingMappers", 9, true);
+  {
+    Filed f;
+    f.status->ipv4AdjacencySegmentDel(f.kKey);
+    f.status->ipv6AdjacencySegmentIs(AdjacencySegment(f.kKey));
+  }
+  Vek::traceLevelIs("SegmentRoutingMappers", 8, false);
+  Vek::traceLevelIs("SegmentRoutingMappers", 9, false);
+  std::string const sig = "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::";
+  std::string const manage = sig +
+                             "manageAdjSegment(const Kroma::SegmentRouting::AdjacencySegmentKey&, "
+                             "const Kroma::SegmentRouting::AdjacencySegment&, U16)() 16001";
+  std::string const handler = "(const Kroma::SegmentRouting::AdjacencySegmentKey&)() ";
+  EXPECT_EQ(
+      capture.texts(8),
+      (std::vector<std::string>{
+          sig + "handleInitialized()() ipv4", sig + "handleV4AdjSegment" + handler, manage,
+          sig + "handleV4AdjSegment" + handler, manage, sig + "handleV6AdjSegment" + handler}));
+  // Kind 2 names the neighbour's system id; kind 1 the second vertex.
+  std::string const links[] = {"1921.6800.1001, 1921.6800.1009, 100",
+                               "1921.6800.1002, 1921.6800.1005, 101"};
+  // Old links are taken out in their set's (hash) order.
+  std::vector<std::string> details = capture.texts(9);
+  ASSERT_EQ(details.size(), 4u);
+  std::sort(details.begin() + 2, details.end());
+  EXPECT_EQ(details, (std::vector<std::string>{
+                         "ipv4 Adding sid: 16001 for " + links[0] + " to connector map",
+                         "ipv4 Adding sid: 16001 for " + links[1] + " to connector map",
+                         "ipv4 Delete sid: 16001 for " + links[0] + " from connector map",
+                         "ipv4 Delete sid: 16001 for " + links[1] + " from connector map"}));
+  // The same lines went to the ring.
+  std::vector<std::string> ring;
+  for (Nimblog::Record const& r : Nimblog::records())
+    ring.push_back(r.formatted());
+  ASSERT_GE(ring.size(), 2u);
+  EXPECT_EQ(ring[ring.size() - 2], sig + "handleV6AdjSegment" + handler);
+}
+
+TEST(AdjacencySegmentMapperTest, CorruptReadsCountAsAbsentAndOversizedEntriesRaise) {
+  TestSupport::TrackerGuard const guard;
+  Filed f;
+  auto& v4 = f.status->ipv4AdjacencySegmentMut();
+  v4.faultIs(Kroma::Fault::lookup, 0);
+  f.mapper->handleV4AdjSegment(f.kKey);  // read as absent: taken out
+  EXPECT_EQ(v4.corruptionReports(), 1u);
+  EXPECT_EQ(f.connectors->mapCount() + f.connectors->cacheCount(), 0u);
+  // A corrupt walk step ends the start-up build; the key before it is filed.
+  f.status->ipv4AdjacencySegmentIs(AdjacencySegment(key(16002, 1)));
+  v4.faultIs(Kroma::Fault::nextKey, 0);
+  f.mapper->handleInitialized();
+  EXPECT_EQ(v4.corruptionReports(), 2u);
+  EXPECT_TRUE(f.connectors->mapHas(0));
+  EXPECT_THROW(f.status->ipv4AdjacencySegmentRecordCountIsUnchecked(f.kKey, 513),
+               Pavo::RangeException);
+}
+
+TEST(AdjacencySegmentMapperTest, RegisteredAtIndexEightWithItsOperations) {
+  TestSupport::TrackerGuard const guard;
+  Filed f;
+  EXPECT_EQ(f.mapper->typeData().module, &segmentRoutingMappersModule());
+  EXPECT_EQ(f.mapper->typeData().index, 8u);
+  Vek::GenericValue self(f.mapper);
+  EXPECT_EQ(Vek::GenericIf::attr(self, 133).name(), "adjSegmentEntryCache");
+  EXPECT_EQ(Vek::GenericIf::attr(self, 138).name(), "doCleanup");
+  AdjacencySegment other(key(16005, 4));
+  other.neighbors().push(record(2, kNeighbor, 30, 2));
+  Vek::GenericIf::invoke(self, 134, {other.key(), other, static_cast<unsigned short>(2)});
+  EXPECT_TRUE(f.connectors->map(2)->adjSegmentListHas(linkKeyOf(other.neighbors()[0])));
+  Vek::GenericValue const made = Vek::GenericIf::construct(
+      "SegmentRouting::Mappers::AdjacencySegmentMapperV2",
+      {AddressFamily(AddressFamily::ipv6), Pavo::Ptr<Status const>(f.status),
+       adjSegmentConnectorMapV2Factory()});
+  EXPECT_TRUE(made.node() != nullptr);
+}
+
+}  // namespace
