@@ -5,9 +5,6 @@
 #include <array>
 #include <cstring>
 
-#include "Cspf/Lfa/PqIdx.h"
-#include "Cspf/PathKey.h"
-
 namespace {
 
 using Cspf::IgpRouterId;
@@ -65,12 +62,6 @@ TEST(LinkKeyTest, IdentityIgnoresTheCachedHashOnly) {
   EXPECT_GT(initialised, otherLast);
   EXPECT_LT(LinkKey(description(4), IgpRouterId()), otherLast);
   EXPECT_EQ(otherLast.toString().substr(otherLast.toString().size() - 10), "last empty");
-}
-
-TEST(PathKeyTest, TextForms) {
-  Cspf::PathKey const key(VertexIdentifierBase::fromIpv4RouterId(0x0A000001u), 7);
-  EXPECT_EQ(key.toString(), "10.0.0.1 path 7");
-  EXPECT_EQ(Cspf::Lfa::PqIdx(65535).toString(), "65535");
 }
 
 }  // namespace

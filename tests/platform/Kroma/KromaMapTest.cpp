@@ -95,15 +95,6 @@ TEST(KromaMapTest, EachFaultFiresExactlyWhereConfigured) {
   EXPECT_NO_THROW(map.lookup(1));
 }
 
-TEST(KromaMapTest, CorruptionReportsAreRecorded) {
-  Map const map("test.map");
-  EXPECT_EQ(map.corruptionReports(), 0u);
-  map.doCorruptionDetected("first");
-  map.doCorruptionDetected("second");
-  EXPECT_EQ(map.corruptionReports(), 2u);
-  EXPECT_EQ(map.lastCorruptionReport(), "second");
-}
-
 TEST(KromaMapTest, WritersPublishEffectiveChangesWithPrior) {
   Map map("test.map");
   std::vector<std::pair<std::uint32_t, std::uint32_t>>

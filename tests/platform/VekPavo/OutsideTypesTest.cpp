@@ -346,40 +346,133 @@ TEST(OutsideCompositeTest, RoundTripsThroughText) {
             kBinding);
 }
 
-TEST(OutsideCompositeTest, MalformedValuesNameTheAttributeAndPosition) {
+// An error inside a composite names the attribute being read.
+TEST(OutsideCompositeTest, AMalformedValueNamesItsAttribute) {
+  std::string text = kBindingText;
+  text.replace(text.find("af(7)"), 5, "af(x)");
+  try {
+    Vek::strepToValue<SidBinding>(text);
+    ADD_FAILURE() << "read without error: " << text;
+  } catch (Vek::DeserializeException const& e) {
+    EXPECT_EQ(e.attr(), "af") << e.msg();
+    EXPECT_EQ(e.position(), text.rfind("x)")) << e.msg();
+  }
+}
+
+// Texts written differently from the canonical form read back to the value
+// whose canonical text is given; the random round trip cannot reach these.
+TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
   struct Case {
-    std::string from, to;
-    std::string attr;
-    std::string marker;  // the error points at the last occurrence of this
-    std::string detail;
+    char const* type;
+    char const* in;
+    char const* out;
   };
-  std::vector<Case> const cases = {
-      {"10.0.0.0/8", "10.0.0/8", "prefix", "/8,", "expected '.'"},
-      {"10.0.0.0/8", "10.0.0.0/33", "prefix", "33,", "exceeds 32"},
-      {"algo 128", "alg 128", "key", " alg", "expected \" algo \""},
-      {"algo 128", "algo 256", "key", "256", "exceeds 255"},
-      {"16001/0x40", "16001/0y40", "sid", "0y40", "expected \"0x\""},
-      {"16001/0x40", "4294967296", "sid", "4294967296", "exceeds 4294967295"},
-      {"16001/0x40", "16001 16002", "sid", "16002", "unexpected text"},
-      {"af(7)", "af(x)", "af", "x)", "expected a decimal address family"},
+  Case const cases[] = {
+      {"Vantre::AddressFamily", "af(7)", "af(7)"},
+      {"Vantre::IpGenPrefix", "10.1.2.3/8", "10.0.0.0/8"},  // host bits are cleared
+      {"Vantre::IpGenPrefix", "2001:DB8:0:0:0:0:0:1/128", "2001:db8::1/128"},
+      {"Vantre::IpGenPrefix", "2001:db8:0:0:1:0:0:1/128", "2001:db8::1:0:0:1/128"},  // first run
+      {"Vantre::IpGenPrefix", "2001:0:0:1:0:0:0:1/128", "2001:0:0:1::1/128"},  // longest run
+      {"Vantre::IpGenPrefix", "2001:db8:0:1:1:1:1:1/128", "2001:db8:0:1:1:1:1:1/128"},
+      {"Vantre::IpGenPrefix", "::ffff:10.0.0.1/128", "::ffff:a00:1/128"},
+      {"Vantre::IpGenPrefix", "2001:db8::ff/120", "2001:db8::/120"},
+      {"Routing::Isis::SystemId", "ABCD.ef01.0000", "abcd.ef01.0000"},
+      {"Mpls::RouterId", "1921.6800.1001:0", "1921.6800.1001"},
+      {"Mpls::RouterId", "1921.6800.1001:5", "1921.6800.1001:5"},
+      {"Mpls::RouterId", "af2/10.0.0.1:7/0000.0000.0001", "af2/10.0.0.1:7/0000.0000.0001"},
+      {"Mpls::RouterId", "af1/1.2.3.4:0/aaaa.bbbb.cccc", "af1/1.2.3.4:0/aaaa.bbbb.cccc"},
+      {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0XaB", "16001/0xab"},
+      {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0x0004", "16001/0x04"},
+      {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0x00", "16001"},
+      {"Cspf::VertexIdentifierBase", "1921.6800.1001.AB", "1921.6800.1001.ab"},
+      {"Cspf::PathKey", "10.0.0.1 path 7", "10.0.0.1 path 7"},
   };
   for (Case const& c : cases) {
-    std::string text = kBindingText;
-    text.replace(text.find(c.from), c.from.size(), c.to);
-    try {
-      Vek::strepToValue<SidBinding>(text);
-      ADD_FAILURE() << "read without error: " << text;
-    } catch (Vek::DeserializeException const& e) {
-      EXPECT_EQ(e.attr(), c.attr) << text << ": " << e.msg();
-      EXPECT_EQ(e.position(), text.rfind(c.marker)) << text << ": " << e.msg();
-      EXPECT_NE(e.msg().find(c.detail), std::string::npos) << text << ": " << e.msg();
-    }
+    auto const& type = *Pavo::ModuleInspectData::typeByName(c.type);
+    EXPECT_EQ(Vek::GenericIf::encode(Vek::GenericIf::decode(type, c.in)), c.out) << c.in;
   }
-  try {
-    Vek::strepToValue<SidBinding>(kBindingText + " x");
-    ADD_FAILURE() << "read with text after the value";
-  } catch (Vek::DeserializeException const& e) {
-    EXPECT_EQ(e.position(), kBindingText.size());
+}
+
+// One table for every outside reader: each text fails alone with the type,
+// the text, the position and the detail in its message, and inside a
+// composite (where its stretch ends at ',') at the same place.
+TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
+  constexpr std::size_t kAnywhere = ~std::size_t{0};
+  struct Case {
+    char const* type;
+    std::string text;
+    std::size_t position;  // kAnywhere: the reader's own choice
+    char const* detail;
+  };
+  char const* const kPrefix = "Vantre::IpGenPrefix";
+  char const* const kRouter = "Mpls::RouterId";
+  char const* const kSid = "Mpls::SegmentRouting::SegmentIdentifier";
+  char const* const kSys = "Routing::Isis::SystemId";
+  char const* const kVertex = "Cspf::VertexIdentifierBase";
+  Case const cases[] = {
+      {kPrefix, "10.0.0.256/8", 7, "octet 256 exceeds 255"},
+      {kPrefix, "10.0.0.0/33", 9, "prefix length 33 exceeds 32"},
+      {kPrefix, "2001:db8::/129", 11, "prefix length 129 exceeds 128"},
+      {kPrefix, "10.0.0.0", 8, "expected '/'"},
+      {kPrefix, "10.0.0/8", 6, "expected '.'"},
+      {kPrefix, "10.0.0.0/8x", 10, "unexpected text"},
+      {kPrefix, "", 0, ""},
+      {kPrefix, "10.0.0.0/", 9, "prefix length"},
+      {kPrefix, "1::2::3/64", kAnywhere, "a second '::'"},
+      {kPrefix, "1:2:3:4:5:6:7/64", kAnywhere, "expected eight groups"},
+      {kPrefix, "1:2:3:4:5:6:7:8:9/64", 15, "expected '/'"},
+      {kPrefix, "1:2:3:4::5:6:7:8/64", kAnywhere, "'::' with eight groups"},
+      {kPrefix, "12345::/16", kAnywhere, "more than 4 hex digits"},
+      {kPrefix, "1:/64", 2, "expected a hex group"},
+      {kPrefix, "1:2:3:4:5:6:7:1.2.3.4/64", kAnywhere, "no room for a dotted IPv4 tail"},
+      {kPrefix, std::string(1000, '9'), kAnywhere, "..."},
+      {kRouter, "10.0.0.1", 8, "expected ':'"},
+      {kRouter, "10.0.0.1:65536", 9, "label space 65536 exceeds 65535"},
+      {kRouter, "10.0.0.300:0", 7, "octet 300"},
+      {kRouter, "1921.6800:0", 9, "expected '.'"},
+      {kRouter, "af2/10.0.0.1:0", 14, "expected '/'"},
+      {kSid, "4294967296", 0, "value 4294967296 exceeds"},
+      {kSid, "99999999999999999999999", 0, "exceeds 4294967295"},
+      {kSid, "1/0x100", 4, "flag exceeds 0xff"},
+      {kSid, "-1", 0, "decimal value"},
+      {kSid, "16001/40", 6, "\"0x\""},
+      {kSid, "16001/0x", 8, "hex flag"},
+      {kSys, "1921.6800.100", 10, "four hex"},
+      {kSys, "1921.6800.10011", 14, "more than 4 hex digits"},
+      {kSys, "1921-6800-1001", 4, "expected '.'"},
+      {kSys, "1921.6800.1001.02", 14, "unexpected text"},
+      {kSys, "g921.6800.1001", 0, ""},
+      {kVertex, "1921.6800.1001.2", 15, "two hex digits"},
+      {kVertex, "10.0.0.1x", 8, "unexpected text"},
+      {kVertex, "10.0.0.256", 7, "octet 256"},
+      {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 alg 128", 11, "expected \" algo \""},
+      {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 algo 256", 17, "exceeds 255"},
+      {"Vantre::AddressFamily", "af(x)", 3, "expected a decimal address family"},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " \"" + c.text.substr(0, 40) + "\"");
+    auto const& type = *Pavo::ModuleInspectData::typeByName(c.type);
+    for (std::size_t const offset : {std::size_t{0}, std::size_t{2}}) {
+      std::string const text = offset == 0 ? c.text : "x=" + c.text + ", next=1)";
+      Vek::CharRange range(text);
+      range.advance(offset);
+      try {
+        if (offset == 0) {
+          Vek::GenericIf::decode(type, text);
+        } else {
+          GenericValue::fromStrep(type, range);
+        }
+        ADD_FAILURE() << "read without error: " << text;
+      } catch (Vek::DeserializeException const& e) {
+        if (c.position != kAnywhere) {
+          EXPECT_EQ(e.position(), offset + c.position) << e.msg();
+        }
+        EXPECT_NE(e.msg().find(c.detail), std::string::npos) << e.msg();
+        EXPECT_NE(e.msg().find(c.type), std::string::npos) << e.msg();
+        EXPECT_NE(e.msg().find(c.text.substr(0, 8)), std::string::npos) << e.msg();
+      }
+      EXPECT_EQ(range.pos(), offset);
+    }
   }
 }
 

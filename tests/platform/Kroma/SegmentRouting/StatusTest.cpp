@@ -119,25 +119,6 @@ TEST_F(StatusTest, EveryWritePublishesOnceAfterTheChange) {
   EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
 }
 
-TEST_F(StatusTest, WalksEachCollectionInKeyOrder) {
-  for (char const* p : {"10.0.0.3/32", "10.0.0.1/32", "2001:db8::/64", "10.0.0.2/32"}) {
-    status_->prefixSegmentIs(prefixSegment(p, 0));
-  }
-  Pavo::Ptr<Status const> reader = status_;
-  auto const& map = reader->prefixSegment();
-  std::vector<std::string> keys;
-  Kroma::IterHint hint;
-  IpGenPrefix k;
-  for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) {
-    keys.push_back(k.toString());
-    if (k == IpGenPrefix("10.0.0.2/32"))
-      status_->prefixSegmentDel(k);
-  }
-  EXPECT_EQ(keys, (std::vector<std::string>{"10.0.0.1/32", "10.0.0.2/32", "10.0.0.3/32",
-                                            "2001:db8::/64"}));
-  EXPECT_EQ(map.size(), 3u);
-}
-
 TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
   status_->prefixSegmentIs(prefixSegment("10.0.0.1/32", 0));
   rec_.events.clear();
