@@ -22,7 +22,9 @@
 // Look-ups walk one root-to-leaf path: an equal key (KeyOps::isEq) ends the
 // walk, a smaller key (KeyOps::less) goes left, any other right. Look-ups,
 // overwrites and iteration allocate nothing; memberIs allocates one node for
-// a new key with `new Node(key, value)`. Erasing relinks the successor node,
+// a new key with `new Node(key, value)`; a key greater than the largest
+// member (which the map keeps) is linked after it without a walk, so building
+// from an ordered source costs no descents. Erasing relinks the successor node,
 // so only the erased member changes. Copying is the user's job (iterate and
 // memberIs).
 #pragma once
