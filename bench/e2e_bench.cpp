@@ -10,6 +10,8 @@
 //   startup  building the reverse map from a filled table (entries/s)
 //   change   one table change end to end: table write, notification, mapper
 //            (ns per change, batches of kBatch)
+//   trace_entry  a function entry's ring record and block timer, against two
+//            clock reads; two cycle-counter reads are its floor
 // After the runs the program prints, per size, the ratios pathkit / plain of
 // those times and of the bytes per mapped prefix (mapper) and per prefix
 // segment (table), and checks once that both sides ended with equal maps.
@@ -36,6 +38,10 @@
 #include <tuple>
 #include <unordered_map>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 
 #include "Duolog/Duolog.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -477,6 +483,20 @@ void traceEntryClockPair(benchmark::State& state) {
   }
 }
 
+// The floor of a timed entry where the ring stamps with the cycle counter:
+// one read at the entry and one when the timer ends.
+void traceEntryCounterPair(benchmark::State& state) {
+  for (auto _ : state) {
+#if defined(__x86_64__) || defined(__i386__)
+    benchmark::DoNotOptimize(__rdtsc());
+    benchmark::DoNotOptimize(__rdtsc());
+#else
+    benchmark::DoNotOptimize(std::chrono::steady_clock::now());
+    benchmark::DoNotOptimize(std::chrono::steady_clock::now());
+#endif
+  }
+}
+
 void registerSize(std::size_t n) {
   std::string const size = "/" + std::to_string(n);
   int const startups = n > 100000 ? 1 : 3;
@@ -516,6 +536,7 @@ int main(int argc, char** argv) {
   argc = kept;
   benchmark::RegisterBenchmark("trace_entry/Duolog-entry-and-timer/1", traceEntry);
   benchmark::RegisterBenchmark("trace_entry/baseline-two-clock-reads/1", traceEntryClockPair);
+  benchmark::RegisterBenchmark("trace_entry/two-cycle-counter-reads/1", traceEntryCounterPair);
   registerSize(100000);
   if (large)
     registerSize(1000000);

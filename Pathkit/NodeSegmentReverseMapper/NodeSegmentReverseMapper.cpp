@@ -194,20 +194,21 @@ void NodeSegmentReverseMapper::doCleanup() {
 
 void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
     PrefixAlgoKey const& prefixAlgoKey, PrefixSegmentWithAlgo const& prefixSegmentWithAlgo) {
+  Vek::TraceHandle const& trace = traceHandle();
   Nimblog::BlockTimer const timer = Duolog::entry(
-      traceHandle(), 8, __FILE__, __LINE__, __func__,
+      trace, 8, __FILE__, __LINE__, __func__,
       "void SegmentRouting::Mappers::NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap("
       "const Mpls::SegmentRouting::PrefixAlgoKey&, const "
       "Kroma::SegmentRouting::PrefixSegmentWithAlgo&)() %s",
       afText_);
   Vantre::IpGenPrefix const& prefix = prefixAlgoKey.prefix();
   unsigned const algo = prefixAlgoKey.algo();
-  VEK_TRACE(traceHandle(), 9,
+  VEK_TRACE(trace, 9,
             "doUpdateRouterToNodeSegmentMap"
                 << ": "
                 << "prefix : " << prefix << ", algo : " << algo);
   if (prefix.af() != af_) {
-    VEK_TRACE(traceHandle(), 9,
+    VEK_TRACE(trace, 9,
               "doUpdateRouterToNodeSegmentMap"
                   << ": " << af_ << ": Skipping prefix " << prefix << ": address family mismatch");
     return;
@@ -263,7 +264,14 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   if (cached && cached->linked()) {
     cached->valueIs(newOriginator);
   } else {
-    prefixToOriginatorCacheIs(prefixAlgoKey, newOriginator);
+    // With the hash found above. A subscriber of the output may have added
+    // the key meanwhile; then the present member takes the router.
+    auto const [member, inserted] = prefixToOriginatorCache_.memberIs(
+        Pavo::Ptr<HN_PrefixToOriginatorCache>::adopt(
+            new HN_PrefixToOriginatorCache(prefixAlgoKey, newOriginator)),
+        hash);
+    if (!inserted)
+      member->valueIs(newOriginator);
   }
   if (!algoMap)
     algoMap = out.routerToNodeSegmentMapIs(static_cast<unsigned char>(algo));
@@ -273,7 +281,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   } else {
     entry = algoMap->prefixMapIs(newOriginator);
   }
-  VEK_TRACE(traceHandle(), 9,
+  VEK_TRACE(trace, 9,
             "doUpdateRouterToNodeSegmentMap"
                 << ": " << af_ << ", adding prefix in routerToNodeSegmentMap " << prefix
                 << ", algo: " << algo);

@@ -28,9 +28,14 @@
 // writes, and a red-black tree (Vek::RbTreeAlgo) in key order for walks.
 // Replacing an entry updates its node in place; it allocates only when the
 // new record count exceeds what the node holds (and the node keeps that room).
-// A look-up allocates nothing; a walk step is the tree successor while the
-// collection has not gained or lost a key since the previous step, else a
-// search from the root.
+// A removed entry keeps its node, marked absent, in both indexes, so that the
+// key coming back (a withdrawn route returning) takes the node again without
+// an allocation or a tree insertion; readers never see absent nodes. Absent
+// nodes are let go all at once when they outnumber half the entries present,
+// so they hold at most a third of the nodes, and memoryBytes() counts them.
+// A look-up allocates nothing; a walk step is the tree successor (past absent
+// nodes) while no node has been added to or let go from the tree since the
+// previous step, else a search from the root.
 // Every reading step may raise Pavo::CorruptionDetectedException, as a
 // shared-memory read can; the reader hands msg() to doCorruptionDetected()
 // of the collection and goes on with the default entry or ends the walk.
@@ -228,7 +233,9 @@ class KromaMap : public KromaMapBase {
               std::memcmp(records, records_, std::size_t{count} * sizeof(Record)) == 0);
     }
 
-    Stored* hashNext_ = nullptr;  // next in the bucket chain
+    // First, so that it takes the tree node's tail padding.
+    bool absent_ = false;         // removed; kept for the key's return
+    Stored* hashNext_ = nullptr;  // next in the bucket chain (absent nodes too)
     std::uint32_t hash_;          // full hash of key_
     std::uint16_t capacity_;      // records that fit at records_
     std::uint16_t inlineCapacity_;
@@ -284,14 +291,14 @@ class KromaMap : public KromaMapBase {
   // with a key strictly after `after` (which need not be present any more).
   Stored const* first(IterHint& hint) const {
     faultCheck(Fault::firstKey);
-    return answer(hint, asStored(Vek::RbTreeAlgo::first(root_.get())));
+    return answer(hint, presentFrom(Vek::RbTreeAlgo::first(root_.get())));
   }
   Stored const* next(IterHint& hint, K const& after) const {
     faultCheck(Fault::nextKey);
     if (hint.owner_ == this && hint.generation_ == generation_) {
       auto* at = static_cast<Stored const*>(hint.position_);
       if (Vek::DefaultKeyOps<K>::isEq(at->key_, after)) {
-        return answer(hint, asStored(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
+        return answer(hint, presentFrom(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
       }
     }
     return answer(hint, upperBound(after));
@@ -306,9 +313,11 @@ class KromaMap : public KromaMapBase {
     return keyOf(next(hint, after), out);
   }
 
+  // Entries present (absent nodes not counted).
   std::size_t size() const noexcept { return size_; }
   bool has(K const& key) const { return findStored(key, hashOf(key)) != nullptr; }
-  // Bytes held: every node and record block (slab-rounded) and the buckets.
+  // Bytes held: every node (absent ones too) and record block
+  // (slab-rounded) and the buckets.
   std::size_t memoryBytes() const noexcept { return bytes_ + bucketCount() * sizeof(Stored*); }
   std::size_t bucketCount() const noexcept {
     return buckets_ != nullptr ? std::size_t{1} << (32 - shift_) : 0;
@@ -335,7 +344,17 @@ class KromaMap : public KromaMapBase {
     auto const& head = Layout::head(entry);
     Record const* records = Layout::records(entry);
     std::uint32_t const hash = hashOf(key);
-    if (Stored* s = findStored(key, hash)) {
+    if (Stored* s = findNode(key, hash)) {
+      if (s->absent_) {
+        std::size_t const before = s->bytes();
+        s->assign(head, records, count);
+        bytes_ += s->bytes() - before;
+        s->absent_ = false;
+        --absent_;
+        ++size_;
+        publish(static_cast<E const*>(nullptr));
+        return;
+      }
       if (s->sameAs(head, records, count))
         return;
       E const prior = priorOf(*s);
@@ -358,7 +377,10 @@ class KromaMap : public KromaMapBase {
     if (s == nullptr)
       return false;
     E const prior = priorOf(*s);
-    Vek::RbTreeAlgo::Link const removed = unlink(s);
+    s->absent_ = true;
+    --size_;
+    if (++absent_ > size_ / 2 + kAbsentSlack)
+      letAbsentGo();
     publish(static_cast<E const*>(&prior));
     return true;
   }
@@ -390,6 +412,8 @@ class KromaMap : public KromaMapBase {
 
  private:
   static constexpr unsigned kInitialShift = 29;  // 8 buckets
+  // Absent nodes a small collection keeps whatever its size.
+  static constexpr std::size_t kAbsentSlack = 8;
 
   static std::uint32_t hashOf(K const& key) noexcept {
     if constexpr (std::is_integral_v<K>) {
@@ -400,7 +424,8 @@ class KromaMap : public KromaMapBase {
   }
   static Stored* asStored(Vek::RbTreeNodeBase* n) noexcept { return static_cast<Stored*>(n); }
 
-  Stored* findStored(K const& key, std::uint32_t hash) const noexcept {
+  // The node of `key`, present or absent.
+  Stored* findNode(K const& key, std::uint32_t hash) const noexcept {
     if (buckets_ == nullptr)
       return nullptr;
     for (Stored* s = buckets_[hash >> shift_]; s != nullptr; s = s->hashNext_) {
@@ -408,6 +433,16 @@ class KromaMap : public KromaMapBase {
         return s;
     }
     return nullptr;
+  }
+  Stored* findStored(K const& key, std::uint32_t hash) const noexcept {
+    Stored* const s = findNode(key, hash);
+    return s != nullptr && !s->absent_ ? s : nullptr;
+  }
+  // The first present node at or after `n` in key order.
+  static Stored* presentFrom(Vek::RbTreeNodeBase* n) noexcept {
+    while (n != nullptr && asStored(n)->absent_)
+      n = Vek::RbTreeAlgo::next(n);
+    return asStored(n);
   }
 
   // The prior entry handed to a publication: a full value, also for a corrupt
@@ -421,7 +456,7 @@ class KromaMap : public KromaMapBase {
 
   // Links a new node into both indexes (the tree owns it).
   void link(Stored* s) noexcept {
-    if (buckets_ == nullptr || size_ >= bucketCount())
+    if (buckets_ == nullptr || size_ + absent_ >= bucketCount())
       grow();
     Stored*& head = buckets_[s->hash_ >> shift_];
     s->hashNext_ = head;
@@ -438,17 +473,24 @@ class KromaMap : public KromaMapBase {
     ++generation_;
     bytes_ += s->bytes();
   }
-  // Takes a node out of both indexes; hands back the tree's link to it.
-  Vek::RbTreeAlgo::Link unlink(Stored* s) noexcept {
-    Stored** slot = &buckets_[s->hash_ >> shift_];
-    while (*slot != s)
-      slot = &(*slot)->hashNext_;
-    *slot = s->hashNext_;
-    s->hashNext_ = nullptr;
-    --size_;
+  // Takes every absent node out of both indexes and frees it: one pass in
+  // key order, paid for by the removals that made them.
+  void letAbsentGo() noexcept {
+    for (Vek::RbTreeNodeBase* n = Vek::RbTreeAlgo::first(root_.get()); n != nullptr;) {
+      Stored* const s = asStored(n);
+      n = Vek::RbTreeAlgo::next(n);
+      if (!s->absent_)
+        continue;
+      Stored** slot = &buckets_[s->hash_ >> shift_];
+      while (*slot != s)
+        slot = &(*slot)->hashNext_;
+      *slot = s->hashNext_;
+      s->hashNext_ = nullptr;
+      bytes_ -= s->bytes();
+      Vek::RbTreeAlgo::erase(root_, s);
+    }
+    absent_ = 0;
     ++generation_;
-    bytes_ -= s->bytes();
-    return Vek::RbTreeAlgo::erase(root_, s);
   }
   void grow() {
     unsigned const shift = buckets_ == nullptr ? kInitialShift : shift_ - 1;
@@ -481,7 +523,7 @@ class KromaMap : public KromaMapBase {
         n = Vek::RbTreeAlgo::rightOf(n);
       }
     }
-    return found;
+    return presentFrom(found);
   }
   Stored const* answer(IterHint& hint, Stored const* at) const noexcept {
     hint.owner_ = at != nullptr ? this : nullptr;
@@ -499,10 +541,12 @@ class KromaMap : public KromaMapBase {
   Vek::RbTreeAlgo::Link root_;      // the tree owns every node through one link
   Stored** buckets_ = nullptr;      // 2^(32 - shift_) chain heads
   unsigned shift_ = kInitialShift;  // bucket = hash >> shift_
-  std::size_t size_ = 0;
-  std::size_t bytes_ = 0;  // nodes and record blocks, slab-rounded
-  // Counts insertions and removals, so a stored walk position is known to be
-  // still valid. Replacing in place keeps it.
+  std::size_t size_ = 0;            // present entries
+  std::size_t absent_ = 0;          // absent nodes still linked
+  std::size_t bytes_ = 0;           // nodes and record blocks, slab-rounded
+  // Counts nodes added to and let go from the tree, so a stored walk
+  // position is known to be still valid. Replacing in place, removing and
+  // returning keep it.
   std::uint64_t generation_ = 0;
 };
 

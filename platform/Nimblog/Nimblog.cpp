@@ -90,22 +90,29 @@ class Ring {
   }
 
   // Writes one record stamped `stamp`; returns its sequence number.
-  std::uint64_t write(char const* fmt, std::uint64_t tiedTo, Arg const* args, std::size_t count,
+  std::uint64_t write(char const* fmt, Arg const* args, std::size_t count,
                       std::uint64_t stamp) noexcept {
     std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_)
+    if (Pavo::ThreadControl::tsp_) [[unlikely]]
       lock.lock();
-    std::uint64_t const seq = nextSeq_++;
-    if (held_ < capacity_)
-      ++held_;
-    Record& r = slots_[nextSlot_];
-    nextSlot_ = nextSlot_ + 1 == capacity_ ? 0 : nextSlot_ + 1;
-    r.seq = seq;
-    r.timestampNs = stamp;
-    r.fmt = fmt;
-    r.tiedTo = tiedTo;
+    Record& r = claim(fmt, 0, stamp);
     fill(r, args, std::min(count, Record::maxArgs));
-    return seq;
+    return r.seq;
+  }
+
+  // A block timer's report: its start stamp as the one unsigned argument.
+  // Written field by field, as it is one per function entry.
+  std::uint64_t writeElapsed(std::uint64_t tiedTo, std::uint64_t start,
+                             std::uint64_t stamp) noexcept {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (Pavo::ThreadControl::tsp_) [[unlikely]]
+      lock.lock();
+    Record& r = claim(elapsedFormat, tiedTo, stamp);
+    r.values[0] = start;
+    r.kinds[0] = Arg::Kind::Unsigned;
+    r.argCount = 1;
+    r.truncated = 0;
+    return r.seq;
   }
 
   // A record as read out: stamps turned into nanoseconds. An elapsed record
@@ -154,6 +161,21 @@ class Ring {
  private:
   Ring() = default;
 
+  // The next slot, stamped and numbered; the caller fills the arguments.
+  Record& claim(char const* fmt, std::uint64_t tiedTo, std::uint64_t stamp) noexcept {
+    if (held_ < capacity_)
+      ++held_;
+    Record& r = slots_[nextSlot_];
+    nextSlot_ = nextSlot_ + 1 == capacity_ ? 0 : nextSlot_ + 1;
+    r.seq = nextSeq_++;
+    r.timestampNs = stamp;
+    r.fmt = fmt;
+    r.tiedTo = tiedTo;
+    return r;
+  }
+
+  // Integers are stored as they are; strings share the text area: each gets
+  // an equal share of what the strings before it left over.
   static void fill(Record& r, Arg const* args, std::size_t count) noexcept {
     r.argCount = static_cast<std::uint8_t>(count);
     r.truncated = 0;
@@ -171,10 +193,21 @@ class Ring {
       std::size_t const length = std::min(args[i].s.size(), share);
       if (length < args[i].s.size())
         r.truncated |= static_cast<std::uint8_t>(1u << i);
-      std::memcpy(r.text + used, args[i].s.data(), length);
+      copyText(r.text + used, args[i].s.data(), length);
       r.values[i] = static_cast<std::uint64_t>(used) << 8 | length;
       used += length;
     }
+  }
+
+  // Most string arguments are a few characters (an address family, a
+  // name): copied inline rather than through a library call.
+  static void copyText(char* to, char const* from, std::size_t length) noexcept {
+    if (length <= 8) {
+      for (std::size_t i = 0; i < length; ++i)
+        to[i] = from[i];
+      return;
+    }
+    std::memcpy(to, from, length);
   }
 
   std::mutex mutex_;
@@ -273,12 +306,12 @@ std::string Record::formatted() const {
 }
 
 std::uint64_t logArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
-  return Ring::instance().write(fmt, 0, args, count, stampNow());
+  return Ring::instance().write(fmt, args, count, stampNow());
 }
 
 BlockTimer logTimedArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
   std::uint64_t const start = stampNow();
-  std::uint64_t const seq = Ring::instance().write(fmt, 0, args, count, start);
+  std::uint64_t const seq = Ring::instance().write(fmt, args, count, start);
   return BlockTimer(seq, start);
 }
 
@@ -296,8 +329,7 @@ std::uint64_t BlockTimer::stop() noexcept {
     return 0;
   // The record's own time is the end; it carries the start stamp, and the
   // elapsed time is worked out when the record is read out.
-  Arg const start{Arg::Kind::Unsigned, startStamp_, {}};
-  return Ring::instance().write(elapsedFormat, std::exchange(entrySeq_, 0), &start, 1, stampNow());
+  return Ring::instance().writeElapsed(std::exchange(entrySeq_, 0), startStamp_, stampNow());
 }
 
 void dump(std::ostream& os) {

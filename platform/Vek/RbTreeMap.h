@@ -22,7 +22,9 @@
 // Look-ups walk one root-to-leaf path: an equal key (KeyOps::isEq) ends the
 // walk, a smaller key (KeyOps::less) goes left, any other right. Look-ups,
 // overwrites and iteration allocate nothing; memberIs allocates one node for
-// a new key with `new Node(key, value)`. Erasing relinks the successor node,
+// a new key with `new Node(key, value)`; a key greater than the largest
+// member (which the map keeps) is linked after it without a walk, so building
+// from an ordered source costs no descents. Erasing relinks the successor node,
 // so only the erased member changes. Copying is the user's job (iterate and
 // memberIs).
 #pragma once
@@ -61,11 +63,15 @@ class RbTreeMap {
   RbTreeMap() noexcept = default;
   RbTreeMap(RbTreeMap const&) = delete;
   RbTreeMap& operator=(RbTreeMap const&) = delete;
-  RbTreeMap(RbTreeMap&& o) noexcept : root_(std::move(o.root_)), size_(std::exchange(o.size_, 0)) {}
+  RbTreeMap(RbTreeMap&& o) noexcept
+      : root_(std::move(o.root_)),
+        last_(std::exchange(o.last_, nullptr)),
+        size_(std::exchange(o.size_, 0)) {}
   RbTreeMap& operator=(RbTreeMap&& o) noexcept {
     if (this != &o) {
       deleteAll();
       root_ = std::move(o.root_);
+      last_ = std::exchange(o.last_, nullptr);
       size_ = std::exchange(o.size_, 0);
     }
     return *this;
@@ -102,19 +108,26 @@ class RbTreeMap {
   // Inserts a new member unless the key is present (one walk from the root).
   // Returns the stored member and whether it was inserted; a present
   // member's value is left as it is.
+  // Keys often come in ascending order (built from an ordered walk): a key
+  // after the largest member goes right of it, without the walk.
   std::pair<Node*, bool> memberAdd(Key const& key, Value const& value) {
-    RbTreeNodeBase* parent = nullptr;
+    RbTreeNodeBase* parent = last_;
     bool asLeft = false;
-    for (RbTreeNodeBase* n = root_.get(); n;) {
-      Node* m = asNode(n);
-      if (KeyOps::isEq(key, m->key()))
-        return {m, false};
-      parent = n;
-      asLeft = KeyOps::less(key, m->key());
-      n = asLeft ? n->left_.get() : n->right_.get();
+    if (last_ == nullptr || !KeyOps::less(asNode(last_)->key(), key)) {
+      parent = nullptr;
+      for (RbTreeNodeBase* n = root_.get(); n;) {
+        Node* m = asNode(n);
+        if (KeyOps::isEq(key, m->key()))
+          return {m, false};
+        parent = n;
+        asLeft = KeyOps::less(key, m->key());
+        n = asLeft ? n->left_.get() : n->right_.get();
+      }
     }
     Node* created = new Node(key, value);
     RbTreeAlgo::insert(root_, parent, asLeft, Pavo::Ptr<RbTreeNodeBase>::adopt(created));
+    if (parent == last_ && !asLeft)
+      last_ = created;
     ++size_;
     return {created, true};
   }
@@ -135,6 +148,7 @@ class RbTreeMap {
   // alive and report !linked().
   void deleteAll() noexcept {
     RbTreeAlgo::clear(root_);
+    last_ = nullptr;
     size_ = 0;
   }
 
@@ -168,11 +182,12 @@ class RbTreeMap {
     return member.linked() ? asNode(RbTreeAlgo::next(&member)) : upperBound(member.key());
   }
 
-  // For tests: red-black rules, parent links, linked flags, the member count
-  // and strictly ascending keys.
+  // For tests: red-black rules, parent links, linked flags, the member count,
+  // the largest member and strictly ascending keys.
   bool verify() const noexcept {
     std::size_t count = 0;
-    if (!RbTreeAlgo::verify(root_.get(), count) || count != size_)
+    if (!RbTreeAlgo::verify(root_.get(), count) || count != size_ ||
+        last_ != RbTreeAlgo::last(root_.get()))
       return false;
     Node const* prev = nullptr;
     for (RbTreeNodeBase* n = RbTreeAlgo::first(root_.get()); n; n = RbTreeAlgo::next(n)) {
@@ -204,11 +219,14 @@ class RbTreeMap {
   }
 
   Pavo::Ptr<Node> unlink(Node* m) noexcept {
+    if (m == last_)
+      last_ = RbTreeAlgo::prev(m);
     --size_;
     return Pavo::Ptr<Node>::adopt(asNode(RbTreeAlgo::erase(root_, m).release()));
   }
 
   Pavo::Ptr<RbTreeNodeBase> root_;  // the only counted link to the root; its parent_ is null
+  RbTreeNodeBase* last_ = nullptr;  // the largest member; null when empty
   std::size_t size_ = 0;            // number of linked members
 };
 

@@ -118,4 +118,27 @@ TEST(KromaMapTest, WritersPublishEffectiveChangesWithPrior) {
   EXPECT_EQ(map.size(), 0u);
 }
 
+// A removed key's node waits for the key to return, which counts as a new
+// key; waiting nodes are let go once they outnumber half the entries.
+TEST(KromaMapTest, RemovedKeysReturnAsNewAndWaitingNodesAreLetGo) {
+  Map map("test.map");
+  for (std::uint32_t k = 0; k < 40; ++k)
+    put(map, k);
+  std::size_t const full = map.memoryBytes();
+  for (std::uint32_t k = 0; k < 10; ++k)
+    del(map, 2 * k);
+  EXPECT_EQ(map.memoryBytes(), full);
+  bool fresh = false;
+  map.entryIs(4, Entry{4, 2}, [&](Entry const* prior) { fresh = prior == nullptr; });
+  EXPECT_TRUE(fresh);
+  for (std::uint32_t k = 20; k < 40; ++k)
+    del(map, k);
+  EXPECT_LT(map.memoryBytes(), full);
+  EXPECT_EQ(walk(map), (std::vector<std::uint32_t>{1, 3, 4, 5, 7, 9, 11, 13, 15, 17, 19}));
+  EXPECT_EQ(map.lookup(4).payload, 2u);
+  EXPECT_FALSE(map.has(6));
+  put(map, 6);
+  EXPECT_EQ(map.size(), 12u);
+}
+
 }  // namespace
