@@ -16,6 +16,18 @@ Publisher::~Publisher() {
   for (Frame* f = frame_; f != nullptr; f = f->outer) {
     f->publisherGone = true;
   }
+  // Taken from the back one at a time: a `gone` function that unsubscribes
+  // another record only shortens the list (or empties a slot, when this
+  // runs inside a publication).
+  while (!subs_.empty()) {
+    Subscriber* s = subs_.back();
+    subs_.pop_back();
+    if (s == nullptr)
+      continue;
+    --live_;
+    if (s->gone != nullptr)
+      s->gone(this, s);
+  }
 }
 
 void Publisher::subscriberAdd(Subscriber* subscriber, bool /*recursive*/) {
@@ -51,7 +63,8 @@ void Publisher::compact() {
 
 void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void const* prior,
                                        IsEqFn isEq) {
-  if (live_ == 0) return;
+  if (live_ == 0)
+    return;
   Frame frame{frame_, isEq};
   frame_ = &frame;
   // Pops the frame however the publication ends, a throwing dispatch
@@ -60,18 +73,22 @@ void Publisher::publishChangeRecursive(FieldId fieldId, void const* key, void co
     Publisher* self;
     Frame& frame;
     ~Pop() {
-      if (frame.publisherGone) return;
+      if (frame.publisherGone)
+        return;
       self->frame_ = frame.outer;
-      if (self->frame_ == nullptr && self->live_ != self->subs_.size()) self->compact();
+      if (self->frame_ == nullptr && self->live_ != self->subs_.size())
+        self->compact();
     }
   } pop{this, frame};
   // Subscribers added during this publication land beyond `end`.
   std::size_t const end = subs_.size();
   for (std::size_t i = 0; i < end; ++i) {
     Subscriber* s = subs_[i];
-    if (s == nullptr) continue;
+    if (s == nullptr)
+      continue;
     s->dispatch(this, s, fieldId, key, prior);
-    if (frame.publisherGone) return;  // `this` is gone: touch nothing
+    if (frame.publisherGone)
+      return;  // `this` is gone: touch nothing
   }
 }
 
