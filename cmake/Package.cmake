@@ -11,7 +11,12 @@ foreach(lib pathkit_platform pathkit)
   set(map ${CMAKE_CURRENT_SOURCE_DIR}/cmake/${lib}.map)
   set_target_properties(${lib} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
                                           LINK_DEPENDS ${map} INSTALL_RPATH "$ORIGIN")
-  target_link_options(${lib} PRIVATE "LINKER:--version-script=${map}" "LINKER:--no-undefined")
+  target_link_options(${lib} PRIVATE "LINKER:--version-script=${map}")
+  # Every symbol resolved at link time, except under the sanitizers, whose
+  # runtime the executable brings.
+  if(NOT PATHKIT_SANITIZE)
+    target_link_options(${lib} PRIVATE "LINKER:--no-undefined")
+  endif()
 endforeach()
 set_target_properties(pathkit_platform PROPERTIES EXPORT_NAME platform)
 set_target_properties(pathkit PROPERTIES EXPORT_NAME pathkit)

@@ -16,17 +16,15 @@ Publisher::~Publisher() {
   for (Frame* f = frame_; f != nullptr; f = f->outer) {
     f->publisherGone = true;
   }
-  // Taken from the back one at a time: a `gone` function that unsubscribes
-  // another record only shortens the list (or empties a slot, when this
-  // runs inside a publication).
-  while (!subs_.empty()) {
-    Subscriber* s = subs_.back();
-    subs_.pop_back();
-    if (s == nullptr)
-      continue;
+  // Only records that had a `gone` function when added are touched: others
+  // may already be destroyed. Taken from the back one at a time, so a `gone`
+  // function that unsubscribes another record only shortens the list.
+  while (!watchers_.empty()) {
+    Subscriber* s = watchers_.back();
+    watchers_.pop_back();
+    *std::find(subs_.begin(), subs_.end(), s) = nullptr;
     --live_;
-    if (s->gone != nullptr)
-      s->gone(this, s);
+    s->gone(this, s);
   }
 }
 
@@ -35,6 +33,8 @@ void Publisher::subscriberAdd(Subscriber* subscriber, bool /*recursive*/) {
     return;
   subs_.push_back(subscriber);
   ++live_;
+  if (subscriber->gone != nullptr)
+    watchers_.push_back(subscriber);
 }
 
 void Publisher::subscriberRemove(Subscriber* subscriber) {
@@ -42,6 +42,7 @@ void Publisher::subscriberRemove(Subscriber* subscriber) {
   if (subscriber == nullptr || it == subs_.end())
     return;
   --live_;
+  std::erase(watchers_, subscriber);
   if (frame_ != nullptr) {
     *it = nullptr;  // compacted when the outermost publication ends
   } else {

@@ -14,7 +14,8 @@
 // first word is its dispatch function. The publisher stores pointers only.
 //
 // The publisher going away (its entity destroyed while records are still
-// subscribed): each such record whose `gone` function is set is told once,
+// subscribed): each such record whose `gone` function was set when it was
+// added is told once (no other record is touched, so those may be gone),
 // last subscribed first, with the record already removed, so its owner must
 // not unsubscribe it any more. `gone` must not throw, must not touch the
 // dying entity, and must not subscribe anything to this publisher; it may
@@ -91,6 +92,8 @@ class Publisher {
   std::size_t live_ = 0;
   // Innermost publication in progress on this publisher, or null.
   Frame* frame_ = nullptr;
+  // The subscribed records that have a `gone` function, in subscription order.
+  std::vector<Subscriber*> watchers_;
 };
 
 }  // namespace Pavo
