@@ -13,6 +13,15 @@
 // of it, so the dispatch function recovers its owner from the record). Its
 // first word is its dispatch function. The publisher stores pointers only.
 //
+// The publisher going away (its entity destroyed while records are still
+// subscribed): each such record whose `gone` function was set when it was
+// added is told once (no other record is touched, so those may be gone),
+// last subscribed first, with the record already removed, so its owner must
+// not unsubscribe it any more. `gone` must not throw, must not touch the
+// dying entity, and must not subscribe anything to this publisher; it may
+// unsubscribe other records from it. A record without `gone` (the mappers',
+// which hold their table and so never see it go) is dropped silently.
+//
 // Changes to the subscriber list during a publication (the policy):
 //   - a subscriber removed during a publication is not called by it any more,
 //     if it has not been called yet; its slot is emptied and the list is
@@ -44,10 +53,13 @@ struct Subscriber;
 
 using DispatchFn = void (*)(Publisher* publisher, Subscriber* subscriber, FieldId fieldId,
                             void const* key, void const* prior);
+using GoneFn = void (*)(Publisher* publisher, Subscriber* subscriber) noexcept;
 
 struct Subscriber {
   // Null while the record is not subscribed anywhere.
   DispatchFn dispatch = nullptr;
+  // Optional: called when the publisher is destroyed with this record subscribed.
+  GoneFn gone = nullptr;
 };
 
 class Publisher {
@@ -80,6 +92,8 @@ class Publisher {
   std::size_t live_ = 0;
   // Innermost publication in progress on this publisher, or null.
   Frame* frame_ = nullptr;
+  // The subscribed records that have a `gone` function, in subscription order.
+  std::vector<Subscriber*> watchers_;
 };
 
 }  // namespace Pavo

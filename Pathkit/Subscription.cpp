@@ -1,0 +1,83 @@
+#include "Pathkit/Subscription.h"
+
+#include <string>
+
+#include "Pavo/Exception.h"
+#include "Pavo/InspectModule.h"
+
+namespace SegmentRouting::Mappers {
+
+namespace {
+
+std::string typeName(Pavo::Inspect::TypeInfo const* type) {
+  return type ? type->name() : std::string("(none)");
+}
+
+// The field must be a collection of `node`'s registered type whose key and
+// prior values have the expected types; raises naming both sides otherwise.
+void checkField(Pavo::Node const& node, Pavo::FieldId fieldId, Pavo::Inspect::TypeInfo const* key,
+                Pavo::Inspect::TypeInfo const* prior, bool priorIsPtr) {
+  auto const* type = Pavo::ModuleInspectData::typeOf(node.typeData());
+  std::string const where = "Subscription to " +
+                            (type ? type->name() : std::string("an unregistered entity")) +
+                            " field " + std::to_string(fieldId);
+  if (node.publisher() == nullptr)
+    throw Pavo::Exception(where + ": the entity does not notify");
+  if (type == nullptr)
+    throw Pavo::Exception(where + ": the entity's type is not registered");
+  auto const* attr = type->attr(fieldId);
+  if (attr == nullptr || !attr->isCollection())
+    throw Pavo::Exception(where + ": no collection attribute has this field id");
+  auto const* wantPrior = attr->isSet() ? attr->keyType() : attr->valueType();
+  bool const wantPtr = !attr->isSet() && attr->valueIsEntity();
+  if (attr->keyType() != key || wantPrior != prior || wantPtr != priorIsPtr) {
+    throw Pavo::Exception(where + " (" + attr->name() + "): registered key " +
+                          typeName(attr->keyType()) + ", prior " + typeName(wantPrior) +
+                          (wantPtr ? " (counted pointer)" : "") + "; subscribed with key " +
+                          typeName(key) + ", prior " + typeName(prior) +
+                          (priorIsPtr ? " (counted pointer)" : ""));
+  }
+}
+
+}  // namespace
+
+SubscriptionBase::SubscriptionBase(Pavo::Node* node, Pavo::FieldId fieldId,
+                                   Expected const& expected, DeliverFn deliver,
+                                   std::function<void()> onGone)
+    : node_(nullptr), fieldId_(fieldId), deliver_(deliver), onGone_(std::move(onGone)) {
+  if (node == nullptr)
+    throw Pavo::Exception("Subscription to a null entity");
+  checkField(*node, fieldId, expected.key, expected.prior, expected.priorIsPtr);
+  record_.dispatch = &dispatch;
+  record_.gone = &gone;
+  record_.owner = this;
+  node->publisher()->subscriberAdd(&record_, false);
+  node_ = node;
+}
+
+SubscriptionBase::~SubscriptionBase() {
+  reset();
+}
+
+void SubscriptionBase::reset() noexcept {
+  if (node_ == nullptr)
+    return;
+  node_->publisher()->subscriberRemove(&record_);
+  node_ = nullptr;
+}
+
+void SubscriptionBase::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
+                                Pavo::FieldId fieldId, void const* key, void const* prior) {
+  auto& self = *static_cast<Record*>(subscriber)->owner;
+  if (fieldId == self.fieldId_)
+    self.deliver_(self, key, prior);
+}
+
+void SubscriptionBase::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
+  auto& self = *static_cast<Record*>(subscriber)->owner;
+  self.node_ = nullptr;  // already unsubscribed by the publisher
+  if (self.onGone_)
+    self.onGone_();
+}
+
+}  // namespace SegmentRouting::Mappers

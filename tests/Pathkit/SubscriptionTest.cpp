@@ -1,0 +1,128 @@
+#include "Pathkit/Subscription.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Pathkit/NodeSegmentReverseMapper.h"
+#include "support/TrackedNode.h"
+
+namespace SegmentRouting::Mappers {
+namespace {
+
+using PrefixWatch = Subscription<RouterToNodeSegment, Vantre::IpGenPrefix, bool>;
+using RouterWatch =
+    Subscription<RouterToNodeSegmentMap, Mpls::RouterId, Pavo::Ptr<RouterToNodeSegment>>;
+
+// Whether `fn` raises a Pavo::Exception whose message holds every part.
+template <class Fn>
+::testing::AssertionResult raises(Fn&& fn, std::initializer_list<std::string_view> parts) {
+  try {
+    fn();
+  } catch (Pavo::Exception const& e) {
+    for (auto part : parts) {
+      if (e.msg().find(part) == std::string::npos)
+        return ::testing::AssertionFailure() << "\"" << e.msg() << "\" lacks \"" << part << "\"";
+    }
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "nothing was raised";
+}
+
+Vantre::IpGenPrefix const kP = Vantre::IpGenPrefix::ipv4(0x0A000000u, 8);
+Mpls::RouterId const kR = Mpls::RouterId::ipv4(0xC0000201u);
+
+TEST(SubscriptionTest, DeliversTypedKeyAndPriorOfItsFieldUntilReset) {
+  TestSupport::TrackerGuard guard;
+  auto map = routerToNodeSegmentMapFactory(0);
+  std::vector<std::string> seen;
+  RouterWatch routers(
+      map, RouterToNodeSegmentMap::kPrefixMapField,
+      [&](Mpls::RouterId const& r, Pavo::Ptr<RouterToNodeSegment> const* prior) {
+        seen.push_back(r.toString() +
+                       (prior ? " removed " + (*prior)->routerId().toString() : " added"));
+      });
+  auto router = map->prefixMapIs(kR);
+  PrefixWatch prefixes(
+      router, RouterToNodeSegment::kPrefixField,
+      [&](Vantre::IpGenPrefix const& p, bool const* prior) {
+        seen.push_back(p.toString() + (prior ? (*prior ? " was true" : " was false") : " new"));
+      });
+  router->prefixIs(kP, true);
+  router->prefixIs(kP, false);
+  router->prefixDel(kP);
+  map->prefixMapDel(kR);
+  prefixes.reset();
+  routers.reset();
+  router->prefixIs(kP, true);
+  map->prefixMapIs(kR);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"192.0.2.1:0 added", "10.0.0.0/8 new", "10.0.0.0/8 was true",
+                                      "10.0.0.0/8 was false", "192.0.2.1:0 removed 192.0.2.1:0"}));
+  EXPECT_FALSE(map->publisher()->hasSubscribers());
+  EXPECT_FALSE(router->publisher()->hasSubscribers());
+}
+
+TEST(SubscriptionTest, GoesSilentlyWhenDestroyedFirst) {
+  auto router = routerToNodeSegmentMapFactory(0)->prefixMapIs(kR);
+  int calls = 0;
+  {
+    PrefixWatch watch(router, RouterToNodeSegment::kPrefixField,
+                      [&](Vantre::IpGenPrefix const&, bool const*) { ++calls; });
+    router->prefixIs(kP, true);
+  }
+  router->prefixDel(kP);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(router->publisher()->subscriberCount(), 0u);
+}
+
+TEST(SubscriptionTest, IsToldOnceWhenTheEntityGoesFirstAndDoesNotKeepItAlive) {
+  TestSupport::TrackerGuard guard;
+  auto router = routerToNodeSegmentMapFactory(0)->prefixMapIs(kR);
+  int gone = 0;
+  std::optional<PrefixWatch> watch;
+  watch.emplace(
+      router, RouterToNodeSegment::kPrefixField, [](Vantre::IpGenPrefix const&, bool const*) {},
+      [&] { ++gone; });
+  EXPECT_EQ(router->useCount(), 1u);
+  router.reset();
+  EXPECT_EQ(gone, 1);
+  EXPECT_FALSE(watch->active());
+  EXPECT_EQ(watch->entity(), nullptr);
+  watch.reset();  // under AddressSanitizer: touches nothing of the dead entity
+  EXPECT_EQ(gone, 1);
+}
+
+TEST(SubscriptionTest, RefusesTypesThatDisagreeWithTheRegistration) {
+  auto map = routerToNodeSegmentMapFactory(0);
+  auto router = map->prefixMapIs(kR);
+  EXPECT_TRUE(raises(
+      [&] {
+        Subscription<RouterToNodeSegment, Mpls::RouterId, bool> s(
+            router, RouterToNodeSegment::kPrefixField, [](Mpls::RouterId const&, bool const*) {});
+      },
+      {"SegmentRouting::Mappers::RouterToNodeSegment field 131 (prefix)",
+       "registered key Vantre::IpGenPrefix, prior bool", "subscribed with key Mpls::RouterId"}));
+  EXPECT_TRUE(raises(
+      [&] {
+        Subscription<RouterToNodeSegmentMap, Mpls::RouterId, RouterToNodeSegment> s(
+            map, RouterToNodeSegmentMap::kPrefixMapField,
+            [](Mpls::RouterId const&, RouterToNodeSegment const*) {});
+      },
+      {"prior SegmentRouting::Mappers::RouterToNodeSegment (counted pointer); subscribed"}));
+  EXPECT_TRUE(raises(
+      [&] {
+        PrefixWatch s(router, RouterToNodeSegment::kRouterIdField,
+                      [](Vantre::IpGenPrefix const&, bool const*) {});
+      },
+      {"field 130", "no collection attribute"}));
+  EXPECT_FALSE(router->publisher()->hasSubscribers());
+  EXPECT_FALSE(map->publisher()->hasSubscribers());
+}
+
+}  // namespace
+}  // namespace SegmentRouting::Mappers
