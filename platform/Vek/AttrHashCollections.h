@@ -222,7 +222,20 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
       this->publishChange(publisher, m, &prior);
       return;
     }
-    auto [m, inserted] = this->memberIs(memberOf(key, value), hash);
+    auto [m, inserted] = this->memberIs(memberOf(key, Value(value)), hash);
+    this->publishChange(publisher, m, nullptr);
+  }
+  // The same, taking the caller's value over instead of copying it.
+  void valueIs(Key const& key, Value&& value, Pavo::Publisher* publisher) {
+    std::uint32_t const hash = this->hashOf(key);
+    if (Member* m = this->member(key, hash)) {
+      if (m->value() == value)
+        return;
+      Value const prior = m->valueExchange(std::move(value));
+      this->publishChange(publisher, m, &prior);
+      return;
+    }
+    auto [m, inserted] = this->memberIs(memberOf(key, std::move(value)), hash);
     this->publishChange(publisher, m, nullptr);
   }
 
@@ -243,7 +256,7 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
  protected:
   // A new member: the key stored beside the value (Member(key, value)), or
   // read from the child (Member(child)).
-  static Pavo::Ptr<Member> memberOf(Key const& key, Value value) {
+  static Pavo::Ptr<Member> memberOf(Key const& key, Value&& value) {
     if constexpr (std::is_constructible_v<Member, Value>) {
       return Pavo::makePtr<Member>(std::move(value));
     } else {
