@@ -295,7 +295,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
       check(lists != nullptr, "connectorMap()->mapHas( protoId )");
-      AdjSegmentList const* const stored = lists->adjSegmentListFind(link);
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
       AdjSegmentList list(*stored);
       for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
@@ -306,7 +307,7 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         staging->mapIs(adjSegmentListPerProtoIdFactory(protoId));
         staged = staging->map(protoId);
       }
-      staged->adjSegmentListIs(link, std::move(list));
+      staged->adjSegmentListIs(link, hash, std::move(list));
     }
     links->neighborSetDel(key);
     entries->adjSegmentSetDel(key);
@@ -317,7 +318,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   }
 
   // Step 3. A staged list is taken out of S (it would be dropped there right
-  // after); a list of C is copied, as C keeps it until it is replaced.
+  // after); a list of C is copied, as C keeps it until it is replaced. S and
+  // C hash a link alike: one hash per record serves both.
   if (segment && oneNeighbor) {
     NeighborSet newLinks;
     AdjSegmentSet newEntries;
@@ -330,16 +332,16 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentEntry const entry(key.sidFlag() != 0, record.metric, key.sid());
       traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
       AdjSegmentList list;
-      bool const isStaged = staged && staged->adjSegmentListHas(link);
-      if (isStaged) {
-        list = staged->adjSegmentListDel(link);
+      if (staged && staged->adjSegmentListFind(link, hash) != nullptr) {
+        list = staged->adjSegmentListDel(link, hash);
         if (staged->adjSegmentListCount() == 0) {
           staging->mapDel(protoId);
           staged.reset();
         }
       } else if (AdjSegmentList const* const stored =
-                     lists ? lists->adjSegmentListFind(link) : nullptr) {
+                     lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
         list = *stored;
       }
       list.adjSegmentEntryIs(entry, true);
@@ -347,7 +349,7 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         lists = adjSegmentListPerProtoIdFactory(protoId);
         c.mapIs(lists);
       }
-      lists->adjSegmentListIs(link, std::move(list));
+      lists->adjSegmentListIs(link, hash, std::move(list));
       newLinks.linkIs(link);
       newEntries.adjSegmentEntryIs(entry);
     }
@@ -368,12 +370,13 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd();) {
       Cspf::LinkKey const link = l->key();
       ++l;
-      AdjSegmentList list = staged->adjSegmentListDel(link);
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      AdjSegmentList list = staged->adjSegmentListDel(link, hash);
       if (list) {
-        lists->adjSegmentListIs(link, std::move(list));
+        lists->adjSegmentListIs(link, hash, std::move(list));
         continue;
       }
-      lists->adjSegmentListDel(link);
+      lists->adjSegmentListDel(link, hash);
       if (lists->adjSegmentListCount() == 0)
         c.mapDel(protoId);
     }

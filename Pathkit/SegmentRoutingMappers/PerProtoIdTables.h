@@ -67,14 +67,21 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
   bool has(Key const& key) const { return table_.memberHas(key); }
   // The stored value itself, null when absent: valid until this table next
   // changes. For readers that only look (no copy); callers get copies.
-  Value const* find(Key const& key) const {
-    auto const* m = table_.member(key);
-    return m ? &m->value() : nullptr;
-  }
+  Value const* find(Key const& key) const { return find(key, Collection::hashOf(key)); }
   void set(Key const& key, Value const& value) { table_.valueIs(key, value, &publisher_); }
   void set(Key const& key, Value&& value) { table_.valueIs(key, std::move(value), &publisher_); }
   // The removed value; an empty one (nothing published) when absent.
   Value del(Key const& key) { return table_.valueDel(key, &publisher_); }
+  // The same three with the key's hash already known (Collection::hashOf):
+  // every table of one kind hashes a key alike, so one hash serves several.
+  Value const* find(Key const& key, std::uint32_t hash) const {
+    auto const* m = table_.member(key, hash);
+    return m ? &m->value() : nullptr;
+  }
+  void set(Key const& key, std::uint32_t hash, Value&& value) {
+    table_.valueIs(key, hash, std::move(value), &publisher_);
+  }
+  Value del(Key const& key, std::uint32_t hash) { return table_.valueDel(key, hash, &publisher_); }
   void delAll() { table_.delAll(&publisher_); }
   Collection const& table() const noexcept { return table_; }
 
@@ -103,6 +110,20 @@ class AdjSegmentListPerProtoId final
     set(key, std::move(value));
   }
   AdjSegmentList adjSegmentListDel(Cspf::LinkKey const& key) { return del(key); }
+  // Hash a link once for several look-ups and changes, here or in another
+  // AdjSegmentListPerProtoId.
+  static std::uint32_t adjSegmentListHash(Cspf::LinkKey const& key) {
+    return Collection::hashOf(key);
+  }
+  AdjSegmentList const* adjSegmentListFind(Cspf::LinkKey const& key, std::uint32_t hash) const {
+    return find(key, hash);
+  }
+  void adjSegmentListIs(Cspf::LinkKey const& key, std::uint32_t hash, AdjSegmentList&& value) {
+    set(key, hash, std::move(value));
+  }
+  AdjSegmentList adjSegmentListDel(Cspf::LinkKey const& key, std::uint32_t hash) {
+    return del(key, hash);
+  }
   void adjSegmentListDelAll() { delAll(); }
   std::size_t adjSegmentListCount() const noexcept { return table().size(); }
   // begin(), or iterFrom(key): at the key, else at the member after its place.

@@ -133,7 +133,11 @@ class AttrHashCollection : public HashMap2018<Member, MemberKey<Member>, KeyOps>
   // Removes the member and publishes its removal; null (nothing published)
   // when absent. The member is handed back unlinked.
   Pavo::Ptr<Member> del(Key const& key, Pavo::Publisher* publisher) {
-    Pavo::Ptr<Member> removed = this->memberDel(key);
+    return del(key, this->hashOf(key), publisher);
+  }
+  // The same with the key's hash already known (hashOf(key)).
+  Pavo::Ptr<Member> del(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher) {
+    Pavo::Ptr<Member> removed = this->memberDel(key, hash);
     if (removed)
       publish(publisher, removed->key(), priorOf(*removed));
     return removed;
@@ -227,7 +231,10 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   }
   // The same, taking the caller's value over instead of copying it.
   void valueIs(Key const& key, Value&& value, Pavo::Publisher* publisher) {
-    std::uint32_t const hash = this->hashOf(key);
+    valueIs(key, this->hashOf(key), std::move(value), publisher);
+  }
+  // The same with the key's hash already known (hashOf(key)).
+  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher) {
     if (Member* m = this->member(key, hash)) {
       if (m->value() == value)
         return;
@@ -243,7 +250,10 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   // Returns that value (moved out when nobody else holds the member); a
   // default Value (nothing published) when absent.
   Value valueDel(Key const& key, Pavo::Publisher* publisher) {
-    Pavo::Ptr<Member> const removed = this->del(key, publisher);
+    return valueDel(key, this->hashOf(key), publisher);
+  }
+  Value valueDel(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher) {
+    Pavo::Ptr<Member> const removed = this->del(key, hash, publisher);
     if (!removed)
       return Value();
     if constexpr (requires { removed->valueTake(); }) {
