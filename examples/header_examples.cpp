@@ -68,7 +68,10 @@ void neighborSet(LinkKey const& link) {
 void perProtoIdTable(LinkKey const& link, AdjSegmentList const& list) {
   // example: Pathkit/SegmentRoutingMappers/PerProtoIdTables.h
   auto t = adjSegmentListPerProtoIdFactory(1);
-  t->adjSegmentListIs(link, list);  // a private copy; equal list: silent
+  t->adjSegmentListIs(link, list);                             // a private copy; equal list: silent
+  t->adjSegmentListIs(link, AdjSegmentList(list));             // taken over, not copied
+  if (AdjSegmentList const* in = t->adjSegmentListFind(link))  // read in place
+    use(in->adjSegmentEntryCount());
   AdjSegmentList old = t->adjSegmentListDel(link);
   // end example
   use(old.adjSegmentEntryCount());

@@ -277,35 +277,37 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
   AdjSegmentConnectorMapV2& c = *connectorMap_;
-  // The staging map, made when step 2 first needs it.
+  // The staging map, made when step 2 first needs it. It is private: lists
+  // move in and out of it instead of being copied.
   Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
   Pavo::Ptr<AdjSegmentListPerProtoId> staged;
 
-  // Step 2.
+  // Step 2. The key's old links and entries are read in place: nothing
+  // changes C->cache(p) or the entry cache until they are deleted below.
   if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
-      links && links->neighborSetHas(key)) {
-    check(adjSegmentEntryCacheHas(protoId), "adjSegmentEntryCacheHas( protoId )");
+      NeighborSet const* const oldLinks = links ? links->neighborSetFind(key) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
-    check(entries->adjSegmentSetHas(key),
-          "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
-    NeighborSet const oldLinks = links->neighborSet(key);
-    AdjSegmentSet const oldEntries = entries->adjSegmentSet(key);
-    for (auto l = oldLinks.linkCollection().begin(); !l.atEnd(); ++l) {
+    check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
+    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
+    check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
+    for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
-      check(c.mapHas(protoId), "connectorMap()->mapHas( protoId )");
       Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
-      check(lists->adjSegmentListHas(link),
-            "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
-      AdjSegmentList list = lists->adjSegmentList(link);
-      for (auto e = oldEntries.adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
+      check(lists != nullptr, "connectorMap()->mapHas( protoId )");
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
+      check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
+      AdjSegmentList list(*stored);
+      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
         list.adjSegmentEntryDel(e->key());
       if (!staging)
         staging = adjSegmentConnectorMapV2Factory();
-      if (!staging->mapHas(protoId))
+      if (!staged) {
         staging->mapIs(adjSegmentListPerProtoIdFactory(protoId));
-      staged = staging->map(protoId);
-      staged->adjSegmentListIs(link, list);
+        staged = staging->map(protoId);
+      }
+      staged->adjSegmentListIs(link, hash, std::move(list));
     }
     links->neighborSetDel(key);
     entries->adjSegmentSetDel(key);
@@ -315,7 +317,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     }
   }
 
-  // Step 3.
+  // Step 3. A staged list is taken out of S (it would be dropped there right
+  // after); a list of C is copied, as C keeps it until it is replaced. S and
+  // C hash a link alike: one hash per record serves both.
   if (segment && oneNeighbor) {
     NeighborSet newLinks;
     AdjSegmentSet newEntries;
@@ -328,45 +332,51 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentEntry const entry(key.sidFlag() != 0, record.metric, key.sid());
       traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
-      bool const isStaged = staged && staged->adjSegmentListHas(link);
-      AdjSegmentList list = isStaged ? staged->adjSegmentList(link)
-                            : lists  ? lists->adjSegmentList(link)
-                                     : AdjSegmentList();
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      AdjSegmentList list;
+      if (staged && staged->adjSegmentListFind(link, hash) != nullptr) {
+        list = staged->adjSegmentListDel(link, hash);
+        if (staged->adjSegmentListCount() == 0) {
+          staging->mapDel(protoId);
+          staged.reset();
+        }
+      } else if (AdjSegmentList const* const stored =
+                     lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
+        list = *stored;
+      }
       list.adjSegmentEntryIs(entry, true);
       if (!lists) {
         lists = adjSegmentListPerProtoIdFactory(protoId);
         c.mapIs(lists);
       }
-      lists->adjSegmentListIs(link, list);
+      lists->adjSegmentListIs(link, hash, std::move(list));
       newLinks.linkIs(link);
       newEntries.adjSegmentEntryIs(entry);
-      if (isStaged) {
-        staged->adjSegmentListDel(link);
-        if (staged->adjSegmentListCount() == 0) {
-          staging->mapDel(protoId);
-          staged.reset();
-        }
-      }
     }
     if (newLinks) {
       if (!c.cacheHas(protoId)) {
         c.cacheIs(neighborSetPerProtoIdFactory(protoId));
         adjSegmentEntryCacheIs(protoId);
       }
-      c.cache(protoId)->neighborSetIs(key, newLinks);
-      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, newEntries);
+      c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
+      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));
     }
   }
 
-  // Step 4.
+  // Step 4. Each staged list moves out of S into C (the iterator steps on
+  // before its member goes, so the list is not shared and moves).
   if (staged) {
     Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
-    for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd(); ++l) {
-      if (l->value()) {
-        lists->adjSegmentListIs(l->key(), l->value());
+    for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd();) {
+      Cspf::LinkKey const link = l->key();
+      ++l;
+      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      AdjSegmentList list = staged->adjSegmentListDel(link, hash);
+      if (list) {
+        lists->adjSegmentListIs(link, hash, std::move(list));
         continue;
       }
-      lists->adjSegmentListDel(l->key());
+      lists->adjSegmentListDel(link, hash);
       if (lists->adjSegmentListCount() == 0)
         c.mapDel(protoId);
     }

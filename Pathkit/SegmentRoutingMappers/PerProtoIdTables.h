@@ -10,6 +10,9 @@
 //
 //   auto t = adjSegmentListPerProtoIdFactory(1);
 //   t->adjSegmentListIs(link, list);        // a private copy; equal list: silent
+//   t->adjSegmentListIs(link, AdjSegmentList(list));  // taken over, not copied
+//   if (AdjSegmentList const* in = t->adjSegmentListFind(link))  // read in place
+//     use(in->adjSegmentEntryCount());
 //   AdjSegmentList old = t->adjSegmentListDel(link);
 //
 // Every effective change is published on the table's publisher, field 131,
@@ -22,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "Cspf/LinkKey.h"
 #include "Granule/Slab.h"
@@ -61,9 +65,23 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
   // A copy of the stored value; an empty one when absent.
   Value get(Key const& key) const { return table_.value(key); }
   bool has(Key const& key) const { return table_.memberHas(key); }
+  // The stored value itself, null when absent: valid until this table next
+  // changes. For readers that only look (no copy); callers get copies.
+  Value const* find(Key const& key) const { return find(key, Collection::hashOf(key)); }
   void set(Key const& key, Value const& value) { table_.valueIs(key, value, &publisher_); }
+  void set(Key const& key, Value&& value) { table_.valueIs(key, std::move(value), &publisher_); }
   // The removed value; an empty one (nothing published) when absent.
   Value del(Key const& key) { return table_.valueDel(key, &publisher_); }
+  // The same three with the key's hash already known (Collection::hashOf):
+  // every table of one kind hashes a key alike, so one hash serves several.
+  Value const* find(Key const& key, std::uint32_t hash) const {
+    auto const* m = table_.member(key, hash);
+    return m ? &m->value() : nullptr;
+  }
+  void set(Key const& key, std::uint32_t hash, Value&& value) {
+    table_.valueIs(key, hash, std::move(value), &publisher_);
+  }
+  Value del(Key const& key, std::uint32_t hash) { return table_.valueDel(key, hash, &publisher_); }
   void delAll() { table_.delAll(&publisher_); }
   Collection const& table() const noexcept { return table_; }
 
@@ -85,9 +103,27 @@ class AdjSegmentListPerProtoId final
   using PerProtoIdTable::PerProtoIdTable;
 
   AdjSegmentList adjSegmentList(Cspf::LinkKey const& key) const { return get(key); }
+  AdjSegmentList const* adjSegmentListFind(Cspf::LinkKey const& key) const { return find(key); }
   bool adjSegmentListHas(Cspf::LinkKey const& key) const { return has(key); }
   void adjSegmentListIs(Cspf::LinkKey const& key, AdjSegmentList const& value) { set(key, value); }
+  void adjSegmentListIs(Cspf::LinkKey const& key, AdjSegmentList&& value) {
+    set(key, std::move(value));
+  }
   AdjSegmentList adjSegmentListDel(Cspf::LinkKey const& key) { return del(key); }
+  // Hash a link once for several look-ups and changes, here or in another
+  // AdjSegmentListPerProtoId.
+  static std::uint32_t adjSegmentListHash(Cspf::LinkKey const& key) {
+    return Collection::hashOf(key);
+  }
+  AdjSegmentList const* adjSegmentListFind(Cspf::LinkKey const& key, std::uint32_t hash) const {
+    return find(key, hash);
+  }
+  void adjSegmentListIs(Cspf::LinkKey const& key, std::uint32_t hash, AdjSegmentList&& value) {
+    set(key, hash, std::move(value));
+  }
+  AdjSegmentList adjSegmentListDel(Cspf::LinkKey const& key, std::uint32_t hash) {
+    return del(key, hash);
+  }
   void adjSegmentListDelAll() { delAll(); }
   std::size_t adjSegmentListCount() const noexcept { return table().size(); }
   // begin(), or iterFrom(key): at the key, else at the member after its place.
@@ -106,8 +142,10 @@ class NeighborSetPerProtoId final
   using PerProtoIdTable::PerProtoIdTable;
 
   NeighborSet neighborSet(Key const& key) const { return get(key); }
+  NeighborSet const* neighborSetFind(Key const& key) const { return find(key); }
   bool neighborSetHas(Key const& key) const { return has(key); }
   void neighborSetIs(Key const& key, NeighborSet const& value) { set(key, value); }
+  void neighborSetIs(Key const& key, NeighborSet&& value) { set(key, std::move(value)); }
   NeighborSet neighborSetDel(Key const& key) { return del(key); }
   void neighborSetDelAll() { delAll(); }
   std::size_t neighborSetCount() const noexcept { return table().size(); }
@@ -126,8 +164,10 @@ class AdjSegmentSetPerProtoId final
   using PerProtoIdTable::PerProtoIdTable;
 
   AdjSegmentSet adjSegmentSet(Key const& key) const { return get(key); }
+  AdjSegmentSet const* adjSegmentSetFind(Key const& key) const { return find(key); }
   bool adjSegmentSetHas(Key const& key) const { return has(key); }
   void adjSegmentSetIs(Key const& key, AdjSegmentSet const& value) { set(key, value); }
+  void adjSegmentSetIs(Key const& key, AdjSegmentSet&& value) { set(key, std::move(value)); }
   AdjSegmentSet adjSegmentSetDel(Key const& key) { return del(key); }
   void adjSegmentSetDelAll() { delAll(); }
   std::size_t adjSegmentSetCount() const noexcept { return table().size(); }

@@ -61,20 +61,32 @@ Membly::ModuleInit const memblyInit;
   using NeighborTable = NeighborSetPerProtoId;
   using SetTable = AdjSegmentSetPerProtoId;
   using Connector = AdjSegmentConnectorMapV2;
+  // The generic set goes through the copying `...Is` (the tables also take
+  // values over by rvalue).
+  using LinkKey = Cspf::LinkKey;
+  using SegmentKey = Kroma::SegmentRouting::AdjacencySegmentKey;
+  auto const listIs = static_cast<void (ListTable::*)(LinkKey const&, AdjSegmentList const&)>(
+      &ListTable::adjSegmentListIs);
+  auto const neighborSetIs =
+      static_cast<void (NeighborTable::*)(SegmentKey const&, NeighborSet const&)>(
+          &NeighborTable::neighborSetIs);
+  auto const adjSegmentSetIs =
+      static_cast<void (SetTable::*)(SegmentKey const&, AdjSegmentSet const&)>(
+          &SetTable::adjSegmentSetIs);
   Pavo::Inspect::EntityType<ListTable>(m, "SegmentRouting::Mappers::AdjSegmentListPerProtoId", 2)
       .value("protoId", &ListTable::protoId)
-      .hashCollection("adjSegmentList", &ListTable::adjSegmentListCollection,
-                      &ListTable::adjSegmentListIs, &ListTable::adjSegmentListDel)
+      .hashCollection("adjSegmentList", &ListTable::adjSegmentListCollection, listIs,
+                      &ListTable::adjSegmentListDel)
       .constructor(&adjSegmentListPerProtoIdFactory, "protoId");
   Pavo::Inspect::EntityType<NeighborTable>(m, "SegmentRouting::Mappers::NeighborSetPerProtoId", 4)
       .value("protoId", &NeighborTable::protoId)
-      .hashCollection("neighborSet", &NeighborTable::neighborSetCollection,
-                      &NeighborTable::neighborSetIs, &NeighborTable::neighborSetDel)
+      .hashCollection("neighborSet", &NeighborTable::neighborSetCollection, neighborSetIs,
+                      &NeighborTable::neighborSetDel)
       .constructor(&neighborSetPerProtoIdFactory, "protoId");
   Pavo::Inspect::EntityType<SetTable>(m, "SegmentRouting::Mappers::AdjSegmentSetPerProtoId", 6)
       .value("protoId", &SetTable::protoId)
-      .hashCollection("adjSegmentSet", &SetTable::adjSegmentSetCollection,
-                      &SetTable::adjSegmentSetIs, &SetTable::adjSegmentSetDel)
+      .hashCollection("adjSegmentSet", &SetTable::adjSegmentSetCollection, adjSegmentSetIs,
+                      &SetTable::adjSegmentSetDel)
       .constructor(&adjSegmentSetPerProtoIdFactory, "protoId");
   Pavo::Inspect::EntityType<Connector>(m, Connector::kTypeName, 7)
       .hashCollection("map", &Connector::mapCollection, &Connector::mapIs, &Connector::mapDel)

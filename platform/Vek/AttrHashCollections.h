@@ -133,7 +133,11 @@ class AttrHashCollection : public HashMap2018<Member, MemberKey<Member>, KeyOps>
   // Removes the member and publishes its removal; null (nothing published)
   // when absent. The member is handed back unlinked.
   Pavo::Ptr<Member> del(Key const& key, Pavo::Publisher* publisher) {
-    Pavo::Ptr<Member> removed = this->memberDel(key);
+    return del(key, this->hashOf(key), publisher);
+  }
+  // The same with the key's hash already known (hashOf(key)).
+  Pavo::Ptr<Member> del(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher) {
+    Pavo::Ptr<Member> removed = this->memberDel(key, hash);
     if (removed)
       publish(publisher, removed->key(), priorOf(*removed));
     return removed;
@@ -222,7 +226,23 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
       this->publishChange(publisher, m, &prior);
       return;
     }
-    auto [m, inserted] = this->memberIs(memberOf(key, value), hash);
+    auto [m, inserted] = this->memberIs(memberOf(key, Value(value)), hash);
+    this->publishChange(publisher, m, nullptr);
+  }
+  // The same, taking the caller's value over instead of copying it.
+  void valueIs(Key const& key, Value&& value, Pavo::Publisher* publisher) {
+    valueIs(key, this->hashOf(key), std::move(value), publisher);
+  }
+  // The same with the key's hash already known (hashOf(key)).
+  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher) {
+    if (Member* m = this->member(key, hash)) {
+      if (m->value() == value)
+        return;
+      Value const prior = m->valueExchange(std::move(value));
+      this->publishChange(publisher, m, &prior);
+      return;
+    }
+    auto [m, inserted] = this->memberIs(memberOf(key, std::move(value)), hash);
     this->publishChange(publisher, m, nullptr);
   }
 
@@ -230,7 +250,10 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   // Returns that value (moved out when nobody else holds the member); a
   // default Value (nothing published) when absent.
   Value valueDel(Key const& key, Pavo::Publisher* publisher) {
-    Pavo::Ptr<Member> const removed = this->del(key, publisher);
+    return valueDel(key, this->hashOf(key), publisher);
+  }
+  Value valueDel(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher) {
+    Pavo::Ptr<Member> const removed = this->del(key, hash, publisher);
     if (!removed)
       return Value();
     if constexpr (requires { removed->valueTake(); }) {
@@ -243,7 +266,7 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
  protected:
   // A new member: the key stored beside the value (Member(key, value)), or
   // read from the child (Member(child)).
-  static Pavo::Ptr<Member> memberOf(Key const& key, Value value) {
+  static Pavo::Ptr<Member> memberOf(Key const& key, Value&& value) {
     if constexpr (std::is_constructible_v<Member, Value>) {
       return Pavo::makePtr<Member>(std::move(value));
     } else {

@@ -1,13 +1,32 @@
 #include "Vek/HashMap2018.h"
 
+#include <cstring>
 #include <new>
 
+#include "Granule/Slab.h"
+
 namespace Vek {
+
+namespace {
+
+// Bucket arrays come from the slab allocator (it hands larger ones to the
+// global allocator): small maps, such as set values, are made and dropped
+// all the time. Zeroed: every chain starts empty.
+HashLink** newBuckets(std::size_t count) {
+  std::size_t const bytes = count * sizeof(HashLink*);
+  return static_cast<HashLink**>(std::memset(Granule::slabAlloc(bytes), 0, bytes));
+}
+
+void freeBuckets(HashLink** buckets, std::size_t count) noexcept {
+  Granule::slabFree(buckets, count * sizeof(HashLink*));
+}
+
+}  // namespace
 
 HashLink** HashMapImpl::slotFor(std::uint32_t hash) {
   if (!buckets_) {
     shift_ = kInitialShift;
-    buckets_ = new HashLink*[std::size_t{1} << (32 - kInitialShift)]();
+    buckets_ = newBuckets(std::size_t{1} << (32 - kInitialShift));
   }
   return &buckets_[bucketOf(hash)];
 }
@@ -58,7 +77,8 @@ HashLink* HashMapImpl::detachAll() noexcept {
       tail = &link->next_;
     }
   }
-  delete[] buckets_;
+  if (buckets_)
+    freeBuckets(buckets_, bucketCount());
   buckets_ = nullptr;
   size_ = 0;
   shift_ = kInitialShift;
@@ -81,9 +101,12 @@ void HashMapImpl::grow() noexcept {
     return;  // every hash bit in use already
   std::size_t const oldCount = bucketCount();
   unsigned const newShift = shift_ - 1;
-  auto** const grown = new (std::nothrow) HashLink*[oldCount * 2]();
-  if (!grown)
+  HashLink** grown;
+  try {
+    grown = newBuckets(oldCount * 2);
+  } catch (std::bad_alloc const&) {
     return;
+  }
   for (std::size_t b = 0; b < oldCount; ++b) {
     HashLink** cut = &grown[2 * b];
     *cut = buckets_[b];
@@ -92,7 +115,7 @@ void HashMapImpl::grow() noexcept {
     grown[2 * b + 1] = *cut;
     *cut = nullptr;
   }
-  delete[] buckets_;
+  freeBuckets(buckets_, oldCount);
   buckets_ = grown;
   shift_ = newShift;
 }

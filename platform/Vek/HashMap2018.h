@@ -137,6 +137,7 @@ template <class Derived, class Key, class Value>
 class HashMapMember : public HashMember<Derived> {
  public:
   HashMapMember(Key const& key, Value const& value) : key_(key), value_(value) {}
+  HashMapMember(Key const& key, Value&& value) : key_(key), value_(std::move(value)) {}
   Key const& key() const noexcept { return key_; }
   Value const& value() const noexcept { return value_; }
   void valueIs(Value const& value) { value_ = value; }
