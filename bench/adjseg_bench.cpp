@@ -395,13 +395,14 @@ void registerSize(std::size_t n) {
   // false -Wrestrict inside the string's insert.
   std::string const size = std::string("/").append(std::to_string(n));
   std::int64_t const batches = 200000 / kBatch;
+  int const startups = 10;  // a start-up is short: several runs steady the ratio
   benchmark::RegisterBenchmark(("startup/pathkit" + size).c_str(),
                                [n](benchmark::State& s) { startupPathkit(s, n); })
-      ->Iterations(2)
+      ->Iterations(startups)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("startup/baseline-plain" + size).c_str(),
                                [n](benchmark::State& s) { startupPlain(s, n); })
-      ->Iterations(2)
+      ->Iterations(startups)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("churn/pathkit" + size).c_str(),
                                [n](benchmark::State& s) { churn(s, n, 0, &Run::pathkit); })

@@ -501,7 +501,7 @@ void registerSize(std::size_t n) {
   // Appended, not prepended: "/" + temporary makes g++ 12 at -O3 report a
   // false -Wrestrict inside the string's insert.
   std::string const size = std::string("/").append(std::to_string(n));
-  int const startups = n > 100000 ? 1 : 3;
+  int const startups = n > 100000 ? 1 : 10;  // a start-up is short: several runs steady the ratio
   std::int64_t const batches = (n > 100000 ? 400000 : 200000) / kBatch;
   benchmark::RegisterBenchmark(("startup/pathkit" + size).c_str(),
                                [n](benchmark::State& s) { startupPathkit(s, n); })
