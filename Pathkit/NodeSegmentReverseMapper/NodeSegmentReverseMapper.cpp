@@ -80,51 +80,15 @@ Pavo::TypeData NodeSegmentReverseMapper::typeData() const {
   return Pavo::Inspect::typeDataOf<NodeSegmentReverseMapper>();
 }
 
-// --- subscription ------------------------------------------------------------
+// --- dispatch ----------------------------------------------------------------
 
-void NodeSegmentReverseMapper::subscribe() {
-  subscriber_.record.dispatch = &NodeSegmentReverseMapper::srStatusDispatch;
-  srStatus_->publisher()->subscriberAdd(&subscriber_.record, false);
-}
-
-void NodeSegmentReverseMapper::unsubscribe() {
-  srStatus_->publisher()->subscriberRemove(&subscriber_.record);
-  subscriber_.record.dispatch = nullptr;
-}
-
-void NodeSegmentReverseMapper::hasNotificationActiveIs(bool active) {
-  if (nodeFlag(kNotificationActive) == active)
-    return;
-  nodeFlagSet(kNotificationActive, active);
-  bool const zombie = nodeFlag(kZombie);
-  nodeFlagSet(kZombie, true);
-  if (srStatus_) {
-    if (active && !subscribed()) {
-      subscribe();
-    } else if (!active && subscribed()) {
-      unsubscribe();
-    }
-  }
-  nodeFlagSet(kZombie, zombie);
-}
-
-void NodeSegmentReverseMapper::vekDoZombieReactors(bool zombie) {
-  if (nodeFlag(kZombie) != zombie)
-    nodeFlagSet(kZombie, zombie);
-}
-
-void NodeSegmentReverseMapper::srStatusDispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
-                                                Pavo::FieldId fieldId, void const* key,
-                                                void const*) {
-  NodeSegmentReverseMapper* self = reinterpret_cast<StatusSubscriber*>(subscriber)->mapper;
-  if (self->nodeFlag(kZombie))
-    return;
-  switch (static_cast<std::uint16_t>(fieldId & 0xFFFFu)) {
+void NodeSegmentReverseMapper::statusChanged(std::uint16_t fieldId, void const* key) {
+  switch (fieldId) {
     case kPrefixSegmentField:
-      self->handlePrefixSegment(*static_cast<Vantre::IpGenPrefix const*>(key));
+      handlePrefixSegment(*static_cast<Vantre::IpGenPrefix const*>(key));
       break;
     case kPrefixSegmentWithAlgoField:
-      self->handlePrefixSegmentWithAlgo(*static_cast<PrefixAlgoKey const*>(key));
+      handlePrefixSegmentWithAlgo(*static_cast<PrefixAlgoKey const*>(key));
       break;
     default:
       break;

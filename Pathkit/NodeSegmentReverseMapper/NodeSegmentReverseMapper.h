@@ -45,6 +45,7 @@
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/PrefixAlgoKey.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
+#include "Pathkit/StatusReactor.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
@@ -56,7 +57,7 @@
 
 namespace SegmentRouting::Mappers {
 
-class NodeSegmentReverseMapper : public Pavo::Node,
+class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
                                  public Granule::SlabAllocated<NodeSegmentReverseMapper> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
@@ -144,15 +145,6 @@ class NodeSegmentReverseMapper : public Pavo::Node,
   // Empties the output map, each removal published; keeps the cache.
   void doCleanup();
 
-  // Turns reacting to the table on or off (subscribing or unsubscribing),
-  // with the zombie flag set for the duration of the change.
-  void hasNotificationActiveIs(bool active);
-  virtual void vekDoZombieReactors(bool zombie);
-  // The subscriber record's dispatch function.
-  static void srStatusDispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
-                               Pavo::FieldId fieldId, void const* key, void const* prior);
-  bool subscribed() const { return subscriber_.record.dispatch != nullptr; }
-
   // The prefix-to-originator cache: private bookkeeping, never published.
   void prefixToOriginatorCacheIs(Mpls::SegmentRouting::PrefixAlgoKey const& key,
                                  Mpls::RouterId const& routerId);
@@ -174,15 +166,9 @@ class NodeSegmentReverseMapper : public Pavo::Node,
   Pavo::TypeData typeData() const override;
 
  private:
-  // The record sits inside the mapper so that the dispatch function finds
-  // its mapper; `record` must stay the first member.
-  struct StatusSubscriber {
-    Pavo::Subscriber record;
-    NodeSegmentReverseMapper* mapper;
-  };
-
-  void subscribe();
-  void unsubscribe();
+  friend class StatusReactor<NodeSegmentReverseMapper>;
+  // The table's change of `fieldId` (258 or 259; others are ignored).
+  void statusChanged(std::uint16_t fieldId, void const* key);
   // The handlers' second halves: the entry found (null: absent or reported
   // corrupt) is copied once into the update's value.
   void prefixSegmentRead(Vantre::IpGenPrefix const& prefix,
@@ -197,8 +183,6 @@ class NodeSegmentReverseMapper : public Pavo::Node,
   Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
   Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> routerToNodeSegmentMapPerAlgo_;
   PrefixToOriginatorCacheCollection prefixToOriginatorCache_;
-  // record.dispatch is srStatusDispatch while subscribed, null otherwise.
-  StatusSubscriber subscriber_{{nullptr}, this};
 };
 
 static_assert(sizeof(NodeSegmentReverseMapper::HN_PrefixToOriginatorCache) <= 64,

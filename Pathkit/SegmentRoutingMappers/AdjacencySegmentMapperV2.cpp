@@ -105,51 +105,15 @@ Pavo::TypeData AdjacencySegmentMapperV2::typeData() const {
   return Pavo::Inspect::typeDataOf<AdjacencySegmentMapperV2>();
 }
 
-// --- subscription ------------------------------------------------------------
+// --- dispatch ----------------------------------------------------------------
 
-void AdjacencySegmentMapperV2::subscribe() {
-  subscriber_.record.dispatch = &AdjacencySegmentMapperV2::srStatusDispatch;
-  srStatus_->publisher()->subscriberAdd(&subscriber_.record, false);
-}
-
-void AdjacencySegmentMapperV2::unsubscribe() {
-  srStatus_->publisher()->subscriberRemove(&subscriber_.record);
-  subscriber_.record.dispatch = nullptr;
-}
-
-void AdjacencySegmentMapperV2::hasNotificationActiveIs(bool active) {
-  if (nodeFlag(kNotificationActive) == active)
-    return;
-  nodeFlagSet(kNotificationActive, active);
-  bool const zombie = nodeFlag(kZombie);
-  nodeFlagSet(kZombie, true);
-  if (srStatus_) {
-    if (active && !subscribed()) {
-      subscribe();
-    } else if (!active && subscribed()) {
-      unsubscribe();
-    }
-  }
-  nodeFlagSet(kZombie, zombie);
-}
-
-void AdjacencySegmentMapperV2::vekDoZombieReactors(bool zombie) {
-  if (nodeFlag(kZombie) != zombie)
-    nodeFlagSet(kZombie, zombie);
-}
-
-void AdjacencySegmentMapperV2::srStatusDispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
-                                                Pavo::FieldId fieldId, void const* key,
-                                                void const*) {
-  AdjacencySegmentMapperV2* self = reinterpret_cast<StatusSubscriber*>(subscriber)->mapper;
-  if (self->nodeFlag(kZombie))
-    return;
-  switch (static_cast<std::uint16_t>(fieldId & 0xFFFFu)) {
+void AdjacencySegmentMapperV2::statusChanged(std::uint16_t fieldId, void const* key) {
+  switch (fieldId) {
     case kIpv4AdjacencySegmentField:
-      self->handleV4AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
+      handleV4AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
       break;
     case kIpv6AdjacencySegmentField:
-      self->handleV6AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
+      handleV6AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
       break;
     default:
       break;

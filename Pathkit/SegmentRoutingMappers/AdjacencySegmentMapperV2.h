@@ -40,6 +40,7 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
+#include "Pathkit/StatusReactor.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
@@ -50,7 +51,7 @@
 
 namespace SegmentRouting::Mappers {
 
-class AdjacencySegmentMapperV2 : public Pavo::Node,
+class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
                                  public Granule::SlabAllocated<AdjacencySegmentMapperV2> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
@@ -113,15 +114,6 @@ class AdjacencySegmentMapperV2 : public Pavo::Node,
   // Removes everything filed: member by member, then the per-protoId tables.
   void doCleanup();
 
-  // Turns reacting to the table on or off (subscribing or unsubscribing),
-  // with the zombie flag set for the duration of the change.
-  void hasNotificationActiveIs(bool active);
-  virtual void vekDoZombieReactors(bool zombie);
-  // The subscriber record's dispatch function.
-  static void srStatusDispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
-                               Pavo::FieldId fieldId, void const* key, void const* prior);
-  bool subscribed() const { return subscriber_.record.dispatch != nullptr; }
-
   // The entry cache: private bookkeeping, never published.
   Pavo::Ptr<AdjSegmentSetPerProtoId> adjSegmentEntryCacheIs(unsigned short protoId) {
     return adjSegmentEntryCache_.childIs(protoId, Vek::kNoPublisher);
@@ -146,15 +138,9 @@ class AdjacencySegmentMapperV2 : public Pavo::Node,
  private:
   using AdjacencySegmentMap = Kroma::SegmentRouting::Status::AdjacencySegmentMap;
 
-  // The record sits inside the mapper so that the dispatch function finds
-  // its mapper; `record` must stay the first member.
-  struct StatusSubscriber {
-    Pavo::Subscriber record;
-    AdjacencySegmentMapperV2* mapper;
-  };
-
-  void subscribe();
-  void unsubscribe();
+  friend class StatusReactor<AdjacencySegmentMapperV2>;
+  // The table's change of `fieldId` (263 or 264; others are ignored).
+  void statusChanged(std::uint16_t fieldId, void const* key);
   // One handler call for `family` (ipv4: 263, else 264): the entry trace,
   // the family test, then the entry (looked up, or the one a walk stands on:
   // `walked` non-null) copied once and filed under its protoIds.
@@ -169,8 +155,6 @@ class AdjacencySegmentMapperV2 : public Pavo::Node,
   Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
   Pavo::Ptr<AdjSegmentConnectorMapV2> connectorMap_;
   AdjSegmentEntryCacheCollection adjSegmentEntryCache_;
-  // record.dispatch is srStatusDispatch while subscribed, null otherwise.
-  StatusSubscriber subscriber_{{nullptr}, this};
 };
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(

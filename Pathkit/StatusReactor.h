@@ -1,0 +1,91 @@
+// StatusReactor: what both mappers are as reactors of the status table.
+//
+// A mapper derives from StatusReactor<Mapper> (which derives from
+// Pavo::Node) and supplies
+//   Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus() const;
+//   void statusChanged(std::uint16_t fieldId, void const* key);   // its handlers
+// and gets the subscription kept inside it, the notification-active and
+// zombie flags, and the dispatch function:
+//   - srStatusDispatch drops every call while the zombie flag is set and
+//     hands the low 16 bits of the field id and the key to statusChanged;
+//   - hasNotificationActiveIs(on) subscribes or unsubscribes (when the table
+//     is not null) with the zombie flag set for the duration of the change;
+//   - vekDoZombieReactors(z) sets the zombie flag to z.
+// The subscriber record lives inside the reactor, so the dispatch function
+// finds its reactor from the record; the table's publisher stores only the
+// record's address. The reactor must unsubscribe before it goes (its
+// destructor does, through hasNotificationActiveIs(false) or unsubscribe()).
+#pragma once
+
+#include <cstdint>
+
+#include "Kroma/SegmentRouting/Status.h"
+#include "Pavo/Node.h"
+#include "Pavo/Publisher.h"
+
+namespace SegmentRouting::Mappers {
+
+template <class Derived>
+class StatusReactor : public Pavo::Node {
+ public:
+  // Turns reacting to the table on or off (subscribing or unsubscribing),
+  // with the zombie flag set for the duration of the change.
+  void hasNotificationActiveIs(bool active) {
+    if (nodeFlag(kNotificationActive) == active)
+      return;
+    nodeFlagSet(kNotificationActive, active);
+    bool const zombie = nodeFlag(kZombie);
+    nodeFlagSet(kZombie, true);
+    if (self().srStatus()) {
+      if (active && !subscribed()) {
+        subscribe();
+      } else if (!active && subscribed()) {
+        unsubscribe();
+      }
+    }
+    nodeFlagSet(kZombie, zombie);
+  }
+  virtual void vekDoZombieReactors(bool zombie) {
+    if (nodeFlag(kZombie) != zombie)
+      nodeFlagSet(kZombie, zombie);
+  }
+  // The subscriber record's dispatch function.
+  static void srStatusDispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
+                               Pavo::FieldId fieldId, void const* key, void const*) {
+    StatusReactor* reactor = reinterpret_cast<StatusSubscriber*>(subscriber)->reactor;
+    if (reactor->nodeFlag(kZombie))
+      return;
+    reactor->self().statusChanged(static_cast<std::uint16_t>(fieldId & 0xFFFFu), key);
+  }
+  bool subscribed() const { return subscriber_.record.dispatch != nullptr; }
+
+ protected:
+  StatusReactor() = default;
+  StatusReactor(StatusReactor const&) = delete;
+  StatusReactor& operator=(StatusReactor const&) = delete;
+  ~StatusReactor() override = default;
+
+  // Both need a status table (srStatus() not null).
+  void subscribe() {
+    subscriber_.record.dispatch = &StatusReactor::srStatusDispatch;
+    self().srStatus()->publisher()->subscriberAdd(&subscriber_.record, false);
+  }
+  void unsubscribe() {
+    self().srStatus()->publisher()->subscriberRemove(&subscriber_.record);
+    subscriber_.record.dispatch = nullptr;
+  }
+
+ private:
+  // `record` must stay the first member: the dispatch function casts back.
+  struct StatusSubscriber {
+    Pavo::Subscriber record;
+    StatusReactor* reactor;
+  };
+
+  Derived& self() noexcept { return static_cast<Derived&>(*this); }
+
+  // record.dispatch is srStatusDispatch while subscribed, null otherwise.
+  StatusSubscriber subscriber_{{nullptr}, this};
+};
+
+}  // namespace SegmentRouting::Mappers
