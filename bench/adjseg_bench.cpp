@@ -35,6 +35,7 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "support/CountingAllocator.h"
+#include "support/PlainTable.h"
 #include "support/RatioReporter.h"
 
 namespace {
@@ -159,38 +160,7 @@ using Bench::plainBytes;
 
 using Records = std::vector<AdjacencySegmentNeighbor, Counting<AdjacencySegmentNeighbor>>;
 
-class PlainTable {
- public:
-  using Observer = std::function<void(AdjacencySegmentKey const&, Records const*)>;
-  void observe(Observer fn) { observers_.push_back(std::move(fn)); }
-  void set(AdjacencySegmentKey const& key, Records const& records) {
-    auto [it, inserted] = entries_.try_emplace(key, records);
-    if (!inserted) {
-      if (it->second == records)
-        return;
-      it->second = records;
-    }
-    for (auto const& fn : observers_)
-      fn(key, &it->second);
-  }
-  void erase(AdjacencySegmentKey const& key) {
-    if (entries_.erase(key) == 0)
-      return;
-    for (auto const& fn : observers_)
-      fn(key, nullptr);
-  }
-  template <class Fn>
-  void forEach(Fn fn) const {
-    for (auto const& [k, r] : entries_)
-      fn(k, &r);
-  }
-
- private:
-  std::map<AdjacencySegmentKey, Records, std::less<AdjacencySegmentKey>,
-           Counting<std::pair<AdjacencySegmentKey const, Records>>>
-      entries_;
-  std::vector<Observer> observers_;
-};
+using PlainTable = Bench::PlainTable<AdjacencySegmentKey, Records>;
 
 struct Hash {
   std::size_t operator()(Cspf::LinkKey const& k) const noexcept { return k.hash(0x5bd1e995u); }

@@ -47,6 +47,7 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "support/CountingAllocator.h"
+#include "support/PlainTable.h"
 #include "support/RatioReporter.h"
 
 namespace {
@@ -197,36 +198,7 @@ struct PlainEntry {
 };
 
 template <class K>
-class PlainTable {
- public:
-  using Observer = std::function<void(K const&, PlainEntry const*)>;
-  void observe(Observer fn) { observers_.push_back(std::move(fn)); }
-  void set(K const& key, PlainEntry const& e) {
-    auto [it, inserted] = entries_.try_emplace(key, e);
-    if (!inserted) {
-      if (it->second == e)
-        return;
-      it->second = e;
-    }
-    for (auto const& fn : observers_)
-      fn(key, &it->second);
-  }
-  void erase(K const& key) {
-    if (entries_.erase(key) == 0)
-      return;
-    for (auto const& fn : observers_)
-      fn(key, nullptr);
-  }
-  template <class Fn>
-  void forEach(Fn fn) const {
-    for (auto const& [k, e] : entries_)
-      fn(k, &e);
-  }
-
- private:
-  std::map<K, PlainEntry, std::less<K>, Counting<std::pair<K const, PlainEntry>>> entries_;
-  std::vector<Observer> observers_;
-};
+using PlainTable = Bench::PlainTable<K, PlainEntry>;
 
 struct KeyHash {
   std::size_t operator()(PrefixAlgoKey const& k) const noexcept { return k.hash(0x5bd1e995u); }
