@@ -5,16 +5,25 @@
 // (tests/tools/QuotedExamples.cmake) checks that the file still holds it.
 #include <cstdint>
 #include <cstdio>
+#include <iostream>
+#include <string>
 
+#include "Duolog/Duolog.h"
 #include "Granule/Slab.h"
+#include "Kroma/Reading.h"
 #include "Kroma/SegmentRouting/Status.h"
+#include "Nimblog/Nimblog.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
+#include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pavo/InspectDsl.h"
+#include "Pavo/IsEq.h"
 #include "Pavo/Ptr.h"
+#include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
 #include "Vek/GenericIf.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/RbTreeMap.h"
@@ -245,6 +254,136 @@ void genericIf(Pavo::Ptr<Router> const& router, Prefix const& p, AdjSegmentEntry
 
 }  // namespace
 
+// An owner of the two kinds of child map (a child made from a key, and a
+// child handed in and keyed by what it holds).
+class Child : public Pavo::Node, public Granule::SlabAllocated<Child> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Example::Child"};
+  explicit Child(Mpls::RouterId const& routerId) : routerId_(routerId) {}
+  Mpls::RouterId const& routerId() const { return routerId_; }
+
+ private:
+  Mpls::RouterId routerId_;
+};
+class Peer : public Pavo::Node, public Granule::SlabAllocated<Peer> {
+ public:
+  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Example::Peer"};
+  explicit Peer(unsigned short protoId) : protoId_(protoId) {}
+  unsigned short protoId() const { return protoId_; }
+
+ private:
+  unsigned short protoId_;
+};
+struct PeerKeyFunktor {
+  unsigned short operator()(Peer const& p) const { return p.protoId(); }
+};
+
+class Owner {
+ public:
+  using RouterId = Mpls::RouterId;
+  // example: platform/Vek/AttrHashCollections.h
+  using HN_Child = Vek::AttrMapMember<"Ns::Owner::HN_Child", RouterId, Pavo::Ptr<Child>>;
+  Vek::AttrChildMap<HN_Child, Vek::SeededKeyOps<RouterId, 297630782u>, 131> child_;
+  Pavo::Ptr<Child> childIs(RouterId const& r) { return child_.childIs(r, &publisher_); }
+  // end example
+  // example: platform/Vek/AttrHashCollections.h
+  using HN_Peer = Vek::AttrChildMember<"Ns::Owner::HN_Peer", Peer, PeerKeyFunktor>;
+  void peerIs(Pavo::Ptr<Peer> const& p) { peer_.childIs(p, "Ns::Owner", &publisher_); }
+  // end example
+  Vek::AttrChildMap<HN_Peer, Vek::IntegerKeyOps<unsigned short, 524521858u>, 132> peer_;
+
+ private:
+  Pavo::Publisher publisher_;
+};
+
+void attrHashCollections() {
+  Owner owner;
+  owner.childIs(Mpls::RouterId::ipv4(0x0a000001));
+  owner.peerIs(Pavo::makePtr<Peer>(1));
+  use(owner.child_.size() + owner.peer_.size());
+}
+
+void rebuild() {}
+
+void nimblog(std::string const& afText, unsigned n) {
+  // example: platform/Nimblog/Nimblog.h
+  std::uint64_t const seq = Nimblog::log("entry %s, count %u", afText, n);
+  {
+    Nimblog::BlockTimer const timer = Nimblog::logTimed("rebuild %s", afText);
+    rebuild();  // on leaving, a record "elapsed <ns> ns" tied to it
+  }
+  Nimblog::dump(std::cerr);
+  // end example
+  use(seq);
+}
+
+// example: platform/Duolog/Duolog.h
+void handleInitialized(std::string const& afText) {
+  Nimblog::BlockTimer const timer =
+      Duolog::entry(traceHandle(), 8, __FILE__, __LINE__, __func__,
+                    "void SegmentRouting::Mappers::Mapper::handleInitialized()() %s", afText);
+  rebuild();  // the rest of the function, under the timer
+}
+// end example
+
+void use(Prefix const& key, Kroma::SegmentRouting::Status::PrefixSegmentMap::Stored const* s) {
+  use(key);
+  use(s != nullptr);
+}
+
+void kroma(Kroma::SegmentRouting::Status const& status, Prefix const& key) {
+  using Map = Kroma::SegmentRouting::Status::PrefixSegmentMap;
+  using E = Kroma::SegmentRouting::PrefixSegment;
+  using K = Prefix;
+  using Key = Prefix;
+  Map const& map = status.prefixSegment();
+  {
+    // example: platform/Kroma/KromaMap.h
+    E const e = map.lookup(key);  // a full value, copied by its count;
+                                  // the default when absent
+    Kroma::IterHint hint;
+    K k;
+    for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k))
+      use(k);
+    // end example
+    use(bool(e));
+  }
+  {
+    Kroma::IterHint hint;
+    // example: platform/Kroma/KromaMap.h
+    Map::Stored const* s = map.find(key);  // null when absent
+    for (Map::Stored const* w = map.first(hint); w; w = map.next(hint, w->key()))
+      use(Map::entryOf(*w));
+    // end example
+    use(s != nullptr);
+  }
+  // example: platform/Kroma/Reading.h
+  Map::Stored const* s = Kroma::findOrReport(map, key);  // null: absent or corrupt
+  Kroma::walkOrReport(map, [&](Key const& k, Map::Stored const* walked) { use(k, walked); });
+  // end example
+  use(s != nullptr);
+}
+
+void adjacencySegmentMapper(Pavo::Ptr<Kroma::SegmentRouting::Status const> const& status) {
+  // example: Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h
+  auto connectors = adjSegmentConnectorMapV2Factory();
+  auto mapper = adjacencySegmentMapperV2Factory(Vantre::AddressFamily::ipv4, status, connectors);
+  // connectors->map(0)->adjSegmentList(link) now lists the SIDs on `link`,
+  // and follows each change of the table inside the table's publication.
+  // end example
+}
+
+void isEqAndTrackers(Pavo::Publisher& publisher, unsigned short protoId, void const* prior) {
+  Pavo::FieldId const field = 130;
+  // example: platform/Pavo/IsEq.h
+  publisher.publishChangeRecursive(field, &protoId, prior, &Pavo::Util::IsEq<unsigned short>::isEq);
+  // end example
+  // example: platform/Vek/AllocTrack.h
+  bool const noneLeft = Vek::AllocTrackTypeInfo::liveObjectsAll() == 0;
+  // end example
+  use(noneLeft);
+}
+
 int main() {
   nodeSegmentReverseMapper(Kroma::SegmentRouting::Status::StatusIs());
   Mpls::SegmentRouting::SegmentIdentifier const sid(16001, 0x40);
@@ -262,5 +401,13 @@ int main() {
   ptr();
   trace(Vantre::AddressFamily::ipv6);
   genericIf(routerFactory(1), p, AdjSegmentEntry(true, 10, sid));
+  attrHashCollections();
+  nimblog("ipv4", 3);
+  handleInitialized("ipv4");
+  auto const status = Kroma::SegmentRouting::Status::StatusIs();
+  kroma(*status, p);
+  adjacencySegmentMapper(status);
+  Pavo::Publisher publisher;
+  isEqAndTrackers(publisher, 1, nullptr);
   return 0;
 }

@@ -4,7 +4,8 @@
 // stand for it, and for every status key the links it named.
 //
 //   auto connectors = adjSegmentConnectorMapV2Factory();
-//   auto mapper = adjacencySegmentMapperV2Factory(Vantre::AddressFamily::ipv4, status, connectors);
+//   auto mapper =
+//       adjacencySegmentMapperV2Factory(Vantre::AddressFamily::ipv4, status, connectors);
 //   // connectors->map(0)->adjSegmentList(link) now lists the SIDs on `link`,
 //   // and follows each change of the table inside the table's publication.
 //

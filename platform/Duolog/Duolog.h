@@ -6,11 +6,11 @@
 // full: strings are cut only in the ring record. entry() also starts a block
 // timer tied to the ring record, meant to cover the rest of the function:
 //
-//   void Mapper::handleInitialized() {
-//     Nimblog::BlockTimer const timer = Duolog::entry(
-//         traceHandle(), 8, __FILE__, __LINE__, __func__,
-//         "void SegmentRouting::Mappers::Mapper::handleInitialized()() %s", afText);
-//     ...
+//   void handleInitialized(std::string const& afText) {
+//     Nimblog::BlockTimer const timer =
+//         Duolog::entry(traceHandle(), 8, __FILE__, __LINE__, __func__,
+//                       "void SegmentRouting::Mappers::Mapper::handleInitialized()() %s", afText);
+//     rebuild();  // the rest of the function, under the timer
 //   }
 //
 // The format must have static storage, as for Nimblog::log(); the arguments

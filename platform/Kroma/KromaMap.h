@@ -10,15 +10,18 @@
 //   Kroma::Fault             the operation a test makes fail
 //
 // Readers (holding the table const) look up and walk:
-//   E const e = map.lookup(key);             // a full value, copied by its
-//                                            // count; the default when absent
+//   E const e = map.lookup(key);  // a full value, copied by its count;
+//                                 // the default when absent
 //   Kroma::IterHint hint;
-//   for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k)) ...
+//   K k;
+//   for (bool more = map.firstKey(hint, k); more; more = map.nextKey(hint, k, k))
+//     use(k);
 // Readers on a hot path use the stored entry itself and build the full
-// value once, where they need it:
-//   Stored const* s = map.find(key);          // null when absent
-//   for (Stored const* s = map.first(hint); s; s = map.next(hint, key)) ...
-//   E const e = map.entryOf(*s);  or  Other const o = map.entryOf<Other>(*s, otherKey);
+// value once, where they need it (entryOf<Other>(*s, otherKey) builds
+// another value type from the same stored entry):
+//   Map::Stored const* s = map.find(key);  // null when absent
+//   for (Map::Stored const* w = map.first(hint); w; w = map.next(hint, w->key()))
+//     use(Map::entryOf(*w));
 // A look-up (lookup, find) and the reading of a walked entry (read) are the
 // same reading step for fault injection (Fault::lookup).
 //

@@ -2,8 +2,8 @@
 // status-table collection, each handing corruption back to the collection
 // (doCorruptionDetected) instead of letting it escape.
 //
-//   Stored const* s = Kroma::findOrReport(map, key);   // null: absent or corrupt
-//   Kroma::walkOrReport(map, [&](K const& key, Stored const* s) { ... });
+//   Map::Stored const* s = Kroma::findOrReport(map, key);  // null: absent or corrupt
+//   Kroma::walkOrReport(map, [&](Key const& k, Map::Stored const* walked) { use(k, walked); });
 //
 // A walk hands each key with the entry it stands on (null when reading that
 // entry reports corruption, as a look-up would) and ends at the first walk

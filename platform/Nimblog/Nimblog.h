@@ -5,10 +5,10 @@
 // strings into a slot and never allocates; turning a record into text happens
 // only when the ring is dumped.
 //
-//   std::uint64_t seq = Nimblog::log("entry %s, count %u", afText, n);
+//   std::uint64_t const seq = Nimblog::log("entry %s, count %u", afText, n);
 //   {
-//     Nimblog::BlockTimer timer = Nimblog::logTimed("rebuild %s", afText);
-//     ...                     // on leaving, a record "elapsed <ns> ns" tied to it
+//     Nimblog::BlockTimer const timer = Nimblog::logTimed("rebuild %s", afText);
+//     rebuild();  // on leaving, a record "elapsed <ns> ns" tied to it
 //   }
 //   Nimblog::dump(std::cerr);
 //

@@ -5,7 +5,7 @@
 // themselves in a process-wide list, so a test can check that every one of
 // them is back to zero once the objects it created are gone:
 //
-//   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), 0u);
+//   bool const noneLeft = Vek::AllocTrackTypeInfo::liveObjectsAll() == 0;
 //
 // Counting is relaxed-atomic: exact once the threads that allocate have been
 // joined.
