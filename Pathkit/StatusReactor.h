@@ -4,6 +4,8 @@
 // Pavo::Node) and supplies
 //   Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus() const;
 //   void statusChanged(std::uint16_t fieldId, void const* key);   // its handlers
+//   void handleInitialized();   // the start-up build
+//   void doCleanup();           // empties what it filed
 // and gets the subscription kept inside it, the notification-active and
 // zombie flags, and the dispatch function:
 //   - srStatusDispatch drops every call while the zombie flag is set and
@@ -64,6 +66,30 @@ class StatusReactor : public Pavo::Node {
   StatusReactor(StatusReactor const&) = delete;
   StatusReactor& operator=(StatusReactor const&) = delete;
   ~StatusReactor() override = default;
+
+  // The end of a reactor's construction: subscribes, then runs the start-up
+  // build; if the build throws, the subscription goes and the exception
+  // passes on.
+  void subscribeAndBuild() {
+    subscribe();
+    try {
+      self().handleInitialized();
+    } catch (...) {
+      if (subscribed())
+        unsubscribe();
+      throw;
+    }
+  }
+  // The start of a reactor's destruction: stops reacting, empties what it
+  // filed (each removal published), sets the zombie flag and drops a
+  // subscription that is still there.
+  void retire() {
+    hasNotificationActiveIs(false);
+    self().doCleanup();
+    vekDoZombieReactors(true);
+    if (subscribed())
+      unsubscribe();
+  }
 
   // Both need a status table (srStatus() not null).
   void subscribe() {

@@ -39,22 +39,11 @@ NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     throw Pavo::NullPointerException(
         "NodeSegmentReverseMapper needs an output map (routerToNodeSegmentMapPerAlgo)");
   }
-  subscribe();
-  try {
-    handleInitialized();
-  } catch (...) {
-    if (subscribed())
-      unsubscribe();
-    throw;
-  }
+  subscribeAndBuild();
 }
 
 NodeSegmentReverseMapper::~NodeSegmentReverseMapper() {
-  hasNotificationActiveIs(false);
-  doCleanup();
-  vekDoZombieReactors(true);
-  if (subscribed())
-    unsubscribe();
+  retire();
   prefixToOriginatorCache_.deleteAll();
   routerToNodeSegmentMapPerAlgo_.reset();
   srStatus_.reset();

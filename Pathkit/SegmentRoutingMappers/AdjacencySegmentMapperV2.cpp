@@ -65,22 +65,11 @@ AdjacencySegmentMapperV2::AdjacencySegmentMapperV2(
     throw Pavo::NullPointerException(
         "AdjacencySegmentMapperV2 needs a connector map (connectorMap)");
   }
-  subscribe();
-  try {
-    handleInitialized();
-  } catch (...) {
-    if (subscribed())
-      unsubscribe();
-    throw;
-  }
+  subscribeAndBuild();
 }
 
 AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
-  hasNotificationActiveIs(false);
-  doCleanup();
-  vekDoZombieReactors(true);
-  if (subscribed())
-    unsubscribe();
+  retire();
   adjSegmentEntryCache_.deleteAll();
   connectorMap_.reset();
   srStatus_.reset();
