@@ -125,15 +125,23 @@ void NodeSegmentReverseMapper::handleInitialized() {
                 << ": Iterating over prefix segments to build the prefix to originator map");
   // Each walked entry goes to the handler's second half directly: no second
   // look-up of the key the walk stands on.
-  Kroma::walkOrReport(srStatus_->prefixSegment(),
-                      [this](Vantre::IpGenPrefix const& k, PrefixSegmentMap::Stored const* stored) {
-                        prefixSegmentRead(k, stored);
-                      });
-  Kroma::walkOrReport(
-      srStatus_->prefixSegmentWithAlgo(),
-      [this](PrefixAlgoKey const& k, PrefixSegmentWithAlgoMap::Stored const* stored) {
-        prefixSegmentWithAlgoRead(k, stored);
-      });
+  try {
+    Kroma::walkOrReport(srStatus_->prefixSegment(), [this](Vantre::IpGenPrefix const& k,
+                                                           PrefixSegmentMap::Stored const* stored) {
+      prefixSegmentRead(k, stored);
+    });
+    Kroma::walkOrReport(
+        srStatus_->prefixSegmentWithAlgo(),
+        [this](PrefixAlgoKey const& k, PrefixSegmentWithAlgoMap::Stored const* stored) {
+          prefixSegmentWithAlgoRead(k, stored);
+        });
+  } catch (...) {
+    // A build that stops half way would leave some prefixes mapped and later
+    // ones not, with the cache naming both: leave what destruction leaves.
+    doCleanup();
+    prefixToOriginatorCacheDelAll();
+    throw;
+  }
 }
 
 void NodeSegmentReverseMapper::doCleanup() {

@@ -20,7 +20,7 @@
 // (prefix, algorithm) is mapped: (P, A) -> R exactly when P is a member of R's
 // RouterToNodeSegment in A's map, for keys of the mapper's family.
 //
-// Two choices of this implementation:
+// Three choices of this implementation:
 //   - Segments whose originator is the zero router id are not mapped. The
 //     zero router id stands for "no originator" in the cache, so such a
 //     mapping could never be removed again.
@@ -28,6 +28,8 @@
 //     the output but keeps the cache. A later removal whose algorithm map or
 //     router entry is missing skips the missing parts and still drops the
 //     cache entry; a later addition recreates what it needs.
+//   - A start-up build that throws empties the output and the cache, so that
+//     no half-built map is left behind (see the constructor).
 //
 // Threads: none of its own. Everything runs on the thread that delivers the
 // table's notifications. The zombie flag, not a lock, keeps notifications out
@@ -114,8 +116,11 @@ class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
       Vek::SeededKeyOps<Mpls::SegmentRouting::PrefixAlgoKey, kPrefixToOriginatorCacheHashConstant>>;
 
   // Subscribes to `srStatus` and builds the output in full. A null pointer
-  // for either raises Pavo::NullPointerException. If the build throws, the subscription is removed
-  // and the exception leaves the constructor.
+  // for either raises Pavo::NullPointerException. If the build throws (an
+  // entry over 100 records), the output holds what it would hold had no
+  // mapper existed, as after destruction (every mapping this build made is
+  // removed, each removal published), the subscription is removed, and the
+  // exception leaves the constructor: no mapper exists.
   NodeSegmentReverseMapper(
       Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
       Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);
@@ -140,7 +145,10 @@ class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
   // Change handlers: look the key up and hand the entry to the update.
   void handlePrefixSegment(Vantre::IpGenPrefix const& prefix);
   void handlePrefixSegmentWithAlgo(Mpls::SegmentRouting::PrefixAlgoKey const& prefixAlgoKey);
-  // Start-up build: doCleanup(), then every key of both collections.
+  // Start-up build: doCleanup(), then every key of both collections. All or
+  // nothing: if a key throws, the output and the cache are both emptied (as
+  // destruction leaves them) before the exception passes on; a running
+  // mapper stays subscribed and maps the keys that change from then on.
   void handleInitialized();
   // Empties the output map, each removal published; keeps the cache.
   void doCleanup();

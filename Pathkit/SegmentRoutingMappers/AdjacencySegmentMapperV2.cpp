@@ -155,11 +155,18 @@ void AdjacencySegmentMapperV2::handleInitialized() {
   doCleanup();
   bool const ipv4 = af_ == Vantre::AddressFamily::ipv4;
   // Each walked entry goes to the handler as it stands: no second look-up.
-  Kroma::walkOrReport(
-      ipv4 ? srStatus_->ipv4AdjacencySegment() : srStatus_->ipv6AdjacencySegment(),
-      [this, ipv4](AdjacencySegmentKey const& key, AdjacencySegmentMap::Stored const* stored) {
-        handleAdjSegment(ipv4, key, &stored);
-      });
+  try {
+    Kroma::walkOrReport(
+        ipv4 ? srStatus_->ipv4AdjacencySegment() : srStatus_->ipv6AdjacencySegment(),
+        [this, ipv4](AdjacencySegmentKey const& key, AdjacencySegmentMap::Stored const* stored) {
+          handleAdjSegment(ipv4, key, &stored);
+        });
+  } catch (...) {
+    // A build that stops half way would file some keys and not later ones:
+    // leave what destruction leaves, an empty connector map and cache.
+    doCleanup();
+    throw;
+  }
 }
 
 void AdjacencySegmentMapperV2::doCleanup() {

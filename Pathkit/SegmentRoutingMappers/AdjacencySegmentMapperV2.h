@@ -84,8 +84,10 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
 
   // Subscribes to `srStatus` and builds the connector map in full. A null
   // pointer for either raises Pavo::NullPointerException. If the build
-  // throws, the subscription is removed and the exception leaves the
-  // constructor.
+  // throws (an entry over 512 records), the connector map holds what it
+  // would hold had no mapper existed, as after destruction (everything this
+  // build filed is removed, each removal published), the subscription is
+  // removed, and the exception leaves the constructor: no mapper exists.
   AdjacencySegmentMapperV2(Vantre::AddressFamily af,
                            Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
                            Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap);
@@ -111,6 +113,10 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   void handleV4AdjSegment(Kroma::SegmentRouting::AdjacencySegmentKey const& key);
   void handleV6AdjSegment(Kroma::SegmentRouting::AdjacencySegmentKey const& key);
   // Start-up build: doCleanup(), then every key of the family's collection.
+  // All or nothing: if a key throws, the connector map and the entry cache
+  // are emptied (as destruction leaves them) before the exception passes on;
+  // a running mapper stays subscribed and files the keys that change from
+  // then on.
   void handleInitialized();
   // Removes everything filed: member by member, then the per-protoId tables.
   void doCleanup();

@@ -1,0 +1,121 @@
+// A start-up build that throws (an entry over its record bound) leaves no
+// half-built output, for both mappers: at construction no mapper exists and
+// the output is as if none had; on a running mapper the output and the
+// private cache are both emptied and the mapper goes on with later changes.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "NodeSegmentReverseMapper/Segments.h"
+#include "Pathkit/NodeSegmentReverseMapper.h"
+#include "Pathkit/SegmentRoutingMappers.h"
+#include "SegmentRoutingMappers/AdjSegments.h"
+#include "support/TrackedNode.h"
+
+namespace {
+
+using namespace SegmentRouting::Mappers;
+using Kroma::SegmentRouting::Status;
+using Vantre::AddressFamily;
+
+// Entry i of the table (1..3, walked in this order) for each mapper, its
+// count over the bound, and how much of the output and the cache it fills.
+struct NodeSide {
+  using Mapper = NodeSegmentReverseMapper;
+  using Output = RouterToNodeSegmentMapPerAlgo;
+  static Pavo::Ptr<Output> output() { return routerToNodeSegmentMapPerAlgoFactory(); }
+  static Pavo::Ptr<Mapper> start(Pavo::Ptr<Status> const& s, Pavo::Ptr<Output> const& out) {
+    return nodeSegmentReverseMapperFactory(AddressFamily::ipv4, s, out);
+  }
+  static Vantre::IpGenPrefix key(unsigned i) {
+    return NodeSegTest::hostPrefix(AddressFamily::ipv4, i);
+  }
+  static void put(Status& s, unsigned i) {
+    s.prefixSegmentIs(NodeSegTest::segment(key(i), NodeSegTest::router(1)));
+  }
+  static void del(Status& s, unsigned i) { s.prefixSegmentDel(key(i)); }
+  static void spoil(Status& s, unsigned i) { s.prefixSegmentRecordCountIsUnchecked(key(i), 101); }
+  static std::size_t filed(Output const& out) {
+    std::size_t n = 0;
+    for (auto a = out.routerToNodeSegmentMapCollection().begin(); !a.atEnd(); ++a) {
+      for (auto r = a->value()->prefixMapCollection().begin(); !r.atEnd(); ++r)
+        n += r->value()->prefixCount();
+    }
+    return n;
+  }
+  static std::size_t cached(Mapper const& m) { return m.prefixToOriginatorCacheCount(); }
+};
+
+struct AdjacencySide {
+  using Mapper = AdjacencySegmentMapperV2;
+  using Output = AdjSegmentConnectorMapV2;
+  static Pavo::Ptr<Output> output() { return adjSegmentConnectorMapV2Factory(); }
+  static Pavo::Ptr<Mapper> start(Pavo::Ptr<Status> const& s, Pavo::Ptr<Output> const& out) {
+    return adjacencySegmentMapperV2Factory(AddressFamily::ipv4, s, out);
+  }
+  static Kroma::SegmentRouting::AdjacencySegmentKey key(unsigned i) {
+    return AdjSegTest::key(16000 + i, 0);
+  }
+  static void put(Status& s, unsigned i) {
+    Kroma::SegmentRouting::AdjacencySegment segment(key(i));
+    segment.neighbors().push(AdjSegTest::record(i, Mpls::RouterId::ipv4(0xC0000263u), 10, 0));
+    s.ipv4AdjacencySegmentIs(segment);
+  }
+  static void del(Status& s, unsigned i) { s.ipv4AdjacencySegmentDel(key(i)); }
+  static void spoil(Status& s, unsigned i) {
+    s.ipv4AdjacencySegmentRecordCountIsUnchecked(key(i), 513);
+  }
+  static std::size_t filed(Output const& out) {
+    std::size_t n = 0;
+    for (auto m = out.mapCollection().begin(); !m.atEnd(); ++m)
+      n += m->value()->adjSegmentListCount();
+    return n;
+  }
+  static std::size_t cached(Mapper const& m) { return m.adjSegmentEntryCacheCount(); }
+};
+
+template <class Side>
+class FailedStartUpTest : public ::testing::Test {};
+using Sides = ::testing::Types<NodeSide, AdjacencySide>;
+TYPED_TEST_SUITE(FailedStartUpTest, Sides);
+
+TYPED_TEST(FailedStartUpTest, LeavesNothingHalfBuilt) {
+  using Side = TypeParam;
+  TestSupport::TrackerGuard const guard;
+  auto status = Status::StatusIs();
+  auto out = Side::output();
+  for (unsigned i = 1; i <= 3; ++i)
+    Side::put(*status, i);
+
+  // A running mapper: the bad entry raises in its notification and changes
+  // nothing; a rebuild over it raises and empties the output and the cache.
+  auto mapper = Side::start(status, out);
+  ASSERT_EQ(Side::filed(*out), 3u);
+  EXPECT_THROW(Side::spoil(*status, 2), Pavo::RangeException);
+  EXPECT_EQ(Side::filed(*out), 3u);
+  EXPECT_THROW(mapper->handleInitialized(), Pavo::RangeException);
+  EXPECT_EQ(Side::filed(*out), 0u);
+  EXPECT_EQ(Side::cached(*mapper), 0u);
+  // Still subscribed: a later change is mapped, and a clean rebuild maps all.
+  Side::del(*status, 3);
+  Side::put(*status, 3);
+  EXPECT_EQ(Side::filed(*out), 1u);
+  EXPECT_EQ(Side::cached(*mapper), 1u);
+  Side::del(*status, 2);
+  mapper->handleInitialized();
+  EXPECT_EQ(Side::filed(*out), 2u);
+  mapper.reset();
+
+  // At construction: the entries before the bad one were filed and are taken
+  // out again; the exception leaves the factory and no subscriber stays.
+  Side::put(*status, 2);
+  EXPECT_NO_THROW(Side::spoil(*status, 2));  // no mapper to raise in
+  EXPECT_THROW(mapper = Side::start(status, out), Pavo::RangeException);
+  EXPECT_EQ(mapper, nullptr);
+  EXPECT_EQ(Side::filed(*out), 0u);
+  EXPECT_EQ(status->publisher()->subscriberCount(), 0u);
+  EXPECT_EQ(Side::Mapper::memAllocationTracker_.liveObjects(), 0u);
+  EXPECT_EQ(out->useCount(), 1u);
+}
+
+}  // namespace
