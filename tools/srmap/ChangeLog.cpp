@@ -1,5 +1,7 @@
 #include "ChangeLog.h"
 
+#include "GenericText.h"
+
 #include <algorithm>
 
 #include "Pavo/InspectModule.h"
@@ -7,52 +9,32 @@
 #include "Pavo/Ptr.h"
 #include "Vek/GenericIf.h"
 
-namespace Replay {
-
-namespace {
+namespace Srmap {
 
 using Pavo::Inspect::AttrInfo;
 using Pavo::Inspect::TypeInfo;
 
-TypeInfo const* typeOfNode(Pavo::Node const& node) {
-  return Pavo::ModuleInspectData::typeOf(node.typeData());
-}
-
-bool holdsEntities(AttrInfo const& attr) {
-  return attr.isCollection() && attr.valueType() != nullptr && attr.valueType()->isEntity();
-}
-
-// A copy of the value at `value`, of registered type `type`, in a box.
-Vek::GenericValue boxed(TypeInfo const& type, void const* value) {
-  Vek::GenericValue box = Vek::GenericValue::defaultOf(type);
-  type.ops().destroy(box.data());
-  type.ops().copy(box.data(), value);
-  return box;
-}
-
-// A value's text form; a value holding a collection has none, and is
-// written as its members instead: "{key, key}" or "{key: value, ...}".
-std::string text(TypeInfo const* type, void const* value) {
-  if (type == nullptr)
-    return "?";
-  Vek::GenericValue const box = boxed(*type, value);
-  for (std::size_t i = 0; i < type->attrCount(); ++i) {
-    AttrInfo const& attr = type->attrAt(i);
-    if (!attr.isCollection())
-      continue;
-    std::string out;
-    Vek::GenericIf::iterate(box, attr.fieldId(),
-                            [&](Vek::GenericValue const& k, Vek::GenericValue const& v) {
-                              out += (out.empty() ? "{" : ", ") + k.strep();
-                              if (!attr.isSet())
-                                out += ": " + v.strep();
-                            });
-    return out.empty() ? "{}" : out + "}";
+char const* changeKindName(Change::Kind kind) noexcept {
+  switch (kind) {
+    case Change::Kind::added:
+      return "added";
+    case Change::Kind::replaced:
+      return "replaced";
+    case Change::Kind::removed:
+      return "removed";
   }
-  return box.strep();
+  return "?";
 }
 
-}  // namespace
+std::string changeLine(Change const& c) {
+  std::string line = c.path + " " + std::to_string(c.fieldId);
+  if (c.attr.empty())
+    return line + " changed";
+  line += " " + c.attr + "[" + c.key + "] " + changeKindName(c.kind);
+  if (c.prior)
+    line += " (was " + *c.prior + ")";
+  return line;
+}
 
 void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
   auto watch = std::make_unique<Watch>(Watch{{&ChangeLog::dispatch}, this, &entity, path});
@@ -106,25 +88,27 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
                          void const* prior) {
   TypeInfo const* type = typeOfNode(*watch.node);
   AttrInfo const* attr = type != nullptr ? type->attr(fieldId) : nullptr;
+  Change change;
+  change.path = watch.path;
+  change.fieldId = fieldId;
   if (attr == nullptr) {
-    out_ << watch.path << " " << fieldId << " changed\n";
+    sink_(change);
     return;
   }
-  std::string const keyText = text(attr->keyType(), key);
+  change.attr = attr->name();
+  change.key = valueText(attr->keyType(), key);
   Vek::GenericValue const self = Vek::GenericValue::ofNode(watch.node, type);
-  Vek::GenericValue const keyValue = boxed(*attr->keyType(), key);
+  Vek::GenericValue keyValue = Vek::GenericValue::defaultOf(*attr->keyType());
+  attr->keyType()->ops().destroy(keyValue.data());
+  attr->keyType()->ops().copy(keyValue.data(), key);
   bool const present = Vek::GenericIf::has(self, fieldId, keyValue);
-  out_ << watch.path << " " << fieldId << " " << attr->name() << "[" << keyText << "] ";
-  if (prior == nullptr) {
-    out_ << "added";
-  } else {
-    out_ << (present ? "replaced" : "removed");
-    if (!holdsEntities(*attr) && attr->valueType() != nullptr) {
-      out_ << " (was " << text(attr->valueType(), prior) << ")";
-    }
+  if (prior != nullptr) {
+    change.kind = present ? Change::Kind::replaced : Change::Kind::removed;
+    if (!holdsEntities(*attr) && attr->valueType() != nullptr)
+      change.prior = valueText(attr->valueType(), prior);
   }
-  out_ << "\n";
-  std::string const childPath = watch.path + "/" + attr->name() + "[" + keyText + "]";
+  sink_(change);
+  std::string const childPath = watch.path + "/" + change.attr + "[" + change.key + "]";
   if (!holdsEntities(*attr))
     return;
   if (prior != nullptr)
@@ -136,4 +120,4 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
   }
 }
 
-}  // namespace Replay
+}  // namespace Srmap
