@@ -1,12 +1,7 @@
 #include "ChangeLog.h"
 
 #include "GenericText.h"
-
-#include <algorithm>
-
-#include "Pavo/InspectModule.h"
 #include "Pavo/InspectTypes.h"
-#include "Pavo/Ptr.h"
 #include "Vek/GenericIf.h"
 
 namespace Srmap {
@@ -98,9 +93,7 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
   change.attr = attr->name();
   change.key = valueText(attr->keyType(), key);
   Vek::GenericValue const self = Vek::GenericValue::ofNode(watch.node, type);
-  Vek::GenericValue keyValue = Vek::GenericValue::defaultOf(*attr->keyType());
-  attr->keyType()->ops().destroy(keyValue.data());
-  attr->keyType()->ops().copy(keyValue.data(), key);
+  Vek::GenericValue const keyValue = boxed(*attr->keyType(), key);
   bool const present = Vek::GenericIf::has(self, fieldId, keyValue);
   if (prior != nullptr) {
     change.kind = present ? Change::Kind::replaced : Change::Kind::removed;

@@ -12,14 +12,6 @@ namespace {
 using Pavo::Inspect::AttrInfo;
 using Pavo::Inspect::TypeInfo;
 
-// A copy of the value at `value`, of registered type `type`, in a box.
-Vek::GenericValue boxed(TypeInfo const& type, void const* value) {
-  Vek::GenericValue box = Vek::GenericValue::defaultOf(type);
-  type.ops().destroy(box.data());
-  type.ops().copy(box.data(), value);
-  return box;
-}
-
 std::string boxText(Vek::GenericValue const& v) {
   return v.holdsEntity() ? "entity" : valueText(v.type(), v.data());
 }
@@ -44,6 +36,13 @@ void flattenInto(Pavo::Node& node, std::string const& prefix, std::vector<Leaf>&
 }
 
 }  // namespace
+
+Vek::GenericValue boxed(TypeInfo const& type, void const* value) {
+  Vek::GenericValue box = Vek::GenericValue::defaultOf(type);
+  type.ops().destroy(box.data());
+  type.ops().copy(box.data(), value);
+  return box;
+}
 
 TypeInfo const* typeOfNode(Pavo::Node const& node) {
   return Pavo::ModuleInspectData::typeOf(node.typeData());

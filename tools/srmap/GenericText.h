@@ -7,9 +7,12 @@
 
 #include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
+#include "Vek/GenericValue.h"
 
 namespace Srmap {
 
+// A copy of the value at `value`, of registered type `type`, in a box.
+Vek::GenericValue boxed(Pavo::Inspect::TypeInfo const& type, void const* value);
 // The entity's registered type; null for an unregistered one.
 Pavo::Inspect::TypeInfo const* typeOfNode(Pavo::Node const& node);
 // True for a collection whose members are entities.
