@@ -13,6 +13,12 @@ namespace Srmap {
 
 namespace {
 
+// A word of the input inside a message, quoted and cut at 64 characters.
+std::string quoted(std::string_view word) {
+  constexpr std::size_t kMax = 64;
+  return "'" + std::string(word.substr(0, kMax)) + (word.size() > kMax ? "...'" : "'");
+}
+
 // Failure inside one line; the caller adds file and line number.
 struct LineError {
   std::string what;
@@ -48,7 +54,7 @@ class Line {
   }
   void need(std::string_view w) {
     if (!accept(w))
-      throw LineError{"expected '" + std::string(w) + "'" + found()};
+      throw LineError{"expected " + quoted(w) + "" + found()};
   }
   // One value in its type's text form; it must end at a blank or the line's end.
   template <class T>
@@ -76,28 +82,28 @@ class Line {
     }
     auto const [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
     if (ec == std::errc::result_out_of_range || (ec == std::errc() && v > max))
-      throw LineError{std::string(what) + " '" + std::string(w) + "' out of range (at most " +
+      throw LineError{std::string(what) + " " + quoted(w) + " out of range (at most " +
                       std::to_string(max) + ")"};
     if (ec != std::errc() || end != digits.data() + digits.size())
-      throw LineError{std::string("bad ") + what + " '" + std::string(w) + "'"};
+      throw LineError{std::string("bad ") + what + " " + quoted(w)};
     return v;
   }
   std::uint8_t algo() { return static_cast<std::uint8_t>(number(255, "algorithm")); }
   bool flag() {
     std::string_view const w = word("flag");
     if (w != "true" && w != "false")
-      throw LineError{"bad flag '" + std::string(w) + "' (true or false)"};
+      throw LineError{"bad flag " + quoted(w) + " (true or false)"};
     return w == "true";
   }
   Vantre::AddressFamily af() {
     std::string_view const w = word("address family");
     if (w != "ipv4" && w != "ipv6")
-      throw LineError{"bad address family '" + std::string(w) + "' (ipv4 or ipv6)"};
+      throw LineError{"bad address family " + quoted(w) + " (ipv4 or ipv6)"};
     return w == "ipv4" ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6;
   }
   void end() {
     if (!atEnd())
-      throw LineError{"unexpected '" + std::string(peekWord()) + "'"};
+      throw LineError{"unexpected " + quoted(peekWord())};
   }
   std::string rest() {
     range_.skipSpaces();
@@ -106,7 +112,7 @@ class Line {
     return r;
   }
   std::string found() {
-    return atEnd() ? ", found the end of the line" : ", found '" + std::string(peekWord()) + "'";
+    return atEnd() ? ", found the end of the line" : ", found " + quoted(peekWord());
   }
 
  private:
@@ -147,7 +153,7 @@ std::uint8_t prefixFlags(Line& l) {
     else if (name == "nomap")
       flags |= Kroma::SegmentRouting::PrefixSegmentInfo::kFlagDoNotMap;
     else if (name != "none")
-      throw LineError{"bad flag name '" + std::string(name) + "' (node, nomap, none or a number)"};
+      throw LineError{"bad flag name " + quoted(name) + " (node, nomap, none or a number)"};
   }
   return flags;
 }
@@ -159,8 +165,7 @@ Collection collection(Line& l) {
     if (w == collectionName(c))
       return c;
   }
-  throw LineError{"bad collection '" + std::string(w) +
-                  "' (prefix, prefix-algo, adj-ipv4 or adj-ipv6)"};
+  throw LineError{"bad collection " + quoted(w) + " (prefix, prefix-algo, adj-ipv4 or adj-ipv6)"};
 }
 
 std::string count(Line& l) {
@@ -255,7 +260,7 @@ Action corruptCommand(Line& l) {
   else if (op == "next")
     c.op = Kroma::Fault::nextKey;
   else
-    throw LineError{"bad operation '" + std::string(op) + "' (lookup, first or next)"};
+    throw LineError{"bad operation " + quoted(op) + " (lookup, first or next)"};
   if (l.accept("after"))
     c.after = static_cast<unsigned>(l.number(UINT32_MAX, "call count"));
   return c;
@@ -344,8 +349,7 @@ Action expectCommand(Line& l, std::string_view text) {
     e.collection = collection(l);
     e.expected = count(l);
   } else {
-    throw LineError{"bad expectation '" + std::string(what) +
-                    "' (node, adj, pq, prouter or corruption)"};
+    throw LineError{"bad expectation " + quoted(what) + " (node, adj, pq, prouter or corruption)"};
   }
   return e;
 }
@@ -353,7 +357,7 @@ Action expectCommand(Line& l, std::string_view text) {
 Action mapperCommand(Line& l, bool start) {
   std::string_view const kind = l.word("mapper");
   if (kind != "node" && kind != "adj")
-    throw LineError{"bad mapper '" + std::string(kind) + "' (node or adj)"};
+    throw LineError{"bad mapper " + quoted(kind) + " (node or adj)"};
   return MapperSwitch{kind == "node" ? MapperKind::node : MapperKind::adj, l.af(), start};
 }
 
@@ -435,7 +439,7 @@ Scenario parseScenario(std::string_view text, std::string_view fileName) {
       else if (keyword == "expect")
         action = expectCommand(l, line);
       else
-        throw LineError{"unknown command '" + std::string(keyword) + "'"};
+        throw LineError{"unknown command " + quoted(keyword)};
       l.end();
       if (auto const* m = std::get_if<MapperSwitch>(&action)) {
         bool& running = started[m->kind == MapperKind::adj][m->af == Vantre::AddressFamily::ipv6];

@@ -72,16 +72,22 @@ bool parseArgs(int argc, char** argv, Options& o) {
   return true;
 }
 
+// False when the file cannot be opened or read (a directory, say).
 bool readFile(std::string const& name, std::string& text) {
-  if (name == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    return !std::cin.bad();
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (name != "-") {
+    file.open(name, std::ios::binary);
+    if (!file)
+      return false;
+    in = &file;
   }
-  std::ifstream in(name, std::ios::binary);
-  if (!in)
+  try {
+    text.assign(std::istreambuf_iterator<char>(*in), {});
+  } catch (std::exception const&) {
     return false;
-  text.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+  }
+  return !in->bad();
 }
 
 std::vector<std::string> ringLines() {
