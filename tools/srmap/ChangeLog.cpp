@@ -37,21 +37,11 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
   if (publisher != nullptr)
     publisher->subscriberAdd(&watch->record, false);
   watches_.push_back(std::move(watch));
-  TypeInfo const* type = typeOfNode(entity);
-  if (type == nullptr)
-    return;
-  Vek::GenericValue const self = Vek::GenericValue::ofNode(&entity, type);
-  for (std::size_t i = 0; i < type->attrCount(); ++i) {
-    AttrInfo const& attr = type->attrAt(i);
-    if (!holdsEntities(attr))
-      continue;
-    Vek::GenericIf::iterate(self, attr.fieldId(),
-                            [&](Vek::GenericValue const& key, Vek::GenericValue const& child) {
-                              if (Pavo::Node* node = child.node()) {
-                                follow(*node, path + "/" + attr.name() + "[" + key.strep() + "]");
-                              }
-                            });
-  }
+  forEachMember(entity, [&](AttrInfo const& attr, Vek::GenericValue const& key,
+                            Vek::GenericValue const& child) {
+    if (Pavo::Node* node = holdsEntities(attr) ? child.node() : nullptr)
+      follow(*node, path + "/" + attr.name() + "[" + key.strep() + "]");
+  });
 }
 
 void ChangeLog::unfollow(std::string const& path) {

@@ -17,22 +17,13 @@ std::string boxText(Vek::GenericValue const& v) {
 }
 
 void flattenInto(Pavo::Node& node, std::string const& prefix, std::vector<Leaf>& out) {
-  TypeInfo const* type = typeOfNode(node);
-  if (type == nullptr)
-    return;
-  Vek::GenericValue const self = Vek::GenericValue::ofNode(&node, type);
-  for (std::size_t i = 0; i < type->attrCount(); ++i) {
-    AttrInfo const& attr = type->attrAt(i);
-    if (!attr.isCollection())
-      continue;
-    Vek::GenericIf::iterate(
-        self, attr.fieldId(), [&](Vek::GenericValue const& k, Vek::GenericValue const& v) {
-          std::string const path = prefix + attr.name() + "[" + boxText(k) + "]";
-          out.push_back({path, attr.isSet() ? "member" : boxText(v)});
-          if (Pavo::Node* child = v.node())
-            flattenInto(*child, path + "/", out);
-        });
-  }
+  forEachMember(node,
+                [&](AttrInfo const& attr, Vek::GenericValue const& k, Vek::GenericValue const& v) {
+                  std::string const path = prefix + attr.name() + "[" + boxText(k) + "]";
+                  out.push_back({path, attr.isSet() ? "member" : boxText(v)});
+                  if (Pavo::Node* child = v.node())
+                    flattenInto(*child, path + "/", out);
+                });
 }
 
 }  // namespace
@@ -42,6 +33,21 @@ Vek::GenericValue boxed(TypeInfo const& type, void const* value) {
   type.ops().destroy(box.data());
   type.ops().copy(box.data(), value);
   return box;
+}
+
+void forEachMember(Pavo::Node& node, MemberVisit const& visit) {
+  TypeInfo const* type = typeOfNode(node);
+  if (type == nullptr)
+    return;
+  Vek::GenericValue const self = Vek::GenericValue::ofNode(&node, type);
+  for (std::size_t i = 0; i < type->attrCount(); ++i) {
+    AttrInfo const& attr = type->attrAt(i);
+    if (attr.isCollection()) {
+      Vek::GenericIf::iterate(
+          self, attr.fieldId(),
+          [&](Vek::GenericValue const& k, Vek::GenericValue const& v) { visit(attr, k, v); });
+    }
+  }
 }
 
 TypeInfo const* typeOfNode(Pavo::Node const& node) {

@@ -2,6 +2,7 @@
 // alone: what the change log, the check and the JSON writer share.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ namespace Srmap {
 Vek::GenericValue boxed(Pavo::Inspect::TypeInfo const& type, void const* value);
 // The entity's registered type; null for an unregistered one.
 Pavo::Inspect::TypeInfo const* typeOfNode(Pavo::Node const& node);
+// Calls visit(attr, key, value) for every member of every collection of
+// `node` (an unregistered node has none).
+using MemberVisit = std::function<void(Pavo::Inspect::AttrInfo const&, Vek::GenericValue const&,
+                                       Vek::GenericValue const&)>;
+void forEachMember(Pavo::Node& node, MemberVisit const& visit);
 // True for a collection whose members are entities.
 bool holdsEntities(Pavo::Inspect::AttrInfo const& attr);
 // A value's text form; a value holding a collection has none and is written

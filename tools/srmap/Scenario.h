@@ -103,10 +103,19 @@ struct PRouter {
   bool flag = true;
 };
 
+// A fault armed on a collection: the (after+1)-th call of `op` reports
+// corruption; or, with `op` none, a stored entry's record count overwritten
+// with `count` unchecked (the entry's key: `prefix`, `algo` for the
+// per-algorithm collection, `key` for an adjacency collection), so that
+// reading it raises the range error.
 struct Corrupt {
-  Collection collection;
-  Kroma::Fault op;
+  Collection collection = Collection::prefix;
+  Kroma::Fault op = Kroma::Fault::none;
   unsigned after = 0;
+  Vantre::IpGenPrefix prefix;
+  std::uint8_t algo = 0;
+  Kroma::SegmentRouting::AdjacencySegmentKey key;
+  std::uint32_t count = 0;
 };
 
 // A statement about the maps after the commands before it. The runner

@@ -172,14 +172,21 @@ std::string count(Line& l) {
   return std::to_string(l.number(UINT32_MAX, "count"));
 }
 
+// "del" (true) or "set" (false), the verb of the editing commands.
+bool isDel(Line& l) {
+  if (l.accept("del"))
+    return true;
+  l.need("set");
+  return false;
+}
+
 Action prefixCommand(Line& l) {
-  if (l.accept("del")) {
+  if (isDel(l)) {
     PrefixDel d{prefix(l), std::nullopt};
     if (l.accept("algo"))
       d.algo = l.algo();
     return d;
   }
-  l.need("set");
   PrefixSet s;
   s.prefix = prefix(l);
   if (l.accept("algo"))
@@ -194,9 +201,7 @@ Action prefixCommand(Line& l) {
 }
 
 Action adjCommand(Line& l) {
-  bool const del = l.accept("del");
-  if (!del)
-    l.need("set");
+  bool const del = isDel(l);
   Vantre::AddressFamily const af = l.af();
   auto const key = adjKey(l);
   if (del)
@@ -209,9 +214,7 @@ Action adjCommand(Line& l) {
 
 Action pqCommand(Line& l) {
   Pq p;
-  p.del = l.accept("del");
-  if (!p.del)
-    l.need("set");
+  p.del = isDel(l);
   p.idx = pqIdx(l);
   if (l.accept("pathkey")) {
     p.what = Pq::What::pathKey;
@@ -236,9 +239,7 @@ Action pqCommand(Line& l) {
 
 Action prouterCommand(Line& l) {
   PRouter p;
-  p.del = l.accept("del");
-  if (!p.del)
-    l.need("set");
+  p.del = isDel(l);
   p.router = router(l);
   if (!p.del || !l.atEnd()) {
     l.need("pq");
@@ -259,9 +260,20 @@ Action corruptCommand(Line& l) {
     c.op = Kroma::Fault::firstKey;
   else if (op == "next")
     c.op = Kroma::Fault::nextKey;
-  else
-    throw LineError{"bad operation " + quoted(op) + " (lookup, first or next)"};
-  if (l.accept("after"))
+  else if (op != "count")
+    throw LineError{"bad operation " + quoted(op) + " (lookup, first, next or count)"};
+  if (op == "count") {
+    if (c.collection == Collection::adjIpv4 || c.collection == Collection::adjIpv6) {
+      c.key = adjKey(l);
+    } else {
+      c.prefix = prefix(l);
+      if (c.collection == Collection::prefixAlgo) {
+        l.need("algo");
+        c.algo = l.algo();
+      }
+    }
+    c.count = static_cast<std::uint32_t>(l.number(UINT32_MAX, "record count"));
+  } else if (l.accept("after"))
     c.after = static_cast<unsigned>(l.number(UINT32_MAX, "call count"));
   return c;
 }

@@ -113,8 +113,22 @@ void World::apply(Action const& action) {
   } else if (auto const* r = std::get_if<PRouter>(&action)) {
     applyPRouter(*r);
   } else if (auto const* c = std::get_if<Corrupt>(&action)) {
-    collection(c->collection).faultIs(c->op, c->after);
+    applyCorrupt(*c);
   }
+}
+
+void World::applyCorrupt(Corrupt const& c) {
+  Kroma::SegmentRouting::Status& t = *table_;
+  if (c.op != Kroma::Fault::none)
+    collection(c.collection).faultIs(c.op, c.after);
+  else if (c.collection == Collection::prefix)
+    t.prefixSegmentRecordCountIsUnchecked(c.prefix, c.count);
+  else if (c.collection == Collection::prefixAlgo)
+    t.prefixSegmentWithAlgoRecordCountIsUnchecked(PrefixAlgoKey(c.prefix, c.algo), c.count);
+  else if (c.collection == Collection::adjIpv4)
+    t.ipv4AdjacencySegmentRecordCountIsUnchecked(c.key, c.count);
+  else
+    t.ipv6AdjacencySegmentRecordCountIsUnchecked(c.key, c.count);
 }
 
 void World::applyMapper(MapperSwitch const& m) {

@@ -70,6 +70,7 @@ class World {
   Family& family(Vantre::AddressFamily af) {
     return af == Vantre::AddressFamily::ipv4 ? ipv4_ : ipv6_;
   }
+  void applyCorrupt(Corrupt const& c);
   void applyMapper(MapperSwitch const& m);
   void applyPq(Pq const& p);
   void applyPRouter(PRouter const& p);
