@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
-exec build/release/tools/replay "$@"
+exec build/release/tools/srmap/srmap "$@"

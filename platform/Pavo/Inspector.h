@@ -1,5 +1,5 @@
 // Pavo::Inspect::inspect: any registered entity (or value) as readable,
-// indented text, for tests, golden files and the replay tool.
+// indented text, for tests, golden files and the scenario tool.
 //
 //   Demo::Router
 //     routerId = 5

@@ -1,32 +1,50 @@
 // ChangeLog: follows a registered entity and every child entity reachable
-// through its collections, and writes one line per published change.
+// through its collections, and hands each published change, as data, to a
+// sink.
 //
-//   ChangeLog log(std::cout);
+//   ChangeLog log([](Change const& c) { std::cout << changeLine(c) << "\n"; });
 //   log.follow(*root, "root");
-//   ... changes ...          // e.g. "root/routerToNodeSegmentMap[0] 131 prefixMap[10.0.0.1:0]
-//   added"
+//   ... changes ...   // "root/routerToNodeSegmentMap[0] 131 prefixMap[10.0.0.1:0] added"
 //
 // Everything is found through the type registration: the attribute of a
 // field id, its key and value types, and which collections hold entities.
 // Children that appear are followed from their addition on; children that go
 // are dropped, with everything below them, at their removal. Each followed
-// entity has a unique path (parent path / attribute[key]). The log holds no reference: it must be
-// destroyed, or unfollowAll() called, while the followed entities are alive.
+// entity has a unique path (parent path / attribute[key]). The log holds no
+// reference: it must be destroyed, or unfollowAll() called, while the
+// followed entities are alive.
 #pragma once
 
+#include <functional>
 #include <memory>
-#include <ostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Pavo/Node.h"
 #include "Pavo/Publisher.h"
 
-namespace Replay {
+namespace Srmap {
+
+struct Change {
+  enum class Kind { added, replaced, removed };
+  std::string path;  // the entity that published
+  Pavo::FieldId fieldId = 0;
+  std::string attr;  // "" when the field id is not registered
+  std::string key;
+  Kind kind = Kind::added;
+  std::optional<std::string> prior;  // a value's prior text; none for entity members
+};
+
+char const* changeKindName(Change::Kind kind) noexcept;
+// "path fieldId attr[key] added|replaced|removed[ (was prior)]".
+std::string changeLine(Change const& change);
 
 class ChangeLog {
  public:
-  explicit ChangeLog(std::ostream& out) : out_(out) {}
+  using Sink = std::function<void(Change const&)>;
+
+  explicit ChangeLog(Sink sink) : sink_(std::move(sink)) {}
   ChangeLog(ChangeLog const&) = delete;
   ChangeLog& operator=(ChangeLog const&) = delete;
   ~ChangeLog() { unfollowAll(); }
@@ -50,8 +68,8 @@ class ChangeLog {
   // Drops the watch of `path` and of everything below it.
   void unfollow(std::string const& path);
 
-  std::ostream& out_;
+  Sink sink_;
   std::vector<std::unique_ptr<Watch>> watches_;
 };
 
-}  // namespace Replay
+}  // namespace Srmap
