@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Pavo/Exception.h"
+#include "support/StderrCapture.h"
 #include "support/TraceCapture.h"
 
 namespace {
@@ -89,9 +90,56 @@ TEST_F(TraceTest, SettingTextSetsExactLevelsAndSkipsMalformedParts) {
   EXPECT_EQ(c.levelMask(), 0u);
   EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
   EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
-  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12"})
+  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12", "X="})
     EXPECT_FALSE(Vek::traceSettingsApply(bad)) << bad;
   EXPECT_TRUE(Vek::traceSettingsApply(" ;; "));
+}
+
+// Declared at load; its handle is never made.
+VEK_TRACE_HANDLE_DEFINE(declaredOnly, "TraceTest.Declared", false)
+
+// The start-up setting is all or nothing: a value is applied silently, or
+// refused whole with one message naming it, every level staying at default.
+TEST_F(TraceTest, EnvironmentValueIsAppliedWholeOrRefusedWithOneMessage) {
+  Vek::TraceHandle const env("TraceTest.Env", false);
+  struct Case {
+    char const* value;
+    bool accepted;
+    std::uint32_t envMask;
+  };
+  Case const cases[] = {
+      {"TraceTest.Env=8,9", true, bit(8) | bit(9)},
+      {" TraceTest.Env=0-2;TraceTest.Declared=all\t", true, bit(0) | bit(1) | bit(2)},
+      {"TraceTest.Env=07,0x9", true, bit(7) | bit(9)},
+      {"", true, 0},
+      {"TraceTest.Env=", false, 0},
+      {"TraceTest.Env=9;TraceTest.Unknown=9", false, 0},
+      {"TraceTest.Env=10", false, 0},
+      {"TraceTest.Env=3-1", false, 0},
+      {"TraceTest.Env=9,", false, 0},
+      {"TraceTest.Env=-1", false, 0},
+      {"TraceTest.Env=+1", false, 0},
+      {"TraceTest.Env", false, 0},
+      {"=9", false, 0},
+  };
+  for (auto const& c : cases) {
+    Vek::traceSettingsReset();
+    bool applied = false;
+    std::string const err = stderrOf([&] { applied = Vek::traceEnvironmentApply(c.value); });
+    EXPECT_EQ(applied, c.accepted) << c.value;
+    EXPECT_EQ(env.levelMask(), c.envMask) << c.value;
+    if (c.accepted) {
+      EXPECT_EQ(err, "") << c.value;
+      continue;
+    }
+    std::string const start = "VEK_TRACE=\"" + std::string(c.value) + "\" ";
+    std::string const end = "; ignoring it, every facility keeps its defaults\n";
+    EXPECT_EQ(err.rfind(start, 0), 0u) << err;
+    EXPECT_TRUE(err.ends_with(end)) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+  }
+  std::string const err = stderrOf([] { Vek::traceEnvironmentApply("TraceTest.Unknown=9"); });
+  EXPECT_NE(err.find("unknown facility \"TraceTest.Unknown\""), std::string::npos) << err;
 }
 
 int sideEffects = 0;
