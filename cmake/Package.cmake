@@ -14,7 +14,7 @@ foreach(lib pathkit_platform pathkit)
   target_link_options(${lib} PRIVATE "LINKER:--version-script=${map}")
   # Every symbol resolved at link time, except under the sanitizers, whose
   # runtime the executable brings.
-  if(NOT PATHKIT_SANITIZE)
+  if(NOT PATHKIT_SANITIZE AND NOT PATHKIT_TSAN)
     target_link_options(${lib} PRIVATE "LINKER:--no-undefined")
   endif()
 endforeach()

@@ -10,7 +10,11 @@ command -v clang++ >/dev/null || need+=(clang)
 command -v pkg-config >/dev/null || need+=(pkgconf)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+# The sanitizer runtimes of the asan and tsan presets.
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.{asan,tsan}-x86_64.a >/dev/null 2>&1 ||
+  need+=(libclang-rt-dev)
+# scripts/memcheck.sh runs valgrind; the slab allocator's client requests use its header.
+[ -f /usr/include/valgrind/memcheck.h ] || need+=(valgrind)
 if [ ${#need[@]} -gt 0 ]; then
   echo "installing: ${need[*]}"
   apt-get update -q

@@ -28,6 +28,7 @@ Vek::TraceHandle& segmentRoutingMappersTrace() {
 namespace {
 
 Membly::ModuleInit const memblyInit;
+Vek::TraceFacilityDeclared const traceFacility("SegmentRoutingMappers");
 
 [[maybe_unused]] bool const registered = [] {
   Pavo::ModuleInspectData& m = segmentRoutingMappersModule();

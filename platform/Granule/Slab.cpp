@@ -17,11 +17,24 @@
 
 #ifdef GRANULE_ASAN
 #include <sanitizer/asan_interface.h>
-#define GRANULE_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
-#define GRANULE_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#define GRANULE_ASAN_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define GRANULE_ASAN_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
 #else
-#define GRANULE_POISON(p, n) ((void)(p), (void)(n))
-#define GRANULE_UNPOISON(p, n) ((void)(p), (void)(n))
+#define GRANULE_ASAN_POISON(p, n) ((void)(p), (void)(n))
+#define GRANULE_ASAN_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+// memcheck's client requests are header-only and do nothing unless the
+// process runs under valgrind; without the header they are left out.
+#if __has_include(<valgrind/memcheck.h>)
+#include <valgrind/memcheck.h>
+#define GRANULE_VG_NOACCESS(p, n) ((void)VALGRIND_MAKE_MEM_NOACCESS(p, n))
+#define GRANULE_VG_UNDEFINED(p, n) ((void)VALGRIND_MAKE_MEM_UNDEFINED(p, n))
+#define GRANULE_VG_DEFINED(p, n) ((void)VALGRIND_MAKE_MEM_DEFINED(p, n))
+#else
+#define GRANULE_VG_NOACCESS(p, n) ((void)(p), (void)(n))
+#define GRANULE_VG_UNDEFINED(p, n) ((void)(p), (void)(n))
+#define GRANULE_VG_DEFINED(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace Granule {
@@ -43,8 +56,19 @@ struct ChunkHeader {
   std::max_align_t align;
 };
 
+// A slot out of use is closed to AddressSanitizer and memcheck alike; a slot
+// handed out is open, its contents undefined to memcheck.
+void slotClosed(void* p, std::size_t n) {
+  GRANULE_ASAN_POISON(p, n);
+  GRANULE_VG_NOACCESS(p, n);
+}
+void slotOpened(void* p, std::size_t n) {
+  GRANULE_ASAN_UNPOISON(p, n);
+  GRANULE_VG_UNDEFINED(p, n);
+}
+
 // One size class. Invariant: every slot of every chunk is either on `free`
-// (and poisoned) or handed out, or not yet reached by `bump`.
+// (and closed) or handed out, or not yet reached by `bump` (and closed).
 struct Pool {
   ChunkHeader* chunks = nullptr;
   FreeSlot* free = nullptr;
@@ -96,8 +120,10 @@ void* slabAlloc(std::size_t size) {
   void* p;
   if (pool.free != nullptr) {
     FreeSlot* s = pool.free;
-    GRANULE_UNPOISON(s, slot);
+    GRANULE_ASAN_UNPOISON(s, sizeof(FreeSlot));
+    GRANULE_VG_DEFINED(s, sizeof(FreeSlot));
     pool.free = s->next;
+    slotOpened(s, slot);
     p = s;
   } else {
     if (pool.bump == nullptr || pool.bump + slot > pool.bumpEnd) {
@@ -107,11 +133,11 @@ void* slabAlloc(std::size_t size) {
       pool.bump = reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader);
       pool.bumpEnd = reinterpret_cast<unsigned char*>(chunk) + kChunkBytes;
       all.stats.chunkBytes += kChunkBytes;
-      GRANULE_POISON(pool.bump, static_cast<std::size_t>(pool.bumpEnd - pool.bump));
+      slotClosed(pool.bump, static_cast<std::size_t>(pool.bumpEnd - pool.bump));
     }
     p = pool.bump;
     pool.bump += slot;
-    GRANULE_UNPOISON(p, slot);
+    slotOpened(p, slot);
   }
   ++all.stats.slotsInUse;
   return p;
@@ -134,7 +160,7 @@ void slabFree(void* p, std::size_t size) noexcept {
   auto* s = static_cast<FreeSlot*>(p);
   s->next = pool.free;
   pool.free = s;
-  GRANULE_POISON(s, slot);
+  slotClosed(s, slot);
   --all.stats.slotsInUse;
 }
 

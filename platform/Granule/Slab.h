@@ -5,8 +5,9 @@
 // slots on a free list. Larger requests go to the global operator new. Chunks
 // are kept for the life of the process and reused.
 //
-// Under AddressSanitizer a free slot is poisoned, so a use after free is
-// reported as it would be for plain new/delete. The pools take a lock only
+// A free slot is poisoned under AddressSanitizer and marked inaccessible to
+// valgrind's memcheck (a slot handed out is undefined to it), so a use after
+// free is reported by either as it would be for plain new/delete. The pools take a lock only
 // while Pavo::ThreadControl::tsp_ is on.
 //
 // A class becomes slab-allocated and tracked by deriving from

@@ -2,18 +2,21 @@
 
 #include <cstdlib>
 
+#include "Vek/Setting.h"
+
 namespace Membly {
 
 std::size_t alignmentFromText(char const* text) noexcept {
-  if (text == nullptr || *text == '\0')
+  if (text == nullptr)
     return kDefaultAlignment;
-  char* end = nullptr;
-  unsigned long long const v = std::strtoull(text, &end, 0);
-  bool const whole = end != nullptr && *end == '\0' && *text != '-' && *text != '+';
-  bool const powerOfTwo = v != 0 && (v & (v - 1)) == 0;
-  if (!whole || !powerOfTwo || v < kMinAlignment || v > kMaxAlignment)
-    return kDefaultAlignment;
-  return static_cast<std::size_t>(v);
+  auto const v = Vek::settingNumber(text, kMaxAlignment);
+  if (v && *v >= kMinAlignment && (*v & (*v - 1)) == 0)
+    return static_cast<std::size_t>(*v);
+  static_assert(kMinAlignment == 8 && kMaxAlignment == 4096 && kDefaultAlignment == 64,
+                "the message names the bounds and the default");
+  Vek::settingRefused("MEMBLY_BUFFER_ALIGNMENT_OVERRIDE", text,
+                      "is not a power of two from 8 to 4096 in decimal or 0x-hex", "using 64");
+  return kDefaultAlignment;
 }
 
 std::size_t bufferAlignment() noexcept {

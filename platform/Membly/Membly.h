@@ -4,8 +4,9 @@
 // static initialiser runs: each module holds one `Membly::ModuleInit` at
 // namespace scope. The alignment is kDefaultAlignment unless the environment
 // variable MEMBLY_BUFFER_ALIGNMENT_OVERRIDE names a power of two from
-// kMinAlignment to kMaxAlignment (decimal or 0x-prefixed); any other value,
-// or none, keeps the default. Nothing here ever fails or throws.
+// kMinAlignment to kMaxAlignment, in decimal or 0x-hex ("010" is ten;
+// Vek/Setting.h). Any other value, empty included, is reported once on
+// standard error and keeps the default. Nothing here ever fails or throws.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +20,8 @@ inline constexpr std::size_t kMaxAlignment = 4096;
 // The alignment in force (fixing it first if no module has yet).
 std::size_t bufferAlignment() noexcept;
 
-// What an override text would give: the parsed alignment when valid, else the default.
+// What an override text would give: the parsed alignment when valid, else
+// the default (and, unless `text` is null, the one message on standard error).
 std::size_t alignmentFromText(char const* text) noexcept;
 
 struct ModuleInit {

@@ -3,17 +3,25 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "Vek/Setting.h"
+
 namespace Vek {
+
+std::optional<std::uint32_t> hashSeedSetting(char const* text) noexcept {
+  if (text == nullptr)
+    return std::nullopt;
+  if (auto const seed = settingNumber(text, UINT32_MAX))
+    return static_cast<std::uint32_t>(*seed);
+  settingRefused("VEK_HASH_SEED", text, "is not a decimal or 0x-hex number that fits 32 bits",
+                 "using a random seed");
+  return std::nullopt;
+}
 
 namespace {
 
 std::uint32_t drawProcessSeed() noexcept {
-  if (char const* text = std::getenv("VEK_HASH_SEED"); text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    unsigned long long const v = std::strtoull(text, &end, 0);
-    if (end != nullptr && *end == '\0')
-      return static_cast<std::uint32_t>(v);
-  }
+  if (auto const seed = hashSeedSetting(std::getenv("VEK_HASH_SEED")))
+    return *seed;
   // Address-space layout and start time differ from run to run.
   static int const anchor = 0;
   Hash h(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&anchor)));

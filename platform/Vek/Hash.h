@@ -5,8 +5,10 @@
 //   unsigned const seed = Vek::HashHelper::hashSeed32() ^ kCollectionConstant;
 //   unsigned const bucketHash = key.hash(seed);
 // so no code can come to depend on one iteration order by accident. The
-// process seed is drawn once per process; setting VEK_HASH_SEED (a decimal or
-// 0x-prefixed number) in the environment fixes it, for reproducible runs.
+// process seed is drawn once per process; setting VEK_HASH_SEED in the
+// environment fixes it, for reproducible runs. Its value must be a decimal or
+// 0x-hex number that fits 32 bits (Vek/Setting.h); any other value, empty
+// included, is reported on standard error and the seed is random.
 //
 // Value types build their hash(seed) from Vek::Hash:
 //   Vek::Hash h(seed);
@@ -19,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 namespace Vek {
@@ -87,6 +90,10 @@ struct HashHelper {
  private:
   static std::uint32_t const processSeed_;
 };
+
+// The seed a VEK_HASH_SEED value `text` fixes; nullopt, for a random seed,
+// when `text` is null (unset) or refused (reported on standard error).
+std::optional<std::uint32_t> hashSeedSetting(char const* text) noexcept;
 
 // Hash of a 16-bit value type (one attribute) with the given seed.
 constexpr std::uint32_t hashSingleAttr(std::uint32_t seed, std::uint16_t value) noexcept {

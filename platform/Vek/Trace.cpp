@@ -1,14 +1,17 @@
 #include "Vek/Trace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "Pavo/Exception.h"
+#include "Vek/Setting.h"
 
 namespace Vek {
 
@@ -31,37 +34,82 @@ struct FacilitySetting {
   }
 };
 
-// "8,9", "0-3,9", "all", "none" -> level mask; nullopt when malformed.
+// "8,9", "0-3,9", "all", "none" -> level mask; nullopt when malformed (an
+// empty list included).
 std::optional<std::uint32_t> parseLevels(std::string_view text) {
   if (text == "all")
     return traceLevelsAll;
   if (text == "none")
     return 0u;
+  if (text.empty())
+    return std::nullopt;
   std::uint32_t mask = 0;
-  while (!text.empty()) {
+  for (;;) {
     std::size_t const comma = text.find(',');
-    std::string_view item = text.substr(0, comma);
-    text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
-    if (comma != std::string_view::npos && text.empty())
-      return std::nullopt;
-    auto digit = [](char c) -> std::optional<unsigned> {
-      if (c < '0' || c > '9')
-        return std::nullopt;
-      return static_cast<unsigned>(c - '0');
-    };
-    std::optional<unsigned> low, high;
-    if (item.size() == 1) {
-      low = high = digit(item[0]);
-    } else if (item.size() == 3 && item[1] == '-') {
-      low = digit(item[0]);
-      high = digit(item[2]);
-    }
+    std::string_view const item = text.substr(0, comma);
+    std::size_t const dash = item.find('-');
+    auto const low = settingNumber(item.substr(0, dash), traceLevelMax);
+    auto const high =
+        dash == std::string_view::npos ? low : settingNumber(item.substr(dash + 1), traceLevelMax);
     if (!low || !high || *low > *high)
       return std::nullopt;
-    for (unsigned l = *low; l <= *high; ++l)
+    for (std::uint64_t l = *low; l <= *high; ++l)
       mask |= 1u << l;
+    if (comma == std::string_view::npos)
+      return mask;
+    text.remove_prefix(comma + 1);
   }
-  return mask;
+}
+
+// One "<facility>=<levels>" part of a setting text.
+struct SettingPart {
+  std::string_view text;
+  std::string_view facility;
+  std::optional<std::uint32_t> mask;  // nullopt: the part is malformed
+};
+
+// Calls `each(SettingPart)` for every part of `settings`, in order.
+template <class F>
+void forEachPart(std::string_view settings, F&& each) {
+  constexpr std::string_view separators = "; \t\n";
+  for (;;) {
+    std::size_t const start = settings.find_first_not_of(separators);
+    if (start == std::string_view::npos)
+      return;
+    settings.remove_prefix(start);
+    std::size_t const end = std::min(settings.find_first_of(separators), settings.size());
+    SettingPart part{settings.substr(0, end), {}, std::nullopt};
+    settings.remove_prefix(end);
+    std::size_t const eq = part.text.find('=');
+    if (eq != 0 && eq != std::string_view::npos) {
+      part.facility = part.text.substr(0, eq);
+      part.mask = parseLevels(part.text.substr(eq + 1));
+    }
+    each(part);
+  }
+}
+
+// Facility names declared at load or by a handle; never destroyed, and
+// separate from the registry so that declaring one does not read VEK_TRACE.
+struct DeclaredFacilities {
+  std::mutex mutex;
+  std::set<std::string, std::less<>> names;
+};
+DeclaredFacilities& declaredFacilities() {
+  static DeclaredFacilities* d = new DeclaredFacilities;
+  return *d;
+}
+
+void facilityDeclare(char const* facility) {
+  DeclaredFacilities& d = declaredFacilities();
+  std::lock_guard lock(d.mutex);
+  d.names.emplace(facility);
+}
+
+bool facilityDeclared(std::string_view facility) {
+  DeclaredFacilities& d = declaredFacilities();
+  std::lock_guard lock(d.mutex);
+  return d.names.find(facility) != d.names.end();
 }
 
 }  // namespace
@@ -118,15 +166,14 @@ class TraceRegistry {
     }
   }
 
-  // See traceSettingsApply().
+  // See traceSettingsApply() and traceEnvironmentApply().
   bool apply(std::string_view settings);
+  bool applyEnvironment(std::string_view value);
 
  private:
   TraceRegistry() {
-    char const* env = std::getenv("VEK_TRACE");
-    if (env != nullptr && !apply(env)) {
-      std::fprintf(stderr, "VEK_TRACE: parts of \"%s\" were not understood and are ignored\n", env);
-    }
+    if (char const* env = std::getenv("VEK_TRACE"))
+      applyEnvironment(env);
   }
 
   std::mutex mutex_;
@@ -136,6 +183,7 @@ class TraceRegistry {
 
 TraceHandle::TraceHandle(char const* facility, bool enabledByDefault)
     : facility_(facility), defaultMask_(enabledByDefault ? traceLevelsAll : 0u), mask_(0) {
+  facilityDeclare(facility);
   TraceRegistry::instance().add(*this);
 }
 
@@ -169,30 +217,48 @@ void traceLevelsAllIs(std::string_view facility, bool on) {
 
 bool TraceRegistry::apply(std::string_view settings) {
   bool wellFormed = true;
-  constexpr std::string_view separators = "; \t\n";
-  while (!settings.empty()) {
-    std::size_t const start = settings.find_first_not_of(separators);
-    if (start == std::string_view::npos)
-      break;
-    settings.remove_prefix(start);
-    std::size_t const end = settings.find_first_of(separators);
-    std::string_view const part = settings.substr(0, end);
-    settings.remove_prefix(end == std::string_view::npos ? settings.size() : end);
-
-    std::size_t const eq = part.find('=');
-    std::optional<std::uint32_t> const mask =
-        eq == std::string_view::npos ? std::nullopt : parseLevels(part.substr(eq + 1));
-    if (eq == 0 || !mask) {
+  forEachPart(settings, [&](SettingPart const& part) {
+    if (part.mask) {
+      settingIs(part.facility, traceLevelsAll, *part.mask);
+    } else {
       wellFormed = false;
-      continue;
     }
-    settingIs(part.substr(0, eq), traceLevelsAll, *mask);
-  }
+  });
   return wellFormed;
+}
+
+bool TraceRegistry::applyEnvironment(std::string_view value) {
+  std::string problem;
+  forEachPart(value, [&](SettingPart const& part) {
+    if (!problem.empty())
+      return;
+    if (!part.mask) {
+      problem.append("has a part \"")
+          .append(part.text)
+          .append(
+              "\" that is not <facility>=<levels> (levels: all, none or a comma list of levels and "
+              "ranges from 0 to 9)");
+    } else if (!facilityDeclared(part.facility)) {
+      problem.append("names an unknown facility \"").append(part.facility).append("\"");
+    }
+  });
+  if (!problem.empty()) {
+    settingRefused("VEK_TRACE", value, problem, "ignoring it, every facility keeps its defaults");
+    return false;
+  }
+  return apply(value);
 }
 
 bool traceSettingsApply(std::string_view settings) {
   return TraceRegistry::instance().apply(settings);
+}
+
+bool traceEnvironmentApply(std::string_view value) {
+  return TraceRegistry::instance().applyEnvironment(value);
+}
+
+TraceFacilityDeclared::TraceFacilityDeclared(char const* facility) {
+  facilityDeclare(facility);
 }
 
 void traceSettingsReset() {

@@ -23,9 +23,15 @@
 // where <file name> is the last path component of the file. Tests and tools
 // install their own sink with traceSinkIs() and put the previous one back.
 //
-// Start-up setting: the first use of the registry reads the environment
-// variable VEK_TRACE and applies it like traceSettingsApply(), e.g.
-//   VEK_TRACE="SegmentRoutingMappers=8,9;Other=all"
+// Start-up setting: the first use of trace (a handle made, a level switched,
+// a message written) reads the environment variable VEK_TRACE, e.g.
+//   VEK_TRACE="SegmentRoutingMappers=0-3,8,9"
+// in the grammar of traceSettingsApply(), strictly: every part must be well
+// formed and name a facility declared by then (by a handle, or at load by
+// VEK_TRACE_HANDLE_DEFINE or a TraceFacilityDeclared). Otherwise the whole
+// value is reported once on standard error and ignored: every facility keeps
+// its default levels. No static initialiser traces, so every module linked
+// into the process has declared its facility before the value is read.
 //
 // Threads: level switches and the sink may be changed from any thread; a
 // handle's levels are read without a lock. The registry owns no handle: a
@@ -88,9 +94,21 @@ void traceLevelsAllIs(std::string_view facility, bool on);
 
 // Applies a setting text: parts separated by ';' or blanks, each
 // "<facility>=<levels>" where <levels> is "all", "none" or a comma list of
-// levels and ranges ("8,9", "0-3,9"). The facility's levels become exactly the
-// listed ones. Malformed parts are skipped; returns false when there was one.
+// levels and ranges ("8,9", "0-3,9"; numbers as in Vek/Setting.h), never
+// empty. The facility's levels become exactly the listed ones. Malformed parts
+// are skipped; returns false when there was one.
 bool traceSettingsApply(std::string_view settings);
+// What start-up does with VEK_TRACE's value: applies it when every part is
+// well formed and names a declared facility; otherwise writes one message to
+// standard error and applies nothing. Returns whether it applied.
+bool traceEnvironmentApply(std::string_view value);
+
+// Declares a facility name, so that VEK_TRACE may name it before any of its
+// handles exists. Hold one at namespace scope (VEK_TRACE_HANDLE_DEFINE does).
+class TraceFacilityDeclared {
+ public:
+  explicit TraceFacilityDeclared(char const* facility);
+};
 // Forgets every facility setting and returns every live handle to its default.
 void traceSettingsReset();
 
@@ -164,8 +182,10 @@ class TraceHelper {
   } while (false)
 
 // Defines `static Vek::TraceHandle& name()` that makes the file's handle on
-// first use. Use at namespace scope, once per source file.
+// first use, and declares its facility at load. Use at namespace scope, once
+// per source file.
 #define VEK_TRACE_HANDLE_DEFINE(name, facility, enabledByDefault)          \
+  static ::Vek::TraceFacilityDeclared const name##Facility_(facility);     \
   [[maybe_unused]] static ::Vek::TraceHandle& name() {                     \
     static ::Vek::TraceHandle vekTraceHandle_(facility, enabledByDefault); \
     return vekTraceHandle_;                                                \

@@ -2,32 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
+#include "support/StderrCapture.h"
+
 namespace {
 
+// A value is taken silently or refused with the one message and the default.
 TEST(MemblyTest, OverrideTextIsTakenOnlyWhenValid) {
   struct Case {
     char const* text;
-    std::size_t expected;
+    std::optional<std::size_t> alignment;
   };
-  Case const cases[] = {
-      {nullptr, Membly::kDefaultAlignment},
-      {"", Membly::kDefaultAlignment},
-      {"128", 128},
-      {"0x1000", 4096},
-      {"8", 8},
-      {"4", Membly::kDefaultAlignment},     // below the minimum
-      {"8192", Membly::kDefaultAlignment},  // above the maximum
-      {"96", Membly::kDefaultAlignment},    // not a power of two
-      {"0", Membly::kDefaultAlignment},
-      {"-64", Membly::kDefaultAlignment},
-      {"+64", Membly::kDefaultAlignment},
-      {"64k", Membly::kDefaultAlignment},
-      {"abc", Membly::kDefaultAlignment},
-      {"99999999999999999999999", Membly::kDefaultAlignment},
-  };
+  // Decimal, not octal: "016" is sixteen (octal 14), "0100" a hundred (octal 64).
+  Case const cases[] = {{"128", 128}, {"0x1000", 4096}, {"8", 8},   {"016", 16}, {"0100", {}},
+                        {"4", {}},    {"8192", {}},     {"96", {}}, {"0", {}},   {"-64", {}},
+                        {" 64", {}},  {"64k", {}},      {"", {}}};
   for (auto const& c : cases) {
-    EXPECT_EQ(Membly::alignmentFromText(c.text), c.expected) << (c.text ? c.text : "(unset)");
+    std::size_t got = 0;
+    std::string const err = stderrOf([&] { got = Membly::alignmentFromText(c.text); });
+    EXPECT_EQ(got, c.alignment.value_or(Membly::kDefaultAlignment)) << c.text;
+    EXPECT_EQ(err, c.alignment ? std::string()
+                               : "MEMBLY_BUFFER_ALIGNMENT_OVERRIDE=\"" + std::string(c.text) +
+                                     "\" is not a power of two from 8 to 4096 in decimal or "
+                                     "0x-hex; using 64\n");
   }
+  std::string const err =
+      stderrOf([] { EXPECT_EQ(Membly::alignmentFromText(nullptr), Membly::kDefaultAlignment); });
+  EXPECT_EQ(err, "");
 }
 
 TEST(MemblyTest, AlignmentIsFixedOnceAndValid) {

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "Pavo/Exception.h"
+#include "support/StderrCapture.h"
 #include "support/TraceCapture.h"
 
 namespace {
@@ -89,9 +91,39 @@ TEST_F(TraceTest, SettingTextSetsExactLevelsAndSkipsMalformedParts) {
   EXPECT_EQ(c.levelMask(), 0u);
   EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
   EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
-  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12"})
+  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12", "X="})
     EXPECT_FALSE(Vek::traceSettingsApply(bad)) << bad;
   EXPECT_TRUE(Vek::traceSettingsApply(" ;; "));
+}
+
+// Declared at load; its handle is never made.
+VEK_TRACE_HANDLE_DEFINE(declaredOnly, "TraceTest.Declared", false)
+
+// The start-up setting is all or nothing: a value is applied silently, or
+// refused whole with one message naming it, every level staying at default.
+TEST_F(TraceTest, EnvironmentValueIsAppliedWholeOrRefusedWithOneMessage) {
+  Vek::TraceHandle const env("TraceTest.Env", false);
+  auto check = [&](char const* value, std::optional<std::uint32_t> mask) {
+    Vek::traceSettingsReset();
+    bool applied = false;
+    std::string const err = stderrOf([&] { applied = Vek::traceEnvironmentApply(value); });
+    EXPECT_EQ(applied, mask.has_value()) << value;
+    EXPECT_EQ(env.levelMask(), mask.value_or(0)) << value;
+    bool const oneRefusal = err.starts_with("VEK_TRACE=\"" + std::string(value) + "\" ") &&
+                            err.ends_with("; ignoring it, every facility keeps its defaults\n") &&
+                            err.find('\n') == err.size() - 1;
+    EXPECT_TRUE(mask ? err.empty() : oneRefusal) << err;
+  };
+  check("TraceTest.Env=8,9", bit(8) | bit(9));
+  check(" TraceTest.Env=0-2;TraceTest.Declared=all\t", bit(0) | bit(1) | bit(2));
+  check("TraceTest.Env=07,0x9", bit(7) | bit(9));
+  check("", 0u);
+  for (char const* bad :
+       {"TraceTest.Env=9;TraceTest.Unknown=9", "TraceTest.Env=", "TraceTest.Env=10",
+        "TraceTest.Env=3-1", "TraceTest.Env=9,", "TraceTest.Env", "=9"})
+    check(bad, std::nullopt);
+  std::string const err = stderrOf([] { Vek::traceEnvironmentApply("TraceTest.Unknown=9"); });
+  EXPECT_NE(err.find("unknown facility \"TraceTest.Unknown\""), std::string::npos) << err;
 }
 
 int sideEffects = 0;
