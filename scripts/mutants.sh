@@ -121,6 +121,22 @@ mutant membly-min-alignment platform/Membly/Membly.cpp caught \
   "the smallest alignment allowed is refused" \
   'v < kMinAlignment' 'v <= kMinAlignment'
 
+mutant inspector-hash-unsorted platform/Pavo/Inspector.cpp caught \
+  "the inspector lists hash-collection members in storage order" \
+  'if (a.kind() == AttrKind::hashCollection) {' 'if (false) {'
+mutant inspector-plural platform/Pavo/Inspector.cpp caught \
+  "the inspector counts one member as \"members\"" \
+  '(members.size() == 1 ? " member\n" : " members\n")' '" members\n"'
+mutant inspect-index-taken platform/Pavo/InspectModule.cpp caught \
+  "a type registered at an index already taken replaces it" \
+  'if (index < types_.size() && types_[index]) {' 'if (false) {'
+mutant inspect-type-twice platform/Pavo/InspectModule.cpp caught \
+  "a type name registered by two modules is accepted" \
+  'if (!inserted && it->second != &type) {' 'if (false) {'
+mutant generic-fit-bound platform/Vek/GenericValue.cpp caught \
+  "a builtin at the maximum of the wanted type does not fit" \
+  ': mag <= max;' ': mag < max;'
+
 # --- trace --------------------------------------------------------------------
 mutant trace-level-range platform/Vek/Trace.cpp caught \
   "a level range leaves out its upper end" \
@@ -237,9 +253,16 @@ sync_tree() {
 }
 sync_tree
 
+# With ccache, putting a file back and a second run over the same mutants
+# (after the tests changed) recompile from the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR=${CCACHE_DIR:-$(dirname "$BUILD")/ccache}
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 if [[ ! -f $BUILD/build.ninja ]]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
-    -DPATHKIT_BENCH=OFF >/dev/null || exit 2
+    -DPATHKIT_BENCH=OFF "${launcher[@]}" >/dev/null || exit 2
 fi
 build() { ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" >"$BUILD/mutant-build.log" 2>&1; }
 # Every program runs even when an earlier one fails: the log shows all the
