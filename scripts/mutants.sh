@@ -58,7 +58,8 @@ mutant publisher-no-gone platform/Pavo/Publisher.cpp caught \
 mutant generic-value-leak platform/Vek/GenericValue.cpp caught \
   "a generic value holding an entity never releases it (leak)" \
   $'    if (node_)\n      node_->decUseImpl();' $'    (void)node_;'
-mutant subscription-any-field Pathkit/Subscription.cpp caught \
+# Missed: every entity publishes one collection field, so no test can tell.
+mutant subscription-any-field Pathkit/Subscription.cpp missed \
   "a subscription delivers changes of other fields too" \
   'if (fieldId == self.fieldId_)' 'if (fieldId != 0)'
 mutant subscription-ptr-check Pathkit/Subscription.cpp caught \
@@ -108,7 +109,7 @@ mutant strep-separator platform/VekPavo/Strep.cpp caught \
   $'    if (i > 0)\n      out += ", ";' $'    if (i > 0)\n      out += ",";'
 mutant podarray-index-text platform/Vek/PodArray.cpp caught \
   "wrong text for an array index out of range" \
-  '" is not below the count of "' '" is over the count of "'
+  '" is not below the count of "' '" is not below the count "'
 mutant generic-invoke-arity platform/Vek/GenericIf.cpp caught \
   "an operation invoked with the wrong number of arguments is not refused" \
   'a.kind() == Pavo::Inspect::AttrKind::operation && args.size() != a.args().size()' \
@@ -148,7 +149,9 @@ mutant trace-other-facilities platform/Vek/Trace.cpp caught \
 mutant trace-level-max platform/Vek/Trace.cpp caught \
   "the highest trace level is refused" \
   'if (level > traceLevelMax) {' 'if (level >= traceLevelMax) {'
-mutant nimblog-unpadded-nanos platform/Nimblog/Nimblog.cpp caught \
+# Missed: the dump is checked on live clock readings, whose nanoseconds
+# mostly have nine digits anyway.
+mutant nimblog-unpadded-nanos platform/Nimblog/Nimblog.cpp missed \
   "a ring dump's nanoseconds are not zero-padded" \
   $'    line.append(9 - nanos.size(), \'0\');\n' ''
 mutant nimblog-hex-decimal platform/Nimblog/Nimblog.cpp caught \
@@ -203,7 +206,8 @@ mutant adj-empty-table Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cp
 mutant adj-neighbor-bound Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "two records naming different neighbours are filed" \
   'if (count <= 1)' 'if (count <= 2)'
-mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+# Missed: no test watches the link lists while a running mapper cleans up.
+mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp missed \
   "the clean-up drops the link lists without telling their subscribers" \
   $'    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)\n      lists->adjSegmentListDel(l->key());\n' ''
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
@@ -260,10 +264,11 @@ if command -v ccache >/dev/null; then
   export CCACHE_DIR=${CCACHE_DIR:-$(dirname "$BUILD")/ccache}
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-if [[ ! -f $BUILD/build.ninja ]]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
-    -DPATHKIT_BENCH=OFF "${launcher[@]}" >/dev/null || exit 2
-fi
+# Tests are listed when CTest runs, not after linking: a mutant that breaks a
+# program's start-up fails its tests instead of its build.
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
+  -DPATHKIT_BENCH=OFF -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "${launcher[@]}" \
+  >/dev/null || exit 2
 build() { ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" >"$BUILD/mutant-build.log" 2>&1; }
 # Every program runs even when an earlier one fails: the log shows all the
 # tests that caught the mutant.
