@@ -1,7 +1,7 @@
 // The node-segment reverse mapper against a live status table, for what the
 // randomized model test does not reach: subscription and the zombie flag,
-// field ids, corruption and range errors, clean-up on a running mapper, and
-// the exact trace texts and ring records.
+// field ids, corruption and range errors, clean-up on a running mapper, the
+// generic interface and the exact trace texts.
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "Nimblog/Nimblog.h"
 #include "Segments.h"
+#include "Vek/GenericIf.h"
 #include "support/ThrowsWith.h"
 #include "support/TraceCapture.h"
 #include "support/TrackedNode.h"
@@ -203,6 +203,32 @@ TEST_F(NodeSegmentReverseMapperTest, CleanupOnARunningMapperKeepsTheCacheSafe) {
   EXPECT_EQ(cached(), 1u);
 }
 
+// The mapper through the generic interface: values, the cache as a
+// collection, operations and constructor, by field id.
+TEST_F(NodeSegmentReverseMapperTest, GenericInterfaceReachesTheMapper) {
+  status_->prefixSegmentIs(segment(p1_, x_));
+  Vek::GenericValue mapper = Vek::GenericIf::construct(
+      "SegmentRouting::Mappers::NodeSegmentReverseMapper",
+      {AddressFamily(AddressFamily::ipv4), Pavo::Ptr<Status const>(status_), out_});
+  ASSERT_TRUE(mapper.node()->nodeFlag(Pavo::Node::kNotificationActive));
+  EXPECT_EQ(Vek::GenericIf::read(mapper, 131).node(), status_.get());
+  EXPECT_EQ(Vek::GenericIf::read(mapper, 132).node(), out_.get());
+  PrefixAlgoKey const key(p1_, 0);
+  EXPECT_TRUE(Vek::GenericIf::get(mapper, 133, key).as<RouterId>() == x_);
+  Vek::GenericIf::invoke(mapper, 138);  // doCleanup: output emptied, cache kept
+  EXPECT_TRUE(contents().empty());
+  EXPECT_EQ(Vek::GenericIf::count(mapper, 133), 1u);
+  Vek::GenericIf::del(mapper, 133, key);
+  Vek::GenericIf::invoke(mapper, 135, {p1_});  // handlePrefixSegment
+  EXPECT_EQ(contents(), (Mappings{{0, x_, p1_}}));
+  // doUpdateRouterToNodeSegmentMap with an absent segment removes the prefix.
+  Vek::GenericIf::invoke(mapper, 134, {key, Kroma::SegmentRouting::PrefixSegmentWithAlgo()});
+  EXPECT_TRUE(contents().empty());
+  EXPECT_EQ(Vek::GenericIf::count(mapper, 133), 0u);
+  Vek::GenericIf::invoke(mapper, 137);  // handleInitialized rebuilds
+  EXPECT_EQ(contents(), (Mappings{{0, x_, p1_}}));
+}
+
 // --- trace -------------------------------------------------------------------
 
 using Line = std::pair<unsigned, std::string>;
@@ -217,10 +243,7 @@ std::string const kUpdateSignature =
 
 class NodeSegmentTraceTest : public NodeSegmentReverseMapperTest {
  protected:
-  void SetUp() override {
-    Vek::traceSettingsReset();
-    Nimblog::clear();
-  }
+  void SetUp() override { Vek::traceSettingsReset(); }
   void TearDown() override { Vek::traceSettingsReset(); }
   void levels(bool eight, bool nine) {
     Vek::traceLevelIs(kFacility, 8, eight);
@@ -248,8 +271,9 @@ class NodeSegmentTraceTest : public NodeSegmentReverseMapperTest {
   TraceCapture capture_;
 };
 
-// An unchanged originator writes the adding text again.
-TEST_F(NodeSegmentTraceTest, StartUpAndUpdatesWriteTheirTexts) {
+// Each update writes its texts, an unchanged originator too; another family
+// is skipped with its own text; only the levels that are on are written.
+TEST_F(NodeSegmentTraceTest, StartUpUpdatesAndSkipsWriteTheirTexts) {
   status_->prefixSegmentIs(segment(p1_, router(1)));
   levels(true, true);
   start();
@@ -266,13 +290,12 @@ TEST_F(NodeSegmentTraceTest, StartUpAndUpdatesWriteTheirTexts) {
   update(expected, "10.0.0.1/32", 128);
   update(expected, "10.0.0.1/32", 128);
   EXPECT_EQ(lines(), expected);
-}
 
-// Level 8 off, then level 9 off too: only what is on is written.
-TEST_F(NodeSegmentTraceTest, AnotherFamilyIsSkippedWithItsOwnText) {
+  mapper_.reset();
   start(AddressFamily::ipv6);
+  capture_.clear();
   levels(false, true);
-  status_->prefixSegmentIs(segment(p1_, router(1)));
+  status_->prefixSegmentIs(segment(p1_, router(2)));
   EXPECT_EQ(lines(),
             (std::vector<Line>{
                 {9, "doUpdateRouterToNodeSegmentMap: prefix : 10.0.0.1/32, algo : 0"},
@@ -282,39 +305,9 @@ TEST_F(NodeSegmentTraceTest, AnotherFamilyIsSkippedWithItsOwnText) {
             }));
   capture_.clear();
   levels(false, false);
-  status_->prefixSegmentIs(segment(p1_, router(2)));
+  status_->prefixSegmentIs(segment(p1_, router(3)));
   mapper_->doCleanup();
   EXPECT_TRUE(capture_.messages().empty());
-}
-
-// The ring gets the entries whatever the trace levels say.
-TEST_F(NodeSegmentTraceTest, TheRingHoldsEachEntryWithItsTimer) {
-  status_->prefixSegmentIs(segment(p1_, router(1)));
-  status_->prefixSegmentWithAlgoIs(segmentWithAlgo(p1_, 129, router(1)));
-  start();
-  status_->prefixSegmentDel(p1_);
-  std::vector<Nimblog::Record> const recs = Nimblog::records();
-  // handleInitialized, two updates inside it, its timer; then one update.
-  // An entry names its signature; a timer (no signature) the entry it closes.
-  std::vector<std::pair<std::string const*, std::size_t>> const expected{
-      {&kInitSignature, 0}, {&kUpdateSignature, 0}, {nullptr, 1},           {&kUpdateSignature, 0},
-      {nullptr, 3},         {nullptr, 0},           {&kUpdateSignature, 0}, {nullptr, 6}};
-  ASSERT_EQ(recs.size(), expected.size());
-  for (std::size_t i = 0; i < recs.size(); ++i) {
-    auto const [signature, closes] = expected[i];
-    SCOPED_TRACE(recs[i].formatted());
-    if (signature != nullptr) {
-      EXPECT_EQ(recs[i].tiedTo, 0u);
-      EXPECT_EQ(recs[i].formatted(), *signature + " ipv4");
-      EXPECT_STREQ(recs[i].fmt, (*signature + " %s").c_str());
-    } else {
-      EXPECT_EQ(recs[i].tiedTo, recs[closes].seq);
-      EXPECT_EQ(recs[i].formatted().rfind("elapsed ", 0), 0u);
-    }
-    if (i > 0) {
-      EXPECT_GT(recs[i].seq, recs[i - 1].seq);
-    }
-  }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// The keyed attributes of the module's entities: PQ-index and P-router maps,
-// per-protocol-instance tables and the connector map. One typed model test
-// drives every keyed attribute (sets, flagged maps, maps of values, maps of
-// children made from a key or handed in) through the generic interface with
-// random operations, and checks results, contents, type data, each
-// publication and the references on children against a plain model; then
-// what destroying a root publishes.
+// The keyed attributes of both modules' entities: the node-segment maps,
+// PQ-index and P-router maps, per-protocol-instance tables and the connector
+// map. One typed model test drives every keyed attribute (sets, flagged maps,
+// maps of values, maps of children made from a key or handed in) through the
+// generic interface with random operations, and checks results, contents,
+// type data, each publication and the references on children against a plain
+// model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
@@ -41,6 +42,9 @@ using LT = AdjSegmentListPerProtoId;
 using NT = NeighborSetPerProtoId;
 using ST = AdjSegmentSetPerProtoId;
 using C = AdjSegmentConnectorMapV2;
+using NE = RouterToNodeSegment;
+using NM = RouterToNodeSegmentMap;
+using NR = RouterToNodeSegmentMapPerAlgo;
 using AdjKey = Kroma::SegmentRouting::AdjacencySegmentKey;
 using Mpls::SegmentRouting::SegmentIdentifier;
 
@@ -120,7 +124,13 @@ struct Attr {
 };
 
 using Attrs =
-    ::testing::Types<Attr<Kind::set, +[] { return Pavo::makePtr<A>(7); }, 9, 131, true, PathKey,
+    ::testing::Types<Attr<Kind::flags, +[] { return Pavo::makePtr<NE>(Mpls::RouterId::ipv4(7)); },
+                          0, 131, true, IpGenPrefix, bool, &NE::prefixDelAll>,
+                     Attr<Kind::children, +[] { return routerToNodeSegmentMapFactory(7); }, 1, 131,
+                          true, Mpls::RouterId, Pavo::Ptr<NE>, &NM::prefixMapDelAll>,
+                     Attr<Kind::children, &routerToNodeSegmentMapPerAlgoFactory, 2, 130, true,
+                          unsigned char, Pavo::Ptr<NM>, &NR::routerToNodeSegmentMapDelAll>,
+                     Attr<Kind::set, +[] { return Pavo::makePtr<A>(7); }, 9, 131, true, PathKey,
                           PathKey, &A::pathKeyDelAll>,
                      Attr<Kind::set, +[] { return Pavo::makePtr<A>(7); }, 9, 132, true, IpGenPrefix,
                           IpGenPrefix, &A::prefixKeyDelAll>,
@@ -171,8 +181,8 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
   Recorder<T> rec;
   auto owner = T::owner();
   GV g(owner);
-  auto const* module = Pavo::ModuleInspectData::module("Pathkit/SegmentRoutingMappers");
-  ASSERT_EQ(Pavo::ModuleInspectData::typeOf(owner->typeData()), module->type(T::kIndex));
+  auto const* type = Pavo::ModuleInspectData::typeOf(owner->typeData());
+  ASSERT_EQ(type->module()->type(T::kIndex), type);
   ASSERT_EQ(owner->publisher() != nullptr, T::kPublishes) << "only notifying entities publish";
   std::map<Key, GV> model;
   std::vector<typename Recorder<T>::Event> expected;
@@ -253,91 +263,6 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
           << "one reference by the map, one by the model";
     }
   }
-}
-
-// Every publication on the watched entities: publisher, field id and where
-// the prior value lies (for a removed child: inside the removed member).
-struct Log {
-  using Event = std::tuple<Pavo::Publisher const*, Pavo::FieldId, void const*>;
-  Pavo::Subscriber record{&dispatch};  // first: dispatch finds the log from it
-  std::vector<Event> events;
-  std::vector<Pavo::IsEqFn> keyIsEqs;  // the key equality of each publication
-  void watch(Pavo::Node const& n) { n.publisher()->subscriberAdd(&record, false); }
-  static void dispatch(Pavo::Publisher* p, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
-                       void const* prior) {
-    reinterpret_cast<Log*>(s)->events.emplace_back(p, f, prior);
-    reinterpret_cast<Log*>(s)->keyIsEqs.push_back(p->keyIsEq());
-  }
-};
-
-// Releasing the root removes each index entry, published on the root; an
-// entry that goes with it removes its algorithm entries, each published on
-// the entry; path keys, sets and a held entry publish nothing.
-TEST(PqIndexMapsTest, DestroyingTheRootPublishesEachEntryThenItsAlgorithmEntries) {
-  TestSupport::TrackerGuard guard;
-  Log log;
-  auto root = pqIdxToPathKeyMapFactory();
-  log.watch(*root);
-  for (unsigned i = 0; i < 3; ++i) {
-    auto entry = root->pathKeyMapIs(keyOf<PqIdx>(i));
-    log.watch(*entry);
-    entry->pathKeyIs(keyOf<PathKey>(i), true);
-    for (unsigned char algo : {0, 128}) {
-      log.watch(*entry->algoSetIs(algo));
-      entry->algoSet(algo)->pathKeyIs(keyOf<PathKey>(algo));
-      entry->algoSet(algo)->prefixKeyIs(keyOf<IpGenPrefix>(algo));
-    }
-  }
-  auto kept = root->pathKeyMap(keyOf<PqIdx>(1));
-  std::vector<Log::Event> expected;
-  for (auto e = root->pathKeyMapCollection().begin(); !e.atEnd(); ++e) {
-    expected.emplace_back(root->publisher(), 130, &e->value());
-    for (auto a = e->value()->algoSetCollection().begin(); !a.atEnd() && e->value() != kept; ++a)
-      expected.emplace_back(e->value()->publisher(), 132, &a->value());
-  }
-  log.events.clear();
-  root.reset();
-  EXPECT_EQ(log.events, expected);
-  EXPECT_EQ(expected.size(), 7u);
-  EXPECT_EQ(kept->algoSetCount(), 2u) << "a held entry keeps its contents";
-  EXPECT_TRUE(kept->pathKey(keyOf<PathKey>(1)));
-  kept.reset();
-  EXPECT_EQ(log.events.size(), 9u) << "and removes its algorithm entries when it goes";
-}
-
-// Map and cache with the same protoId are independent; every publication
-// hands over the 16-bit key equality; destruction publishes nothing and drops
-// only the map's references. A table stores a private copy and dies silently.
-TEST(AdjSegmentConnectorMapTest, MapAndCacheIndependentDestructionSilent) {
-  TestSupport::TrackerGuard guard;
-  Log log;
-  auto connector = adjSegmentConnectorMapV2Factory();
-  log.watch(*connector);
-  auto list = adjSegmentListPerProtoIdFactory(1);
-  auto links = neighborSetPerProtoIdFactory(1);
-  AdjSegmentList mine = valueOf<AdjSegmentList>(2);
-  list->adjSegmentListIs(keyOf<Cspf::LinkKey>(1), mine);
-  mine.adjSegmentEntryDelAll();
-  EXPECT_EQ(list->adjSegmentList(keyOf<Cspf::LinkKey>(1)), valueOf<AdjSegmentList>(2));
-  connector->mapIs(list);
-  connector->cacheIs(links);
-  EXPECT_EQ(connector->mapDel(1), list);
-  EXPECT_EQ(connector->cache(1), links) << "removing from map leaves cache";
-  connector->mapIs(list);
-  connector->cacheDelAll();
-  EXPECT_TRUE(connector->mapHas(1) && !connector->cacheHas(1)) << "and the other way round";
-  connector->cacheIs(links);
-  connector->mapDelAll();
-  EXPECT_TRUE(connector->cacheHas(1) && !connector->mapHas(1));
-  EXPECT_EQ(
-      std::count(log.keyIsEqs.begin(), log.keyIsEqs.end(), &Pavo::Util::IsEq<std::uint16_t>::isEq),
-      7);
-  log.events.clear();
-  connector.reset();
-  EXPECT_EQ(links->useCount(), 1u);
-  log.watch(*list);
-  list.reset();
-  EXPECT_TRUE(log.events.empty());
 }
 
 }  // namespace

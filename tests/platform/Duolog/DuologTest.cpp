@@ -51,15 +51,6 @@ TEST_F(DuologTest, WritesRingAndTraceWithTheSameText) {
   EXPECT_EQ(m.line, line);
 }
 
-TEST_F(DuologTest, TraceKeepsStringsTheRingHadToCut) {
-  handle_.levelIs(9, true);
-  std::string const prefix(80, '1');
-  Duolog::log(handle_, 9, __FILE__, __LINE__, __func__, "prefix %s sid %u", prefix, 16000u);
-  EXPECT_EQ(capture_.texts(9), std::vector<std::string>{"prefix " + prefix + " sid 16000"});
-  EXPECT_EQ(Nimblog::records()[0].formatted(),
-            "prefix " + prefix.substr(0, Nimblog::Record::textBytes) + " sid 16000");
-}
-
 // The entry's timer reports when the block ends, tied to the entry record; an
 // entry without arguments writes its format as it is.
 TEST_F(DuologTest, EntryTimerCoversTheBlockAndIsTiedToTheEntryRecord) {

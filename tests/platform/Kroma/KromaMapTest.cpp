@@ -95,29 +95,6 @@ TEST(KromaMapTest, EachFaultFiresExactlyWhereConfigured) {
   EXPECT_NO_THROW(map.lookup(1));
 }
 
-TEST(KromaMapTest, WritersPublishEffectiveChangesWithPrior) {
-  Map map("test.map");
-  std::vector<std::pair<std::uint32_t, std::uint32_t>>
-      seen;  // (payload seen in map, prior payload)
-  auto record = [&](std::uint32_t key) {
-    return [&, key](Entry const* prior) {
-      seen.emplace_back(map.lookup(key).payload, prior ? prior->payload : 0xFFFFFFFFu);
-    };
-  };
-  map.entryIs(7, Entry{7, 1}, record(7));
-  map.entryIs(7, Entry{7, 1}, record(7));  // unchanged
-  map.entryIs(7, Entry{7, 2}, record(7));
-  EXPECT_TRUE(map.entryDel(7, record(7)));
-  EXPECT_FALSE(map.entryDel(7, record(7)));
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> const expected = {
-      {1, 0xFFFFFFFFu}, {2, 1}, {0, 2}};
-  EXPECT_EQ(seen, expected);
-  // An absent key reads as the default entry.
-  Entry const absent = map.lookup(7);
-  EXPECT_TRUE(Entry::isEq(&absent, &Map::defaultEntry()));
-  EXPECT_EQ(map.size(), 0u);
-}
-
 // A removed key's node waits for the key to return, which counts as a new
 // key; waiting nodes are let go once they outnumber half the entries.
 TEST(KromaMapTest, RemovedKeysReturnAsNewAndWaitingNodesAreLetGo) {

@@ -33,12 +33,4 @@ TEST(MemblyTest, OverrideTextIsTakenOnlyWhenValid) {
   EXPECT_EQ(err, "");
 }
 
-TEST(MemblyTest, AlignmentIsFixedOnceAndValid) {
-  std::size_t const a = Membly::bufferAlignment();
-  EXPECT_EQ(a & (a - 1), 0u);
-  EXPECT_GE(a, Membly::kMinAlignment);
-  EXPECT_LE(a, Membly::kMaxAlignment);
-  EXPECT_EQ(Membly::bufferAlignment(), a);
-}
-
 }  // namespace

@@ -7,9 +7,7 @@
 // insertion order, so the inspector's sorting of hash members shows.
 #pragma once
 
-#include <compare>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "Granule/Slab.h"
@@ -18,7 +16,6 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
-#include "Vek/CharRange.h"
 #include "Vek/RbTreeMap.h"
 
 namespace Demo {
@@ -26,42 +23,6 @@ namespace Demo {
 Pavo::ModuleInspectData& inspectModule();
 
 enum class Color : std::uint8_t { red = 1, green = 2 };
-
-// A 20-bit label with its own text form: the decimal number.
-class Label {
- public:
-  static constexpr std::uint32_t kMax = 1048575;
-  Label() = default;
-  explicit Label(std::uint32_t v) : value_(v) {}
-  // Raises Pavo::RangeException beyond kMax.
-  explicit Label(Vek::CharRange& range);
-  std::uint32_t value() const { return value_; }
-  std::uint32_t hash(std::uint32_t seed) const;
-  friend auto operator<=>(Label const&, Label const&) = default;
-
- private:
-  std::uint32_t value_ = 0;
-};
-
-class Entry {
- public:
-  Entry() = default;
-  Entry(bool isLocal, unsigned metric, Label label)
-      : isLocal_(isLocal), metric_(metric), label_(label) {}
-  explicit Entry(Vek::CharRange& range);
-  bool isLocal() const { return isLocal_; }
-  unsigned metric() const { return metric_; }
-  Label label() const { return label_; }
-  static bool isEq(void const* a, void const* b);
-  std::strong_ordering operator<=>(Entry const& o) const;
-  bool operator==(Entry const& o) const { return isEq(this, &o); }
-  std::uint32_t hash(std::uint32_t seed) const;
-
- private:
-  bool isLocal_ = false;
-  unsigned metric_ = 0;
-  Label label_;
-};
 
 // Read through the generic reader (no reader of its own).
 class Span {
@@ -76,31 +37,6 @@ class Span {
  private:
   std::uint16_t lo_ = 0;
   std::uint16_t hi_ = 0;
-};
-
-// A value holding an ordered collection; declared non-hashable.
-class EntryList {
- public:
-  class VekEntry : public Vek::RbTreeMember<VekEntry, Entry, bool>,
-                   public Granule::SlabAllocated<VekEntry> {
-   public:
-    using RbTreeMember::RbTreeMember;
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Demo::EntryList::VekEntry"};
-  };
-  using Map = Vek::RbTreeMap<VekEntry, Entry, bool>;
-
-  EntryList() = default;
-  EntryList(EntryList const& o);
-  EntryList& operator=(EntryList const& o);
-  Map const& entryCollection() const { return entries_; }
-  void entryIs(Entry const& e, bool v) & { entries_.memberIs(e, v); }
-  bool entryDel(Entry const& e) &;
-  bool entryDel(Map::Iterator const& it) &;
-  bool operator==(EntryList const& o) const;
-  explicit operator bool() const { return !entries_.empty(); }
-
- private:
-  Map entries_;
 };
 
 template <class Node, class Key>
@@ -182,11 +118,6 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
     Pavo::Ptr<Child> const& value() const { return child; }
     Pavo::Ptr<Child> child;
   };
-  struct HN_Tag : Pavo::Node {
-    explicit HN_Tag(std::string t) : tag(std::move(t)) {}
-    std::string const& key() const { return tag; }
-    std::string tag;
-  };
 
   explicit Router(std::uint32_t routerId) : routerId_(routerId) {}
   ~Router() override;
@@ -194,7 +125,6 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
   Pavo::Ptr<Child> owner() const { return owner_; }
   Pavo::Ptr<Child const> viewer() const { return owner_; }
   Span span() const { return span_; }
-  EntryList entries() const { return entries_; }
 
   FlagMap const& flagCollection() const { return flags_; }
   void flagIs(std::uint32_t const& k, bool v);
@@ -205,17 +135,12 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
   Pavo::Ptr<Child> childIs(std::uint16_t id);
   Pavo::Ptr<Child> childDel(std::uint16_t id);
 
-  FakeHashMap<HN_Tag, std::string> const& tagCollection() const { return tags_; }
-  void tagIs(std::string const& t);
-  bool tagDel(std::string const& t);
-
   void reset(std::uint32_t routerId, Pavo::Ptr<Child> owner) {
     routerId_ = routerId;
     owner_ = std::move(owner);
   }
   std::uint64_t sum(std::uint32_t a, std::uint16_t b) const { return std::uint64_t{a} + b; }
   void spanIs(Span s) { span_ = s; }
-  void entriesIs(EntryList const& e) { entries_ = e; }
 
   Pavo::Publisher* publisher() const override { return &publisher_; }
   Pavo::TypeData typeData() const override;
@@ -224,10 +149,8 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
   std::uint32_t routerId_;
   Pavo::Ptr<Child> owner_;
   Span span_;
-  EntryList entries_;
   FlagMap flags_;
   FakeHashMap<HN_Child, std::uint16_t> children_;
-  FakeHashMap<HN_Tag, std::string> tags_;
   mutable Pavo::Publisher publisher_;
 };
 

@@ -23,26 +23,6 @@
 
 namespace {
 
-// Keys for each hash trait; each is made from, and read back as, an int id.
-struct SeededKey {
-  std::uint32_t v;
-  std::uint32_t hash(std::uint32_t seed) const {
-    Vek::Hash h(seed);
-    h.hashMix<4>(v);
-    return h.result();
-  }
-  auto operator<=>(SeededKey const&) const = default;
-};
-struct AttrKey {
-  std::uint16_t v;
-  std::uint16_t value() const { return v; }
-  auto operator<=>(AttrKey const&) const = default;
-};
-struct HandedKey {
-  std::uint32_t v;
-  std::uint32_t hash() const { return v * 0x9E3779B1u; }
-  auto operator<=>(HandedKey const&) const = default;
-};
 // Equality only through the static isEq that framework value types provide.
 struct CollidingKey {
   int v;
@@ -182,9 +162,6 @@ class CollectionConformance : public ::testing::Test {
 
 using Collections =
     ::testing::Types<Tree, Hash<int, Vek::IntegerKeyOps<int, 3997538310u>>,
-                     Hash<SeededKey, Vek::SeededKeyOps<SeededKey, 297630782u>>,
-                     Hash<AttrKey, Vek::SingleAttrKeyOps<AttrKey, 512710871u>>,
-                     Hash<HandedKey, Vek::HandedOverKeyOps<HandedKey, 4229093608u>>,
                      Hash<CollidingKey, CollidingKeyOps>, Hash<CollidingKey, ClusteredKeyOps>>;
 TYPED_TEST_SUITE(CollectionConformance, Collections);
 
@@ -281,35 +258,6 @@ TYPED_TEST(CollectionConformance, RandomOperationsMatchTheModel) {
 
 using IntHash = Hash<int, Vek::IntegerKeyOps<int, 11u>>;
 
-// Equal sets compare equal through isEq, whatever their history.
-TEST(HashMap2018Test, IsEqComparesMembersInCanonicalOrder) {
-  TestSupport::TrackerGuard trackers;
-  IntHash::Map a, b;
-  for (int id = 0; id < 2000; ++id)
-    IntHash::insert(b, 1999 - id, 0);
-  for (int id = 0; id < 500; ++id) {
-    IntHash::insert(a, id, 0);
-    b.memberDel(500 + id);
-  }
-  auto const sameValue = [](IntHash::Node const& x, IntHash::Node const& y) {
-    return x.key() == y.key() && x.value() == y.value();
-  };
-  auto const sameKey = [](IntHash::Node const& x, IntHash::Node const& y) {
-    return x.key() == y.key();
-  };
-  EXPECT_FALSE(a.isEq(b, sameValue));
-  for (int id = 1000; id < 2000; ++id)
-    b.memberDel(id);
-  EXPECT_TRUE(a.isEq(b, sameValue));
-  b.member(250)->valueIs(-1);
-  EXPECT_FALSE(a.isEq(b, sameValue));
-  EXPECT_TRUE(a.isEq(b, sameKey));
-  b.memberDel(3);
-  IntHash::insert(b, 600, 0);
-  EXPECT_FALSE(a.isEq(b, sameKey));
-  EXPECT_FALSE(IntHash::Map().isEq(b, sameKey));
-}
-
 TEST(HashMap2018Test, RefusesNullAndForeignMembers) {
   TestSupport::TrackerGuard trackers;
   IntHash::Map a, b;
@@ -320,45 +268,6 @@ TEST(HashMap2018Test, RefusesNullAndForeignMembers) {
   EXPECT_THROW(a.memberIs(n), Pavo::Exception);
   EXPECT_TRUE(b.empty());
   EXPECT_EQ(a.size(), 1u);
-}
-
-// The trait's constant takes part in every hash.
-TEST(HashMap2018Test, HashTraitsMixTheirConstant) {
-  EXPECT_NE((Vek::SeededKeyOps<SeededKey, 11u>::hash(SeededKey{42})),
-            (Vek::SeededKeyOps<SeededKey, 12u>::hash(SeededKey{42})));
-  EXPECT_NE((Vek::IntegerKeyOps<int, 11u>::hash(7)), (Vek::IntegerKeyOps<int, 12u>::hash(7)));
-  EXPECT_NE((Vek::SingleAttrKeyOps<AttrKey, 11u>::hash(AttrKey{513})),
-            (Vek::SingleAttrKeyOps<AttrKey, 12u>::hash(AttrKey{513})));
-  EXPECT_NE((Vek::HandedOverKeyOps<HandedKey, 11u>::hash(HandedKey{9})),
-            (Vek::HandedOverKeyOps<HandedKey, 12u>::hash(HandedKey{9})));
-}
-
-// A key with its own static isEq: DefaultKeyOps uses it rather than ==.
-struct TaggedKey {
-  int order;
-  int tag;  // ignored by equality
-  static bool isEq(void const* a, void const* b) {
-    return static_cast<TaggedKey const*>(a)->order == static_cast<TaggedKey const*>(b)->order;
-  }
-  bool operator==(TaggedKey const& o) const { return order == o.order && tag == o.tag; }
-  auto operator<=>(TaggedKey const& o) const { return order <=> o.order; }
-};
-class TaggedMember : public Vek::RbTreeMember<TaggedMember, TaggedKey, bool>,
-                     public Granule::SlabAllocated<TaggedMember> {
- public:
-  using RbTreeMember::RbTreeMember;
-  static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"VekTest::TaggedMember"};
-};
-
-TEST(RbTreeMapTest, DefaultKeyOpsPrefersTheKeysStaticIsEq) {
-  TestSupport::TrackerGuard trackers;
-  EXPECT_TRUE(Vek::DefaultKeyOps<TaggedKey>::less(TaggedKey{1, 9}, TaggedKey{2, 0}));
-  Vek::RbTreeMap<TaggedMember, TaggedKey, bool> map;
-  TaggedMember* first = map.memberIs(TaggedKey{5, 1}, true);
-  EXPECT_EQ(map.memberIs(TaggedKey{5, 2}, false), first);
-  EXPECT_EQ(map.size(), 1u);
-  EXPECT_EQ(first->key().tag, 1);
-  EXPECT_FALSE(first->value());
 }
 
 }  // namespace

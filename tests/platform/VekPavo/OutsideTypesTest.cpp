@@ -18,7 +18,6 @@
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/PrefixAlgoKey.h"
 #include "Mpls/SegmentRouting/SegmentIdentifier.h"
-#include "Pavo/InspectDsl.h"
 #include "Routing/Isis/SystemId.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
@@ -32,7 +31,6 @@ namespace {
 using Kroma::SegmentRouting::AdjacencySegmentKey;
 using Kroma::SegmentRouting::PrefixSegment;
 using Kroma::SegmentRouting::PrefixSegmentInfo;
-using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
 using Kroma::SegmentRouting::Status;
 using Mpls::RouterId;
 using Mpls::SegmentRouting::PrefixAlgoKey;
@@ -80,150 +78,74 @@ RouterId otherFormRouterId() {
   return id;
 }
 
+RouterId afOnly() {
+  RouterId id;
+  id.afIs(RouterId::kAfIpv4);
+  return id;
+}
+RouterId isisWithSpace() {
+  RouterId id = RouterId::isis(kSysA);
+  id.lblSpaceValueIs(5);
+  return id;
+}
+AdjacencySegmentKey adjKey(std::uint32_t sid, std::uint8_t flag, RouterId r) {
+  return {SegmentIdentifier(sid, flag), r};
+}
+
 // Per outside type: its registered name and distinct sample values in
 // strictly ascending order, covering each text form the type writes.
 template <class T>
 struct Samples;
-
-template <>
-struct Samples<AddressFamily> {
-  static constexpr char const* name = "Vantre::AddressFamily";
-  static std::vector<AddressFamily> values() {
-    return {AddressFamily(), AddressFamily::ipv4, AddressFamily::ipv6, AddressFamily::fromValue(7)};
+#define SAMPLES(T, typeName, ...)                          \
+  template <>                                              \
+  struct Samples<T> {                                      \
+    static constexpr char const* name = typeName;          \
+    static std::vector<T> values() { return __VA_ARGS__; } \
   }
-};
-template <>
-struct Samples<IpGenPrefix> {
-  static constexpr char const* name = "Vantre::IpGenPrefix";
-  static std::vector<IpGenPrefix> values() {
-    return {IpGenPrefix(),
-            IpGenPrefix("10.0.0.0/8"),
-            IpGenPrefix("10.0.0.0/24"),
-            IpGenPrefix("10.0.0.1/32"),
-            IpGenPrefix("11.0.0.0/8"),
-            IpGenPrefix("::/0"),
-            IpGenPrefix("::ffff:10.0.0.1/128"),
-            IpGenPrefix("2001:db8::/32")};
-  }
-};
-template <>
-struct Samples<SystemId> {
-  static constexpr char const* name = "Routing::Isis::SystemId";
-  static std::vector<SystemId> values() {
-    return {SystemId(), SystemId::parse("0000.0000.00ff"), SystemId::parse("0000.0000.0100"), kSysA,
-            kSysB};
-  }
-};
-template <>
-struct Samples<RouterId> {
-  static constexpr char const* name = "Mpls::RouterId";
-  static std::vector<RouterId> values() {
-    RouterId afOnly;
-    afOnly.afIs(RouterId::kAfIpv4);
-    RouterId isisSpace = RouterId::isis(kSysA);  // the label space orders before the system id
-    isisSpace.lblSpaceValueIs(5);
-    return {RouterId(),
-            afOnly,
-            RouterId::ipv4(0, 1),
-            RouterId::ipv4(1, 0),
-            RouterId::ipv4(1, 65535),
-            RouterId::ipv4(0x0A000001u),
-            otherFormRouterId(),
-            RouterId::isis(SystemId::parse("0000.0000.0001")),
-            RouterId::isis(SystemId::parse("0000.0001.0000")),
-            RouterId::isis(kSysA),
-            RouterId::isis(kSysB),
-            isisSpace};
-  }
-};
-template <>
-struct Samples<PrefixAlgoKey> {
-  static constexpr char const* name = "Mpls::SegmentRouting::PrefixAlgoKey";
-  static std::vector<PrefixAlgoKey> values() {
-    IpGenPrefix const p1("10.0.0.1/32");
-    return {PrefixAlgoKey(),
-            PrefixAlgoKey(p1, 0),
-            PrefixAlgoKey(p1, 128),
-            PrefixAlgoKey(p1, 255),
-            PrefixAlgoKey(IpGenPrefix("10.0.0.2/32"), 0),
-            PrefixAlgoKey(IpGenPrefix("2001:db8::1/128"), 255)};
-  }
-};
-template <>
-struct Samples<SegmentIdentifier> {
-  static constexpr char const* name = "Mpls::SegmentRouting::SegmentIdentifier";
-  // A set flag orders before a clear one.
-  static std::vector<SegmentIdentifier> values() {
-    return {SegmentIdentifier(),
-            SegmentIdentifier(16, 0xFF),
-            SegmentIdentifier(16, 0x40),
-            SegmentIdentifier(16, 0x01),
-            SegmentIdentifier(16, 0),
-            SegmentIdentifier(16001, 0x40),
-            SegmentIdentifier(16001, 0),
-            SegmentIdentifier(4294967295u, 0xFF),
-            SegmentIdentifier(4294967295u, 0)};
-  }
-};
-template <>
-struct Samples<Cspf::VertexIdentifierBase> {
-  static constexpr char const* name = "Cspf::VertexIdentifierBase";
-  static std::vector<Cspf::VertexIdentifierBase> values() {
-    SystemId const low = SystemId::parse("0000.0000.0001");
-    return {Cspf::VertexIdentifierBase(),
-            v4(1),
-            v4(0x0A000001u),
-            Cspf::VertexIdentifierBase(low),
-            Cspf::VertexIdentifierBase(kSysA),
-            Cspf::VertexIdentifierBase(low, 1),
-            Cspf::VertexIdentifierBase(kSysA, 0x0c)};
-  }
-};
-template <>
-struct Samples<Cspf::IgpRouterId> {
-  static constexpr char const* name = "Cspf::IgpRouterId";
-  static std::vector<Cspf::IgpRouterId> values() {
-    return {Cspf::IgpRouterId(), igp(v4(0xC0A80001u)), igp(Cspf::VertexIdentifierBase(kSysB))};
-  }
-};
-template <>
-struct Samples<Cspf::LinkKey> {
-  static constexpr char const* name = "Cspf::LinkKey";
-  static std::vector<Cspf::LinkKey> values() { return {Cspf::LinkKey(), link(false), link(true)}; }
-};
-template <>
-struct Samples<Cspf::PathKey> {
-  static constexpr char const* name = "Cspf::PathKey";
-  static std::vector<Cspf::PathKey> values() {
-    return {Cspf::PathKey(), Cspf::PathKey(v4(0x0A000001u), 0), Cspf::PathKey(v4(0x0A000001u), 7),
-            Cspf::PathKey(v4(0x0A000002u), 0),
-            Cspf::PathKey(Cspf::VertexIdentifierBase(kSysA, 1), 4294967295u)};
-  }
-};
-template <>
-struct Samples<Cspf::Lfa::PqIdx> {
-  static constexpr char const* name = "Cspf::Lfa::PqIdx";
-  static std::vector<Cspf::Lfa::PqIdx> values() {
-    return {Cspf::Lfa::PqIdx(), Cspf::Lfa::PqIdx(17), Cspf::Lfa::PqIdx(65535)};
-  }
-};
-template <>
-struct Samples<AdjacencySegmentKey> {
-  static constexpr char const* name = "Kroma::SegmentRouting::AdjacencySegmentKey";
-  // Unlike a bare identifier, the key orders the flag ascending.
-  static std::vector<AdjacencySegmentKey> values() {
-    auto key = [](std::uint32_t sid, std::uint8_t flag, RouterId r) {
-      return AdjacencySegmentKey(SegmentIdentifier(sid, flag), r);
-    };
-    return {AdjacencySegmentKey(),
-            key(1, 0, RouterId::ipv4(9)),
-            key(1, 1, RouterId::ipv4(0)),
-            key(1, 1, RouterId::ipv4(1)),
-            key(2, 0, RouterId::ipv4(0)),
-            key(16001, 0, RouterId::isis(kSysA)),
-            key(16001, 0x40, RouterId::ipv4(0x0A000001u))};
-  }
-};
+SAMPLES(AddressFamily, "Vantre::AddressFamily",
+        {AddressFamily(), AddressFamily::ipv4, AddressFamily::ipv6, AddressFamily::fromValue(7)});
+SAMPLES(IpGenPrefix, "Vantre::IpGenPrefix",
+        {IpGenPrefix(), IpGenPrefix("10.0.0.0/8"), IpGenPrefix("10.0.0.1/32"), IpGenPrefix("::/0"),
+         IpGenPrefix("::ffff:10.0.0.1/128"), IpGenPrefix("2001:db8::/32")});
+SAMPLES(SystemId, "Routing::Isis::SystemId",
+        {SystemId(), SystemId::parse("0000.0000.00ff"), SystemId::parse("0000.0000.0100"), kSysA,
+         kSysB});
+// The label space orders before the system id.
+SAMPLES(RouterId, "Mpls::RouterId",
+        {RouterId(), afOnly(), RouterId::ipv4(0, 1), RouterId::ipv4(1, 65535), otherFormRouterId(),
+         RouterId::isis(SystemId::parse("0000.0001.0000")), RouterId::isis(kSysA),
+         RouterId::isis(kSysB), isisWithSpace()});
+SAMPLES(PrefixAlgoKey, "Mpls::SegmentRouting::PrefixAlgoKey",
+        {PrefixAlgoKey(), PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 0),
+         PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 255),
+         PrefixAlgoKey(IpGenPrefix("10.0.0.2/32"), 0),
+         PrefixAlgoKey(IpGenPrefix("2001:db8::1/128"), 255)});
+// A set flag orders before a clear one.
+SAMPLES(SegmentIdentifier, "Mpls::SegmentRouting::SegmentIdentifier",
+        {SegmentIdentifier(), SegmentIdentifier(16, 0xFF), SegmentIdentifier(16, 0x01),
+         SegmentIdentifier(16, 0), SegmentIdentifier(16001, 0x40),
+         SegmentIdentifier(4294967295u, 0xFF), SegmentIdentifier(4294967295u, 0)});
+SAMPLES(Cspf::VertexIdentifierBase, "Cspf::VertexIdentifierBase",
+        {Cspf::VertexIdentifierBase(), v4(0x0A000001u),
+         Cspf::VertexIdentifierBase(SystemId::parse("0000.0000.0001")),
+         Cspf::VertexIdentifierBase(kSysA),
+         Cspf::VertexIdentifierBase(SystemId::parse("0000.0000.0001"), 1),
+         Cspf::VertexIdentifierBase(kSysA, 0x0c)});
+SAMPLES(Cspf::IgpRouterId, "Cspf::IgpRouterId",
+        {Cspf::IgpRouterId(), igp(v4(0xC0A80001u)), igp(Cspf::VertexIdentifierBase(kSysB))});
+SAMPLES(Cspf::LinkKey, "Cspf::LinkKey", {Cspf::LinkKey(), link(false), link(true)});
+SAMPLES(Cspf::PathKey, "Cspf::PathKey",
+        {Cspf::PathKey(), Cspf::PathKey(v4(0x0A000001u), 0), Cspf::PathKey(v4(0x0A000001u), 7),
+         Cspf::PathKey(v4(0x0A000002u), 0),
+         Cspf::PathKey(Cspf::VertexIdentifierBase(kSysA, 1), 4294967295u)});
+SAMPLES(Cspf::Lfa::PqIdx, "Cspf::Lfa::PqIdx",
+        {Cspf::Lfa::PqIdx(), Cspf::Lfa::PqIdx(17), Cspf::Lfa::PqIdx(65535)});
+// Unlike a bare identifier, the key orders the flag ascending.
+SAMPLES(AdjacencySegmentKey, "Kroma::SegmentRouting::AdjacencySegmentKey",
+        {AdjacencySegmentKey(), adjKey(1, 0, RouterId::ipv4(9)), adjKey(1, 1, RouterId::ipv4(0)),
+         adjKey(2, 0, RouterId::ipv4(0)), adjKey(16001, 0, RouterId::isis(kSysA)),
+         adjKey(16001, 0x40, RouterId::ipv4(0x0A000001u))});
+#undef SAMPLES
 
 template <class T>
 class OutsideValueTest : public ::testing::Test {
@@ -241,8 +163,7 @@ TYPED_TEST_SUITE(OutsideValueTest, OutsideValueTypes);
 
 // Registered under its full name in the outside types' module, written with
 // its own toString() (reading back is the round-trip property of
-// tests/Pathkit/TextFormRoundTripTest.cpp); the generic view answers as the
-// type does.
+// TextFormRoundTripTest); the generic view answers as the type does.
 TYPED_TEST(OutsideValueTest, RegisteredWithItsOwnTextAndGenericView) {
   EXPECT_EQ(&this->type(), Pavo::Inspect::typeOf<TypeParam>());
   EXPECT_EQ(this->type().module(), &VekPavo::outsideTypesModule());
@@ -276,89 +197,6 @@ TYPED_TEST(OutsideValueTest, SamplesOrderStrictlyAndHashApart) {
   }
 }
 
-// Inside a composite form a value ends at ',' or ')'; only blanks may stand
-// between it and that end, else the error points after the blank.
-TYPED_TEST(OutsideValueTest, TextLeftInItsStretchOfACompositeFails) {
-  for (TypeParam const& v : Samples<TypeParam>::values()) {
-    std::string const own = v.toString();
-    std::string const junk = "x=" + own + " junk, next=1)";
-    Vek::CharRange range(junk);
-    range.advance(2);
-    try {
-      GenericValue::fromStrep(this->type(), range);
-      ADD_FAILURE() << "read with text left over: " << junk;
-    } catch (Vek::DeserializeException const& e) {
-      EXPECT_EQ(e.position(), 2 + own.size() + 1) << e.msg();
-    }
-    EXPECT_EQ(range.pos(), 2u);
-  }
-}
-
-// A composite value declared here, holding outside values; read and written
-// by the generic reader and writer.
-class SidBinding {
- public:
-  SidBinding() = default;
-  SidBinding(IpGenPrefix prefix, PrefixAlgoKey key, SegmentIdentifier sid, AddressFamily af)
-      : prefix_(prefix), key_(key), sid_(sid), af_(af) {}
-  IpGenPrefix prefix() const { return prefix_; }
-  PrefixAlgoKey key() const { return key_; }
-  SegmentIdentifier sid() const { return sid_; }
-  AddressFamily af() const { return af_; }
-  bool operator==(SidBinding const&) const = default;
-
- private:
-  IpGenPrefix prefix_;
-  PrefixAlgoKey key_;
-  SegmentIdentifier sid_;
-  AddressFamily af_;
-};
-
-Pavo::ModuleInspectData& testModule() {
-  static Pavo::ModuleInspectData m("Test/Outside");
-  return m;
-}
-
-[[maybe_unused]] bool const registered = [] {
-  Pavo::Inspect::ValueType<SidBinding>(testModule(), "Test::SidBinding")
-      .value("prefix", &SidBinding::prefix)
-      .value("key", &SidBinding::key)
-      .value("sid", &SidBinding::sid)
-      .value("af", &SidBinding::af)
-      .constructor<IpGenPrefix, PrefixAlgoKey, SegmentIdentifier, AddressFamily>("prefix", "key",
-                                                                                 "sid", "af");
-  testModule().loaded();
-  return true;
-}();
-
-SidBinding const kBinding(IpGenPrefix("10.0.0.0/8"), PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
-                          SegmentIdentifier(16001, 0x40), AddressFamily::fromValue(7));
-std::string const kBindingText =
-    "Test::SidBinding(prefix=10.0.0.0/8, key=10.0.0.1/32 algo 128, sid=16001/0x40, af=af(7))";
-
-TEST(OutsideCompositeTest, RoundTripsThroughText) {
-  EXPECT_EQ(VekPavo::valueToStrep(kBinding), kBindingText);
-  EXPECT_EQ(Vek::strepToValue<SidBinding>(kBindingText), kBinding);
-  EXPECT_EQ(Vek::strepToValue<SidBinding>(VekPavo::valueToStrep(SidBinding())), SidBinding());
-  // Blanks around separators, as the standard reader allows them.
-  EXPECT_EQ(Vek::strepToValue<SidBinding>("Test::SidBinding(prefix=10.0.0.0/8 , key= 10.0.0.1/32 "
-                                          "algo 128 , sid=16001/0x40 ,af=af(7) )"),
-            kBinding);
-}
-
-// An error inside a composite names the attribute being read.
-TEST(OutsideCompositeTest, AMalformedValueNamesItsAttribute) {
-  std::string text = kBindingText;
-  text.replace(text.find("af(7)"), 5, "af(x)");
-  try {
-    Vek::strepToValue<SidBinding>(text);
-    ADD_FAILURE() << "read without error: " << text;
-  } catch (Vek::DeserializeException const& e) {
-    EXPECT_EQ(e.attr(), "af") << e.msg();
-    EXPECT_EQ(e.position(), text.rfind("x)")) << e.msg();
-  }
-}
-
 // Texts written differently from the canonical form read back to the value
 // whose canonical text is given; the random round trip cannot reach these.
 TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
@@ -372,11 +210,13 @@ TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
       {"Vantre::IpGenPrefix", "10.1.2.3/8", "10.0.0.0/8"},  // host bits are cleared
       {"Vantre::IpGenPrefix", "2001:DB8:0:0:0:0:0:1/128", "2001:db8::1/128"},
       {"Vantre::IpGenPrefix", "2001:db8:0:0:1:0:0:1/128", "2001:db8::1:0:0:1/128"},  // first run
-      {"Vantre::IpGenPrefix", "2001:0:0:1:0:0:0:1/128", "2001:0:0:1::1/128"},  // longest run
+      {"Vantre::IpGenPrefix", "2001:0:0:1:0:0:0:1/128", "2001:0:0:1::1/128"},        // longest run
       {"Vantre::IpGenPrefix", "2001:db8:0:1:1:1:1:1/128", "2001:db8:0:1:1:1:1:1/128"},
       {"Vantre::IpGenPrefix", "::ffff:10.0.0.1/128", "::ffff:a00:1/128"},
       {"Vantre::IpGenPrefix", "2001:db8::ff/120", "2001:db8::/120"},
+      {"Vantre::IpGenPrefix", "2001:db8:ff00::/33", "2001:db8:8000::/33"},
       {"Routing::Isis::SystemId", "ABCD.ef01.0000", "abcd.ef01.0000"},
+      {"Mpls::RouterId", "af0/0.0.0.0:0/0000.0000.0000", "none"},
       {"Mpls::RouterId", "1921.6800.1001:0", "1921.6800.1001"},
       {"Mpls::RouterId", "1921.6800.1001:5", "1921.6800.1001:5"},
       {"Mpls::RouterId", "af2/10.0.0.1:7/0000.0000.0001", "af2/10.0.0.1:7/0000.0000.0001"},
@@ -413,38 +253,28 @@ TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
       {kPrefix, "10.0.0.256/8", 7, "octet 256 exceeds 255"},
       {kPrefix, "10.0.0.0/33", 9, "prefix length 33 exceeds 32"},
       {kPrefix, "2001:db8::/129", 11, "prefix length 129 exceeds 128"},
-      {kPrefix, "10.0.0.0", 8, "expected '/'"},
       {kPrefix, "10.0.0/8", 6, "expected '.'"},
       {kPrefix, "10.0.0.0/8x", 10, "unexpected text"},
       {kPrefix, "", 0, ""},
-      {kPrefix, "10.0.0.0/", 9, "prefix length"},
       {kPrefix, "1::2::3/64", kAnywhere, "a second '::'"},
       {kPrefix, "1:2:3:4:5:6:7/64", kAnywhere, "expected eight groups"},
-      {kPrefix, "1:2:3:4:5:6:7:8:9/64", 15, "expected '/'"},
       {kPrefix, "1:2:3:4::5:6:7:8/64", kAnywhere, "'::' with eight groups"},
       {kPrefix, "12345::/16", kAnywhere, "more than 4 hex digits"},
-      {kPrefix, "1:/64", 2, "expected a hex group"},
       {kPrefix, "1:2:3:4:5:6:7:1.2.3.4/64", kAnywhere, "no room for a dotted IPv4 tail"},
       {kPrefix, std::string(1000, '9'), kAnywhere, "..."},
       {kRouter, "10.0.0.1", 8, "expected ':'"},
       {kRouter, "10.0.0.1:65536", 9, "label space 65536 exceeds 65535"},
-      {kRouter, "10.0.0.300:0", 7, "octet 300"},
       {kRouter, "1921.6800:0", 9, "expected '.'"},
       {kRouter, "af2/10.0.0.1:0", 14, "expected '/'"},
       {kSid, "4294967296", 0, "value 4294967296 exceeds"},
-      {kSid, "99999999999999999999999", 0, "exceeds 4294967295"},
       {kSid, "1/0x100", 4, "flag exceeds 0xff"},
       {kSid, "-1", 0, "decimal value"},
       {kSid, "16001/40", 6, "\"0x\""},
-      {kSid, "16001/0x", 8, "hex flag"},
       {kSys, "1921.6800.100", 10, "four hex"},
       {kSys, "1921.6800.10011", 14, "more than 4 hex digits"},
-      {kSys, "1921-6800-1001", 4, "expected '.'"},
       {kSys, "1921.6800.1001.02", 14, "unexpected text"},
-      {kSys, "g921.6800.1001", 0, ""},
       {kVertex, "1921.6800.1001.2", 15, "two hex digits"},
       {kVertex, "10.0.0.1x", 8, "unexpected text"},
-      {kVertex, "10.0.0.256", 7, "octet 256"},
       {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 alg 128", 11, "expected \" algo \""},
       {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 algo 256", 17, "exceeds 255"},
       {"Vantre::AddressFamily", "af(x)", 3, "expected a decimal address family"},
@@ -474,25 +304,6 @@ TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
       EXPECT_EQ(range.pos(), offset);
     }
   }
-}
-
-TEST(OutsidePrefixSegmentTest, EntriesRoundTripThroughTheGenericForm) {
-  PrefixSegmentWithAlgo const algo(PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128),
-                                   PrefixSegmentInfo(RouterId::isis(kSysA), 0x14));
-  std::string const algoText = VekPavo::valueToStrep(algo);
-  EXPECT_EQ(algoText,
-            "Kroma::SegmentRouting::PrefixSegmentWithAlgo(key=10.0.0.1/32 algo 128, "
-            "originator=1921.6800.1001, flags=20)");
-  EXPECT_TRUE(Vek::strepToValue<PrefixSegmentWithAlgo>(algoText) == algo);
-
-  // The node-segment mapper's operations take entries as arguments.
-  GenericValue const built = Vek::GenericIf::construct(
-      "Kroma::SegmentRouting::PrefixSegmentWithAlgo",
-      {PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128), RouterId::isis(kSysA), std::uint8_t{0x14}});
-  EXPECT_TRUE(built.ref<PrefixSegmentWithAlgo>() == algo);
-  EXPECT_EQ(Vek::GenericIf::read(built, 4).as<unsigned>(), 0x14u);
-  EXPECT_FALSE(Vek::GenericIf::truth(GenericValue(PrefixSegmentWithAlgo())));
-  EXPECT_THROW(Vek::GenericIf::hash(built), Pavo::Exception);
 }
 
 TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
