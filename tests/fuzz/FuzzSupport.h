@@ -1,6 +1,7 @@
 // Shared pieces of the libFuzzer targets: the input read as a stream of small
-// decisions, the check that stops a run with its reason, and the snapshot of
-// every allocation tracker that an input must leave as it found it.
+// decisions, the check that stops a run with its reason, every registered
+// type, and the snapshot of every allocation tracker that an input must leave
+// as it found it.
 //
 //   FuzzSupport::Input in(data, size);
 //   unsigned const op = in.below(6);       // 0 once the input is used up
@@ -18,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "Pavo/InspectModule.h"
+#include "Pavo/InspectTypes.h"
 #include "Vek/AllocTrack.h"
 
 // Stops the run (libFuzzer keeps the input as a crash) when `cond` is false.
@@ -52,17 +55,34 @@ class Input {
   }
   // A text of up to `max` bytes, its length in the byte before it.
   std::string text(std::size_t max = 255) {
-    std::size_t const n = std::min<std::size_t>(byte() % (max + 1), remaining());
+    std::size_t const n = std::min<std::size_t>(byte() % (max + 1), end_ - at_);
     std::string s(reinterpret_cast<char const*>(at_), n);
     at_ += n;
     return s;
   }
-  std::size_t remaining() const noexcept { return static_cast<std::size_t>(end_ - at_); }
 
  private:
   std::uint8_t const* at_;
   std::uint8_t const* end_;
 };
+
+// The builtin scalars, then every type of the platform's and the library's
+// modules, in registration order.
+inline std::vector<Pavo::Inspect::TypeInfo const*> registeredTypes() {
+  std::vector<Pavo::Inspect::TypeInfo const*> out;
+  for (int b = 0; b <= static_cast<int>(Pavo::Inspect::Builtin::String); ++b)
+    out.push_back(Pavo::Inspect::builtinType(static_cast<Pavo::Inspect::Builtin>(b)));
+  for (char const* name : {"VekPavo/OutsideTypes", "Pathkit/SegmentRoutingMappers",
+                           "Pathkit/NodeSegmentReverseMapper"}) {
+    Pavo::ModuleInspectData const* m = Pavo::ModuleInspectData::module(name);
+    FUZZ_CHECK(m != nullptr, name);
+    for (std::uint32_t i = 0; i < m->typeCount(); ++i) {
+      if (m->type(i) != nullptr)
+        out.push_back(m->type(i));
+    }
+  }
+  return out;
+}
 
 // Every tracker's live objects and bytes when made.
 class Trackers {

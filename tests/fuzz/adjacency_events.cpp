@@ -67,13 +67,31 @@ struct AdjacencyTraits {
   static Kroma::KromaMapBase& collection(Status& s, unsigned c) {
     return c == 0 ? s.ipv4AdjacencySegmentMut() : s.ipv6AdjacencySegmentMut();
   }
-  static std::uint32_t bound(unsigned) { return 512; }
+  static constexpr std::uint32_t kBound = 512;
   // Each handler returns at its family test before it looks the key up.
   static bool reaches(Vantre::AddressFamily af, unsigned c) {
     return af == (c == 0 ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6);
   }
   static Pavo::FieldId handler(unsigned c) { return c == 0 ? 135 : 136; }
   static Vek::GenericValue key(unsigned, unsigned i) { return keyAt(i); }
+
+  // Up to four records, mostly naming one neighbour, for protocol instances 0 to 3.
+  static void put(Status& s, unsigned c, unsigned i, FuzzSupport::Input& in) {
+    AdjacencySegment segment(keyAt(i), in.byte());
+    for (unsigned n = in.below(5); n > 0; --n) {
+      unsigned const link = in.below(4), neighbor = in.below(8) == 0;
+      segment.neighbors().push(
+          recordAt(link, neighbor, in.below(3), static_cast<std::uint8_t>(in.below(4))));
+    }
+    c == 0 ? s.ipv4AdjacencySegmentIs(segment) : s.ipv6AdjacencySegmentIs(segment);
+  }
+  static bool del(Status& s, unsigned c, unsigned i) {
+    return c == 0 ? s.ipv4AdjacencySegmentDel(keyAt(i)) : s.ipv6AdjacencySegmentDel(keyAt(i));
+  }
+  static bool countIs(Status& s, unsigned c, unsigned i, std::uint32_t n) {
+    return c == 0 ? s.ipv4AdjacencySegmentRecordCountIsUnchecked(keyAt(i), n)
+                  : s.ipv6AdjacencySegmentRecordCountIsUnchecked(keyAt(i), n);
+  }
 
   static void checkShape(Output const& out) {
     for (auto p = out.mapCollection().begin(); !p.atEnd(); ++p) {
@@ -130,44 +148,5 @@ struct AdjacencyTraits {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  FuzzSupport::Input in(data, size);
-  FuzzSupport::Trackers const before;
-  {
-    FuzzSupport::ReactorRun<AdjacencyTraits> run(in);
-    while (!in.empty()) {
-      unsigned const op = in.below(8);
-      if (!run.event(op)) {
-        unsigned const c = in.below(2);
-        unsigned const k = in.below(AdjacencyTraits::kKeys);
-        AdjacencySegmentKey const key = keyAt(k);
-        Status& s = *run.status;
-        if (op == 4) {  // add or replace: mostly one neighbour, sometimes two
-          AdjacencySegment segment(key, in.byte());
-          for (unsigned n = in.below(5); n > 0; --n) {
-            unsigned const link = in.below(4), neighbor = in.below(8) == 0;
-            segment.neighbors().push(
-                recordAt(link, neighbor, in.below(3), static_cast<std::uint8_t>(in.below(4))));
-          }
-          run.write(c, k, false, [&] {
-            c == 0 ? s.ipv4AdjacencySegmentIs(segment) : s.ipv6AdjacencySegmentIs(segment);
-            return true;
-          });
-        } else if (op == 5) {
-          run.write(c, k, false, [&] {
-            return c == 0 ? s.ipv4AdjacencySegmentDel(key) : s.ipv6AdjacencySegmentDel(key);
-          });
-        } else {  // a count near or over the bound, as a corrupt table holds
-          std::uint32_t const count = op == 6 ? 511 + in.below(3) : in.u32();
-          run.write(c, k, count > 512, [&] {
-            return c == 0 ? s.ipv4AdjacencySegmentRecordCountIsUnchecked(key, count)
-                          : s.ipv6AdjacencySegmentRecordCountIsUnchecked(key, count);
-          });
-        }
-      }
-      run.check();
-    }
-    run.end();
-  }
-  before.checkUnchanged();
-  return 0;
+  return FuzzSupport::fuzzReactor<AdjacencyTraits>(data, size);
 }

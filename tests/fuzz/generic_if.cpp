@@ -20,7 +20,6 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
-#include "Pavo/InspectModule.h"
 #include "Vek/GenericIf.h"
 
 namespace {
@@ -32,22 +31,6 @@ using Vek::GenericValue;
 namespace G = Vek::GenericIf;
 
 constexpr std::size_t kPoolSize = 12;
-
-std::vector<TypeInfo const*> registeredTypes() {
-  std::vector<TypeInfo const*> out;
-  for (int b = 0; b <= static_cast<int>(Pavo::Inspect::Builtin::String); ++b)
-    out.push_back(Pavo::Inspect::builtinType(static_cast<Pavo::Inspect::Builtin>(b)));
-  for (char const* name : {"VekPavo/OutsideTypes", "Pathkit/SegmentRoutingMappers",
-                           "Pathkit/NodeSegmentReverseMapper"}) {
-    Pavo::ModuleInspectData const* m = Pavo::ModuleInspectData::module(name);
-    FUZZ_CHECK(m != nullptr, name);
-    for (std::uint32_t i = 0; i < m->typeCount(); ++i) {
-      if (m->type(i) != nullptr)
-        out.push_back(m->type(i));
-    }
-  }
-  return out;
-}
 
 bool isReactor(TypeInfo const& type) {
   for (ArgInfo const& a : type.ctorArgs()) {
@@ -141,12 +124,6 @@ class Run {
     }
   }
 
-  // Drops every object; the trackers must then be back.
-  void end() {
-    pool_.clear();
-    status_ = {};
-  }
-
  private:
   std::vector<GenericValue> ctorArgs(TypeInfo const& type) {
     std::vector<GenericValue> args;
@@ -190,13 +167,9 @@ class Run {
   }
 
   void keep(GenericValue v, bool own) {
-    if (v.empty() || own)
-      return;
-    if (pool_.size() < kPoolSize) {
-      pool_.push_back(std::move(v));
-    } else {
-      pool_[in_.below(kPoolSize)] = std::move(v);
-    }
+    if (!v.empty() && !own)
+      (pool_.size() < kPoolSize ? pool_.emplace_back() : pool_[in_.below(kPoolSize)]) =
+          std::move(v);
   }
 
   static void compare(GenericValue const& a, GenericValue const& b) {
@@ -219,7 +192,7 @@ class Run {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  static std::vector<TypeInfo const*> const types = registeredTypes();
+  static std::vector<TypeInfo const*> const types = FuzzSupport::registeredTypes();
   FuzzSupport::Input in(data, size);
   FuzzSupport::Trackers const before;
   {
@@ -231,7 +204,6 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         // A refusal: the call names what it could not do.
       }
     }
-    run.end();
   }
   before.checkUnchanged();
   return 0;

@@ -59,7 +59,7 @@ struct NodeTraits {
       return s.prefixSegmentMut();
     return s.prefixSegmentWithAlgoMut();
   }
-  static std::uint32_t bound(unsigned) { return 100; }
+  static constexpr std::uint32_t kBound = 100;
   // The entry is copied before the family is compared.
   static bool reaches(Vantre::AddressFamily, unsigned) { return true; }
   static Pavo::FieldId handler(unsigned c) { return c == 0 ? 135 : 136; }
@@ -67,6 +67,23 @@ struct NodeTraits {
     if (c == 0)
       return keyAt(c, i).prefix();
     return keyAt(c, i);
+  }
+
+  // A few originators (the zero router id too), flag mixes and records.
+  static void put(Status& s, unsigned c, unsigned i, FuzzSupport::Input& in) {
+    PrefixAlgoKey const key = keyAt(c, i);
+    PrefixSegmentInfo info(routerAt(in.below(4)), static_cast<std::uint8_t>(in.byte() & 0x15));
+    for (unsigned n = in.below(4); n > 0; --n)
+      info.records().push({in.u32(), 0x40, key.algo(), {}});
+    c == 0 ? s.prefixSegmentIs({key.prefix(), info}) : s.prefixSegmentWithAlgoIs({key, info});
+  }
+  static bool del(Status& s, unsigned c, unsigned i) {
+    return c == 0 ? s.prefixSegmentDel(keyAt(c, i).prefix())
+                  : s.prefixSegmentWithAlgoDel(keyAt(c, i));
+  }
+  static bool countIs(Status& s, unsigned c, unsigned i, std::uint32_t n) {
+    return c == 0 ? s.prefixSegmentRecordCountIsUnchecked(keyAt(c, i).prefix(), n)
+                  : s.prefixSegmentWithAlgoRecordCountIsUnchecked(keyAt(c, i), n);
   }
 
   static void checkShape(Output const& out) {
@@ -108,43 +125,5 @@ struct NodeTraits {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  FuzzSupport::Input in(data, size);
-  FuzzSupport::Trackers const before;
-  {
-    FuzzSupport::ReactorRun<NodeTraits> run(in);
-    while (!in.empty()) {
-      unsigned const op = in.below(8);
-      if (!run.event(op)) {
-        unsigned const c = in.below(2);
-        unsigned const k = in.below(NodeTraits::kKeys);
-        PrefixAlgoKey const key = keyAt(c, k);
-        Status& s = *run.status;
-        if (op == 4) {  // add or replace
-          PrefixSegmentInfo info(routerAt(in.below(4)),
-                                 static_cast<std::uint8_t>(in.byte() & 0x15));
-          for (unsigned n = in.below(4); n > 0; --n)
-            info.records().push({in.u32(), 0x40, key.algo(), {}});
-          run.write(c, k, false, [&] {
-            c == 0 ? s.prefixSegmentIs({key.prefix(), info})
-                   : s.prefixSegmentWithAlgoIs({key, info});
-            return true;
-          });
-        } else if (op == 5) {
-          run.write(c, k, false, [&] {
-            return c == 0 ? s.prefixSegmentDel(key.prefix()) : s.prefixSegmentWithAlgoDel(key);
-          });
-        } else {  // a count near or over the bound, as a corrupt table holds
-          std::uint32_t const count = op == 6 ? 99 + in.below(3) : in.u32();
-          run.write(c, k, count > 100, [&] {
-            return c == 0 ? s.prefixSegmentRecordCountIsUnchecked(key.prefix(), count)
-                          : s.prefixSegmentWithAlgoRecordCountIsUnchecked(key, count);
-          });
-        }
-      }
-      run.check();
-    }
-    run.end();
-  }
-  before.checkUnchanged();
-  return 0;
+  return FuzzSupport::fuzzReactor<NodeTraits>(data, size);
 }

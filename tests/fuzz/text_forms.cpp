@@ -13,7 +13,6 @@
 #include "FuzzSupport.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
-#include "Pavo/InspectModule.h"
 #include "Vek/CharRange.h"
 #include "Vek/GenericIf.h"
 
@@ -23,17 +22,9 @@ using Pavo::Inspect::TypeInfo;
 
 std::vector<TypeInfo const*> readableTypes() {
   std::vector<TypeInfo const*> out;
-  for (int b = 0; b <= static_cast<int>(Pavo::Inspect::Builtin::String); ++b)
-    out.push_back(Pavo::Inspect::builtinType(static_cast<Pavo::Inspect::Builtin>(b)));
-  for (char const* name : {"VekPavo/OutsideTypes", "Pathkit/SegmentRoutingMappers",
-                           "Pathkit/NodeSegmentReverseMapper"}) {
-    Pavo::ModuleInspectData const* m = Pavo::ModuleInspectData::module(name);
-    FUZZ_CHECK(m != nullptr, name);
-    for (std::uint32_t i = 0; i < m->typeCount(); ++i) {
-      TypeInfo const* t = m->type(i);
-      if (t != nullptr && !t->isEntity() && !t->hasCollection())
-        out.push_back(t);
-    }
+  for (TypeInfo const* t : FuzzSupport::registeredTypes()) {
+    if (!t->isEntity() && !t->hasCollection())
+      out.push_back(t);
   }
   return out;
 }

@@ -224,6 +224,23 @@ class Soak {
               }
             });
   }
+  // The connector map's per-protoId tables under `field`, each watched while it is there.
+  template <class Table, class Key, class Value>
+  Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<Table>> tablesWatch(
+      Pavo::FieldId field,
+      Pavo::Ptr<Table> (AdjSegmentConnectorMapV2::*child)(unsigned short) const,
+      std::map<unsigned short, Watch<Table, Key, Value>>& tables) {
+    return watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<Table>>(
+        adjOut_, field, [this, child, &tables](unsigned short p, Pavo::Ptr<Table> const* removed) {
+          note();
+          if (removed != nullptr) {
+            tables.erase(p);
+          } else {
+            tables[p] = watch<Table, Key, Value>(((*adjOut_).*child)(p), Table::kTableField,
+                                                 [this](Key const&, Value const*) { note(); });
+          }
+        });
+  }
   void note() { ++notes_; }
 
   std::mt19937 rng_;
@@ -251,34 +268,10 @@ class Soak {
                 removed != nullptr ? void(algoWatch_.erase(algo)) : algoAppeared(algo);
               });
   Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<AdjSegmentListPerProtoId>> mapWatch_ =
-      watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<AdjSegmentListPerProtoId>>(
-          adjOut_, AdjSegmentConnectorMapV2::kMapField,
-          [this](unsigned short p, Pavo::Ptr<AdjSegmentListPerProtoId> const* removed) {
-            note();
-            if (removed != nullptr) {
-              listWatch_.erase(p);
-            } else {
-              listWatch_[p] = watch<AdjSegmentListPerProtoId, Cspf::LinkKey, AdjSegmentList>(
-                  adjOut_->map(p), AdjSegmentListPerProtoId::kTableField,
-                  [this](Cspf::LinkKey const&, AdjSegmentList const*) { note(); });
-            }
-          });
+      tablesWatch(AdjSegmentConnectorMapV2::kMapField, &AdjSegmentConnectorMapV2::map, listWatch_);
   Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<NeighborSetPerProtoId>> cacheWatch_ =
-      watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<NeighborSetPerProtoId>>(
-          adjOut_, AdjSegmentConnectorMapV2::kCacheField,
-          [this](unsigned short p, Pavo::Ptr<NeighborSetPerProtoId> const* removed) {
-            note();
-            if (removed != nullptr) {
-              linkWatch_.erase(p);
-            } else {
-              linkWatch_[p] = watch<NeighborSetPerProtoId, AdjacencySegmentKey,
-                                    SegmentRouting::Mappers::NeighborSet>(
-                  adjOut_->cache(p), NeighborSetPerProtoId::kTableField,
-                  [this](AdjacencySegmentKey const&, SegmentRouting::Mappers::NeighborSet const*) {
-                    note();
-                  });
-            }
-          });
+      tablesWatch(AdjSegmentConnectorMapV2::kCacheField, &AdjSegmentConnectorMapV2::cache,
+                  linkWatch_);
   Pavo::Ptr<NodeSegmentReverseMapper> nodeMapper_;
   Pavo::Ptr<AdjacencySegmentMapperV2> adjMapper_;
 };
