@@ -394,9 +394,10 @@ class KromaMap : public KromaMapBase {
     Stored* s = findStored(key, hashOf(key));
     if (s == nullptr)
       return false;
-    if (count <= kBound && count > s->count_) {
+    // Records held: after a count over the bound, fewer than the count says.
+    std::uint32_t const have = std::min<std::uint32_t>(s->count_, s->capacity_);
+    if (count <= kBound && count > have) {
       std::size_t const before = s->bytes();
-      std::uint32_t const have = std::min<std::uint32_t>(s->count_, s->capacity_);
       if (count > s->capacity_) {
         auto* block = static_cast<Record*>(Granule::slabAlloc(std::size_t{count} * sizeof(Record)));
         std::memcpy(static_cast<void*>(block), s->records_, std::size_t{have} * sizeof(Record));

@@ -143,6 +143,11 @@ TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
   status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 513);
   EXPECT_TRUE(throwsWith<Pavo::RangeException>(
       [&] { status_->ipv4AdjacencySegment().lookup(seg.key()); }, {"count 513", "bound of 512"}));
+  // Back within the bound, above the records held: the missing ones read as zero.
+  status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 5);
+  AdjacencySegment const back = status_->ipv4AdjacencySegment().lookup(seg.key());
+  EXPECT_EQ(back.count(), 5u);
+  EXPECT_EQ(back.neighbors()[4], Kroma::SegmentRouting::AdjacencySegmentNeighbor());
   // Storing a corrupt entry through the bounded writer is refused and
   // leaves the table as it was.
   auto corrupt = std::make_unique<AdjacencySegment>(seg);

@@ -1,0 +1,152 @@
+// Fuzz target: the adjacency segment mapper and its connector map under a
+// sequence of events read from the input: writes to both adjacency
+// collections (keys filed under protoId 0 or under 1 and 2, records on a few
+// links of both vertex kinds, mixed neighbours and protocol instances,
+// counts over the bound of 512), removals, corruption in look-ups and walks,
+// the mapper stopped, started, rebuilt, and its handlers invoked through the
+// generic interface. After every event the connector map and the entry cache
+// agree for every protoId (same protoIds, same keys, each key's links hold
+// its entries, each listed entry is filed by a key naming that link) and no
+// link list, key set or per-protoId table is empty. At the end every
+// tracker is back.
+//
+// Each key has a SID of its own: equal entries of two keys share one member
+// of a link's list, and taking one key out then leaves the other naming a
+// link that is gone, which the mapper asserts by design.
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzSupport.h"
+#include "Pathkit/SegmentRoutingMappers.h"
+#include "ReactorRun.h"
+
+namespace {
+
+using namespace SegmentRouting::Mappers;
+using Kroma::SegmentRouting::AdjacencySegment;
+using Kroma::SegmentRouting::AdjacencySegmentKey;
+using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
+using Kroma::SegmentRouting::Status;
+
+Routing::Isis::SystemId systemId(unsigned i) {
+  return Routing::Isis::SystemId({0x19, 0x21, 0x68, 0x00, 0x10, static_cast<std::uint8_t>(i)});
+}
+// Key i: SID 16000 + i; routers of IS-IS keys (every third) file under 1 and 2.
+AdjacencySegmentKey keyAt(unsigned i) {
+  Mpls::RouterId const router =
+      i % 3 == 2 ? Mpls::RouterId::isis(systemId(20 + i)) : Mpls::RouterId::ipv4(0xC0000201u + i);
+  return {{16000 + i, static_cast<std::uint8_t>(i % 2 == 0 ? 0x40 : 0)}, router};
+}
+AdjacencySegmentNeighbor recordAt(unsigned link, unsigned neighbor, std::uint32_t metric,
+                                  std::uint8_t proto) {
+  AdjacencySegmentNeighbor r;
+  r.link.firstVertex = Cspf::VertexIdentifierBase(systemId(1 + link % 2));
+  r.link.secondVertex = Cspf::VertexIdentifierBase(systemId(3));
+  r.link.vertexKind = link % 2 == 0 ? Cspf::LinkDescription::kKindRemoteBySystemId : 1;
+  r.link.linkId = 100 + link;
+  r.neighbor = Mpls::RouterId::isis(systemId(10 + neighbor));
+  r.metric = metric;
+  r.protoInstance = proto;
+  return r;
+}
+
+struct AdjacencyTraits {
+  using Mapper = AdjacencySegmentMapperV2;
+  using Output = AdjSegmentConnectorMapV2;
+  static constexpr unsigned kCollections = 2;
+  static constexpr unsigned kKeys = 9;
+  static constexpr Pavo::FieldId kHandleInitialized = 137;
+  static constexpr Pavo::FieldId kDoCleanup = 138;
+  static constexpr bool kCleanupKeepsCache = false;
+
+  static Pavo::Ptr<Output> output() { return adjSegmentConnectorMapV2Factory(); }
+  static Pavo::Ptr<Mapper> factory(Vantre::AddressFamily af, Pavo::Ptr<Status> const& status,
+                                   Pavo::Ptr<Output> const& out) {
+    return adjacencySegmentMapperV2Factory(af, status, out);
+  }
+  static Kroma::KromaMapBase& collection(Status& s, unsigned c) {
+    return c == 0 ? s.ipv4AdjacencySegmentMut() : s.ipv6AdjacencySegmentMut();
+  }
+  static constexpr std::uint32_t kBound = 512;
+  // Each handler returns at its family test before it looks the key up.
+  static bool reaches(Vantre::AddressFamily af, unsigned c) {
+    return af == (c == 0 ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6);
+  }
+  static Pavo::FieldId handler(unsigned c) { return c == 0 ? 135 : 136; }
+  static Vek::GenericValue key(unsigned, unsigned i) { return keyAt(i); }
+
+  // Up to four records, mostly naming one neighbour, for protocol instances 0 to 3.
+  static void put(Status& s, unsigned c, unsigned i, FuzzSupport::Input& in) {
+    AdjacencySegment segment(keyAt(i), in.byte());
+    for (unsigned n = in.below(5); n > 0; --n) {
+      unsigned const link = in.below(4), neighbor = in.below(8) == 0;
+      segment.neighbors().push(
+          recordAt(link, neighbor, in.below(3), static_cast<std::uint8_t>(in.below(4))));
+    }
+    c == 0 ? s.ipv4AdjacencySegmentIs(segment) : s.ipv6AdjacencySegmentIs(segment);
+  }
+  static bool del(Status& s, unsigned c, unsigned i) {
+    return c == 0 ? s.ipv4AdjacencySegmentDel(keyAt(i)) : s.ipv6AdjacencySegmentDel(keyAt(i));
+  }
+  static bool countIs(Status& s, unsigned c, unsigned i, std::uint32_t n) {
+    return c == 0 ? s.ipv4AdjacencySegmentRecordCountIsUnchecked(keyAt(i), n)
+                  : s.ipv6AdjacencySegmentRecordCountIsUnchecked(keyAt(i), n);
+  }
+
+  static void checkShape(Output const& out) {
+    for (auto p = out.mapCollection().begin(); !p.atEnd(); ++p) {
+      auto const& lists = p->value()->adjSegmentListCollection();
+      FUZZ_CHECK(p->value()->protoId() == p->key() && lists.size() != 0, "empty link table");
+      for (auto l = lists.begin(); !l.atEnd(); ++l)
+        FUZZ_CHECK(l->value().adjSegmentEntryCount() != 0, "empty list of " + l->key().toString());
+    }
+  }
+  static void checkEmptied(Output const& out) {
+    FUZZ_CHECK(out.mapCount() == 0 && out.cacheCount() == 0, "a destroyed mapper left its output");
+  }
+  static void check(Mapper const& m, Output const& out, bool) {
+    checkShape(out);
+    FUZZ_CHECK(out.cacheCount() == m.adjSegmentEntryCacheCount(), "protoIds differ");
+    for (auto p = out.cacheCollection().begin(); !p.atEnd(); ++p) {
+      auto const entries = m.adjSegmentEntryCache(p->key());
+      auto const lists = out.map(p->key());
+      auto const& keys = p->value()->neighborSetCollection();
+      FUZZ_CHECK(entries && entries->protoId() == p->key() && p->value()->protoId() == p->key() &&
+                     keys.size() == entries->adjSegmentSetCollection().size() && keys.size() != 0,
+                 "protoId " + std::to_string(p->key()) + ": caches disagree");
+      for (auto k = keys.begin(); !k.atEnd(); ++k) {
+        AdjSegmentSet const* filed = entries->adjSegmentSetFind(k->key());
+        FUZZ_CHECK(filed && filed->adjSegmentEntryCount() != 0 && k->value().linkCount() != 0,
+                   k->key().toString() + ": links without entries, or none");
+        for (auto l = k->value().linkCollection().begin(); !l.atEnd(); ++l) {
+          AdjSegmentList const* list = lists ? lists->adjSegmentListFind(l->key()) : nullptr;
+          bool holds = false;
+          for (auto e = filed->adjSegmentEntryCollection().begin(); list && !e.atEnd(); ++e)
+            holds = holds || list->adjSegmentEntryHas(e->key());
+          FUZZ_CHECK(holds, k->key().toString() + " names a link without its entries");
+        }
+      }
+    }
+    for (auto p = out.mapCollection().begin(); !p.atEnd(); ++p) {
+      auto const keys = out.cache(p->key());
+      auto const entries = m.adjSegmentEntryCache(p->key());
+      FUZZ_CHECK(keys && entries, "links filed under a protoId without keys");
+      auto const& lists = p->value()->adjSegmentListCollection();
+      for (auto l = lists.begin(); !l.atEnd(); ++l) {
+        for (auto e = l->value().adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
+          bool filed = false;
+          for (auto k = keys->neighborSetCollection().begin(); !filed && !k.atEnd(); ++k)
+            filed = k->value().linkHas(l->key()) &&
+                    entries->adjSegmentSetFind(k->key())->adjSegmentEntryHas(e->key());
+          FUZZ_CHECK(filed, l->key().toString() + " lists an entry no key filed there");
+        }
+      }
+    }
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
+  return FuzzSupport::fuzzReactor<AdjacencyTraits>(data, size);
+}

@@ -1,0 +1,321 @@
+// soak: millions of random status-table events through both mappers, with
+// subscribers on their outputs, to show that nothing grows with time.
+//
+//   soak [EVENTS [SEED]]     (default 10000000 events, seed 1)
+//
+// The table starts with every key of a fixed pool present (its baseline
+// entry): prefix segments of both collections under an IPv4 node-segment
+// mapper, IPv4 adjacency segments under an adjacency mapper. That is the
+// steady state. Then it runs rounds: random replacements, removals and
+// returns of pool keys (originator moves, flag flips, record counts, links,
+// metrics, protocol instances, now and then mixed neighbours), after which
+// every touched key gets its baseline entry back, so that each round ends in
+// the state the steady state started in. Every tracked type's live objects
+// and bytes are printed at the start, every few million events (at a round's
+// end) and at the end, with the events per second. The exit status is 1 when
+// any tracker holds more at the end than at the start, or anything is left
+// once everything is destroyed.
+//
+// Every adjacency key has a SID of its own (equal entries of two keys would
+// share a list member, which the mapper's design does not allow to go on).
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Pathkit/NodeSegmentReverseMapper.h"
+#include "Pathkit/SegmentRoutingMappers.h"
+#include "Pathkit/Subscription.h"
+#include "Vek/AllocTrack.h"
+
+namespace {
+
+using namespace SegmentRouting::Mappers;
+using Kroma::SegmentRouting::AdjacencySegment;
+using Kroma::SegmentRouting::AdjacencySegmentKey;
+using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
+using Kroma::SegmentRouting::Status;
+using Mpls::SegmentRouting::PrefixAlgoKey;
+
+constexpr unsigned kPrefixes = 4096;
+constexpr unsigned kRouters = 64;
+constexpr unsigned kAdjKeys = 1024;
+constexpr unsigned kLinks = 256;
+constexpr unsigned kMaxRecords = 3;  // baseline entries hold the most, so nodes never grow
+constexpr std::uint64_t kRoundEvents = 100000;
+constexpr std::uint64_t kReportEvery = 2000000;
+
+struct Tracked {
+  std::uint64_t objects, bytes;
+};
+using Snapshot = std::map<std::string, Tracked>;
+
+Snapshot snapshot() {
+  Snapshot s;
+  Vek::AllocTrackTypeInfo::forEach([&s](Vek::AllocTrackTypeInfo const& t) {
+    s[t.typeName()] = {t.liveObjects(), t.liveBytes()};
+  });
+  return s;
+}
+
+void print(char const* when, std::uint64_t events, double seconds, std::uint64_t notes,
+           Snapshot const& s) {
+  std::printf("%s: %llu events, %.0f events/s, %llu notifications\n", when,
+              static_cast<unsigned long long>(events), seconds > 0 ? events / seconds : 0.0,
+              static_cast<unsigned long long>(notes));
+  for (auto const& [name, t] : s) {
+    if (t.objects != 0 || t.bytes != 0)
+      std::printf("  %-60s %10llu live %12llu bytes\n", name.c_str(),
+                  static_cast<unsigned long long>(t.objects),
+                  static_cast<unsigned long long>(t.bytes));
+  }
+  std::fflush(stdout);
+}
+
+Routing::Isis::SystemId systemId(unsigned i) {
+  return Routing::Isis::SystemId({0x19, 0x21, 0x68, static_cast<std::uint8_t>(i >> 16),
+                                  static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)});
+}
+
+class Soak {
+ public:
+  explicit Soak(std::uint32_t seed) : rng_(seed) {
+    nodeMapper_ = nodeSegmentReverseMapperFactory(Vantre::AddressFamily::ipv4, status_, nodeOut_);
+    adjMapper_ = adjacencySegmentMapperV2Factory(Vantre::AddressFamily::ipv4, status_, adjOut_);
+  }
+
+  // Every pool key with its baseline entry.
+  std::uint64_t fill() {
+    for (unsigned k = 0; k < kPrefixes * 2; ++k)
+      nodeWrite(k, baseline(k));
+    for (unsigned k = 0; k < kAdjKeys; ++k)
+      status_->ipv4AdjacencySegmentIs(adjBaseline(k));
+    return kPrefixes * 2 + kAdjKeys;
+  }
+
+  // One round of random events, then the touched keys' baselines back.
+  std::uint64_t round() {
+    std::vector<unsigned> nodeTouched, adjTouched;
+    for (std::uint64_t i = 0; i < kRoundEvents; ++i) {
+      if (pick(2) == 0) {
+        unsigned const k = pick(kPrefixes * 2);
+        nodeTouched.push_back(k);
+        if (pick(4) == 0) {
+          nodeDel(k);
+        } else {
+          PrefixSegmentInfo info(router(pick(kRouters)), kFlags[pick(sizeof kFlags)]);
+          records(info, pick(kMaxRecords + 1));
+          nodeWrite(k, info);
+        }
+      } else {
+        unsigned const k = pick(kAdjKeys);
+        adjTouched.push_back(k);
+        if (pick(4) == 0) {
+          status_->ipv4AdjacencySegmentDel(adjKey(k));
+        } else {
+          status_->ipv4AdjacencySegmentIs(adjRandom(k));
+        }
+      }
+    }
+    for (unsigned k : nodeTouched)
+      nodeWrite(k, baseline(k));
+    for (unsigned k : adjTouched)
+      status_->ipv4AdjacencySegmentIs(adjBaseline(k));
+    return kRoundEvents + nodeTouched.size() + adjTouched.size();
+  }
+
+  std::uint64_t notifications() const { return notes_; }
+
+ private:
+  static constexpr std::uint8_t kFlags[] = {0x04, 0x04, 0x04, 0x14, 0x10, 0x00};
+
+  unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
+  static Mpls::RouterId router(unsigned i) { return Mpls::RouterId::ipv4(0xC0000000u + i); }
+  static Vantre::IpGenPrefix prefix(unsigned i) {
+    return Vantre::IpGenPrefix::ipv4(0x0A000000u + i, 32);
+  }
+  static void records(PrefixSegmentInfo& info, unsigned n) {
+    for (unsigned r = 0; r < n; ++r)
+      info.records().push({16000 + r, 0x40, 0, {}});
+  }
+  static PrefixSegmentInfo baseline(unsigned k) {
+    PrefixSegmentInfo info(router(k % kRouters), 0x04);
+    records(info, kMaxRecords);
+    return info;
+  }
+  // Keys below kPrefixes are prefix segments, the others (prefix, 128).
+  void nodeWrite(unsigned k, PrefixSegmentInfo const& info) {
+    if (k < kPrefixes) {
+      status_->prefixSegmentIs({prefix(k), info});
+    } else {
+      status_->prefixSegmentWithAlgoIs({PrefixAlgoKey(prefix(k - kPrefixes), 128), info});
+    }
+  }
+  void nodeDel(unsigned k) {
+    if (k < kPrefixes) {
+      status_->prefixSegmentDel(prefix(k));
+    } else {
+      status_->prefixSegmentWithAlgoDel(PrefixAlgoKey(prefix(k - kPrefixes), 128));
+    }
+  }
+
+  // Key k: SID 100000 + k; every fourth router is an IS-IS one (protoIds 1 and 2).
+  static AdjacencySegmentKey adjKey(unsigned k) {
+    Mpls::RouterId const r =
+        k % 4 == 3 ? Mpls::RouterId::isis(systemId(k)) : Mpls::RouterId::ipv4(0xC0A80000u + k);
+    return {{100000 + k, static_cast<std::uint8_t>(k % 2 ? 0x40 : 0)}, r};
+  }
+  static AdjacencySegmentNeighbor adjRecord(unsigned k, unsigned link, unsigned neighbor,
+                                            std::uint32_t metric, std::uint8_t proto) {
+    AdjacencySegmentNeighbor r;
+    r.link.firstVertex = Cspf::VertexIdentifierBase(systemId(k));
+    r.link.secondVertex = Cspf::VertexIdentifierBase(systemId(link));
+    r.link.vertexKind = link % 2 == 0 ? Cspf::LinkDescription::kKindRemoteBySystemId : 1;
+    r.link.linkId = link;
+    r.neighbor = Mpls::RouterId::isis(systemId(neighbor));
+    r.metric = metric;
+    r.protoInstance = proto;
+    return r;
+  }
+  static AdjacencySegment adjBaseline(unsigned k) {
+    AdjacencySegment s(adjKey(k));
+    for (unsigned r = 0; r < kMaxRecords; ++r)
+      s.neighbors().push(adjRecord(k % kLinks, (k + r) % kLinks, k, 10,
+                                   static_cast<std::uint8_t>(k % 4 == 3 ? 1 + r % 2 : 0)));
+    return s;
+  }
+  AdjacencySegment adjRandom(unsigned k) {
+    AdjacencySegment s(adjKey(k));
+    for (unsigned r = 1 + pick(kMaxRecords); r > 0; --r)
+      s.neighbors().push(
+          adjRecord(pick(kLinks), pick(kLinks), pick(20) == 0 ? r : k, 1 + pick(3),
+                    static_cast<std::uint8_t>(k % 4 == 3 ? 1 + pick(2) : pick(3) / 2)));
+    return s;
+  }
+
+  // Subscribers on every output entity while it exists: the roots, each
+  // algorithm map, each router entry and each per-protoId table.
+  template <class Entity, class Key, class Prior>
+  using Watch = std::unique_ptr<Subscription<Entity, Key, Prior>>;
+  template <class Entity, class Key, class Prior, class Fn>
+  static Watch<Entity, Key, Prior> watch(Pavo::Ptr<Entity> const& e, Pavo::FieldId f, Fn fn) {
+    return std::make_unique<Subscription<Entity, Key, Prior>>(e, f, std::move(fn));
+  }
+  void algoAppeared(unsigned char algo) {
+    algoWatch_[algo] =
+        watch<RouterToNodeSegmentMap, Mpls::RouterId, Pavo::Ptr<RouterToNodeSegment>>(
+            nodeOut_->routerToNodeSegmentMap(algo), RouterToNodeSegmentMap::kPrefixMapField,
+            [this, algo](Mpls::RouterId const& r, Pavo::Ptr<RouterToNodeSegment> const* removed) {
+              note();
+              if (removed != nullptr) {
+                routerWatch_.erase({algo, r});
+              } else {
+                routerWatch_[{algo, r}] = watch<RouterToNodeSegment, Vantre::IpGenPrefix, bool>(
+                    nodeOut_->routerToNodeSegmentMap(algo)->prefixMap(r),
+                    RouterToNodeSegment::kPrefixField,
+                    [this](Vantre::IpGenPrefix const&, bool const*) { note(); });
+              }
+            });
+  }
+  // The connector map's per-protoId tables under `field`, each watched while it is there.
+  template <class Table, class Key, class Value>
+  Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<Table>> tablesWatch(
+      Pavo::FieldId field,
+      Pavo::Ptr<Table> (AdjSegmentConnectorMapV2::*child)(unsigned short) const,
+      std::map<unsigned short, Watch<Table, Key, Value>>& tables) {
+    return watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<Table>>(
+        adjOut_, field, [this, child, &tables](unsigned short p, Pavo::Ptr<Table> const* removed) {
+          note();
+          if (removed != nullptr) {
+            tables.erase(p);
+          } else {
+            tables[p] = watch<Table, Key, Value>(((*adjOut_).*child)(p), Table::kTableField,
+                                                 [this](Key const&, Value const*) { note(); });
+          }
+        });
+  }
+  void note() { ++notes_; }
+
+  std::mt19937 rng_;
+  std::uint64_t notes_ = 0;
+  Pavo::Ptr<Status> status_ = Status::StatusIs();
+  Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> nodeOut_ = routerToNodeSegmentMapPerAlgoFactory();
+  Pavo::Ptr<AdjSegmentConnectorMapV2> adjOut_ = adjSegmentConnectorMapV2Factory();
+  std::map<std::pair<unsigned char, Mpls::RouterId>,
+           Watch<RouterToNodeSegment, Vantre::IpGenPrefix, bool>>
+      routerWatch_;
+  std::map<unsigned char,
+           Watch<RouterToNodeSegmentMap, Mpls::RouterId, Pavo::Ptr<RouterToNodeSegment>>>
+      algoWatch_;
+  std::map<unsigned short, Watch<AdjSegmentListPerProtoId, Cspf::LinkKey, AdjSegmentList>>
+      listWatch_;
+  std::map<unsigned short,
+           Watch<NeighborSetPerProtoId, AdjacencySegmentKey, SegmentRouting::Mappers::NeighborSet>>
+      linkWatch_;
+  Watch<RouterToNodeSegmentMapPerAlgo, unsigned char, Pavo::Ptr<RouterToNodeSegmentMap>>
+      rootWatch_ =
+          watch<RouterToNodeSegmentMapPerAlgo, unsigned char, Pavo::Ptr<RouterToNodeSegmentMap>>(
+              nodeOut_, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
+              [this](unsigned char algo, Pavo::Ptr<RouterToNodeSegmentMap> const* removed) {
+                note();
+                removed != nullptr ? void(algoWatch_.erase(algo)) : algoAppeared(algo);
+              });
+  Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<AdjSegmentListPerProtoId>> mapWatch_ =
+      tablesWatch(AdjSegmentConnectorMapV2::kMapField, &AdjSegmentConnectorMapV2::map, listWatch_);
+  Watch<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<NeighborSetPerProtoId>> cacheWatch_ =
+      tablesWatch(AdjSegmentConnectorMapV2::kCacheField, &AdjSegmentConnectorMapV2::cache,
+                  linkWatch_);
+  Pavo::Ptr<NodeSegmentReverseMapper> nodeMapper_;
+  Pavo::Ptr<AdjacencySegmentMapperV2> adjMapper_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::uint64_t const target = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 10000000;
+  auto const seed = static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1);
+  std::printf("soak: %llu events, seed %u\n", static_cast<unsigned long long>(target), seed);
+  using Clock = std::chrono::steady_clock;
+  int status = 0;
+  {
+    Soak soak(seed);
+    std::uint64_t events = soak.fill();
+    Snapshot const start = snapshot();
+    print("start of steady state", events, 0, soak.notifications(), start);
+    auto const t0 = Clock::now();
+    std::uint64_t steady = 0, nextReport = kReportEvery;
+    Snapshot end = start;
+    while (steady < target) {
+      steady += soak.round();
+      end = snapshot();
+      double const seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+      if (steady >= nextReport || steady >= target) {
+        print(steady >= target ? "end of steady state" : "steady state", steady, seconds,
+              soak.notifications(), end);
+        nextReport += kReportEvery;
+      }
+    }
+    for (auto const& [name, was] : start) {
+      Tracked const now = end[name];
+      if (now.objects > was.objects || now.bytes > was.bytes) {
+        std::printf("GREW: %s from %llu objects / %llu bytes to %llu / %llu\n", name.c_str(),
+                    static_cast<unsigned long long>(was.objects),
+                    static_cast<unsigned long long>(was.bytes),
+                    static_cast<unsigned long long>(now.objects),
+                    static_cast<unsigned long long>(now.bytes));
+        status = 1;
+      }
+    }
+  }
+  std::uint64_t const left = Vek::AllocTrackTypeInfo::liveObjectsAll();
+  std::printf("after destroying everything: %llu tracked objects live\n",
+              static_cast<unsigned long long>(left));
+  return left != 0 ? 1 : status;
+}
