@@ -117,9 +117,7 @@ class ReactorRun {
 
   // The mapper's invariants after an event; the output's shape without one.
   void check() {
-    if (skipCheck_) {
-      skipCheck_ = false;
-    } else if (mapper_) {
+    if (mapper_) {
       Traits::check(*mapper_, *out_, full_);
     } else {
       Traits::checkShape(*out_);
@@ -133,11 +131,11 @@ class ReactorRun {
       full_ = true;
     } catch (Pavo::RangeException const& e) {
       FUZZ_CHECK(anyOverReaching(), "start-up build raised " + e.msg());
-      skipCheck_ = true;
+      Traits::checkEmptied(*out_);  // a failed build leaves what destruction leaves
     }
   }
 
-  // Destroying the mapper empties its output.
+  // Destroying the mapper empties its output (so does a failed build).
   void teardown() {
     if (!mapper_)
       return;
@@ -153,6 +151,7 @@ class ReactorRun {
     unsigned const key = in_.below(Traits::kKeys);
     bool const over = isOver(c, key) && Traits::reaches(af_, c);
     std::uint32_t const before = reports();
+    bool failedBuild = false;
     try {
       if (which == 0) {
         Vek::GenericIf::invoke(self, Traits::kHandleInitialized);
@@ -164,11 +163,14 @@ class ReactorRun {
       }
     } catch (Pavo::RangeException const& e) {
       expectRange(e, which == 0 ? anyOverReaching() : which >= 2 && over);
-      skipCheck_ = which == 0;
+      failedBuild = which == 0;
     }
     // Invoked on a running mapper, a clean-up that keeps the cache (also the
-    // one that starts a build) leaves entries whose outputs it removed.
-    full_ = full_ && (which >= 2 || !Traits::kCleanupKeepsCache);
+    // one that starts a build) leaves entries whose outputs it removed; a
+    // build that throws empties both.
+    full_ = failedBuild || (full_ && (which >= 2 || !Traits::kCleanupKeepsCache));
+    if (failedBuild)
+      Traits::checkEmptied(*out_);
   }
 
   Input& in_;
@@ -178,7 +180,6 @@ class ReactorRun {
   Pavo::Ptr<typename Traits::Mapper> mapper_;
   std::uint32_t over_[kCollections] = {};  // bit k: key k is stored over its bound
   bool full_ = true;                       // the cache is checked against the output too
-  bool skipCheck_ = false;                 // the last build threw
 };
 
 template <class Traits>

@@ -98,7 +98,7 @@ struct NodeTraits {
     }
   }
   static void checkEmptied(Output const& out) {
-    FUZZ_CHECK(out.routerToNodeSegmentMapCount() == 0, "a destroyed mapper left its output");
+    FUZZ_CHECK(out.routerToNodeSegmentMapCount() == 0, "a destroyed mapper or a failed build left output");
   }
   // Mapped keys are cached under their router; with `full`, also the converse.
   static void check(Mapper const& m, Output const& out, bool full) {
