@@ -206,8 +206,7 @@ mutant adj-empty-table Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cp
 mutant adj-neighbor-bound Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "two records naming different neighbours are filed" \
   'if (count <= 1)' 'if (count <= 2)'
-# Missed: no test watches the link lists while a running mapper cleans up.
-mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp missed \
+mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the clean-up drops the link lists without telling their subscribers" \
   $'    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)\n      lists->adjSegmentListDel(l->key());\n' ''
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
