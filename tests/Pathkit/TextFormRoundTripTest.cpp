@@ -41,6 +41,8 @@ DRAW(Kroma::SegmentRouting::PrefixSegment,
      Kroma::SegmentRouting::PrefixSegment(r.prefix(), r.prefixSegmentInfo()));
 DRAW(Kroma::SegmentRouting::PrefixSegmentWithAlgo,
      Kroma::SegmentRouting::PrefixSegmentWithAlgo(r.prefixAlgoKey(), r.prefixSegmentInfo()));
+DRAW(Kroma::SegmentRouting::AdjacencySegmentNeighbor, r.adjacencyNeighbor());
+DRAW(Kroma::SegmentRouting::AdjacencySegment, r.adjacencySegment());
 DRAW(SegmentRouting::Mappers::AdjSegmentEntry,
      SegmentRouting::Mappers::AdjSegmentEntry(r.coin(), r.u32(), r.sid()));
 #undef DRAW
@@ -53,7 +55,8 @@ using TextFormTypes = ::testing::Types<
     Mpls::SegmentRouting::PrefixAlgoKey, Mpls::SegmentRouting::SegmentIdentifier,
     Cspf::VertexIdentifierBase, Cspf::IgpRouterId, Cspf::LinkKey, Cspf::PathKey, Cspf::Lfa::PqIdx,
     Kroma::SegmentRouting::AdjacencySegmentKey, Kroma::SegmentRouting::PrefixSegment,
-    Kroma::SegmentRouting::PrefixSegmentWithAlgo, SegmentRouting::Mappers::AdjSegmentEntry>;
+    Kroma::SegmentRouting::PrefixSegmentWithAlgo, Kroma::SegmentRouting::AdjacencySegmentNeighbor,
+    Kroma::SegmentRouting::AdjacencySegment, SegmentRouting::Mappers::AdjSegmentEntry>;
 TYPED_TEST_SUITE(TextFormRoundTripTest, TextFormTypes);
 
 TYPED_TEST(TextFormRoundTripTest, ReadingWhatIsWrittenGivesTheSameValue) {

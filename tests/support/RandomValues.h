@@ -125,6 +125,20 @@ class Random {
   Cspf::Lfa::PqIdx pqIdx() { return Cspf::Lfa::PqIdx(u16()); }
   Kroma::SegmentRouting::AdjacencySegmentKey adjacencySegmentKey() { return {sid(), routerId()}; }
   Kroma::SegmentRouting::PrefixSegmentInfo prefixSegmentInfo() { return {routerId(), byte()}; }
+  Kroma::SegmentRouting::AdjacencySegmentNeighbor adjacencyNeighbor() {
+    Kroma::SegmentRouting::AdjacencySegmentNeighbor n;
+    n.link = linkKey().description();
+    n.neighbor = routerId();
+    n.metric = u32();
+    n.protoInstance = byte();
+    return n;
+  }
+  Kroma::SegmentRouting::AdjacencySegment adjacencySegment() {
+    Kroma::SegmentRouting::AdjacencySegment s(adjacencySegmentKey(), byte());
+    for (std::uint32_t i = below(3); i > 0; --i)
+      s.neighbors().push(adjacencyNeighbor());
+    return s;
+  }
 
  private:
   std::mt19937 rng_;

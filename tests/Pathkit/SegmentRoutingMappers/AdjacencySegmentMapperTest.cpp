@@ -1,7 +1,7 @@
 // Directed tests of the adjacency segment mapper for what the model test
 // cannot reach: the assertions on a connector map changed behind the mapper's
-// back, the trace texts, corruption and range errors of the table, and the
-// registration with the generic interface.
+// back, the trace texts, corruption and range errors of the table, what a
+// clean-up publishes, and the registration with the generic interface.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -117,6 +117,26 @@ TEST(AdjacencySegmentMapperTest, CorruptReadsCountAsAbsentAndOversizedEntriesRai
   EXPECT_TRUE(f.connectors->mapHas(0));
   EXPECT_THROW(f.status->ipv4AdjacencySegmentRecordCountIsUnchecked(f.kKey, 513),
                Pavo::RangeException);
+}
+
+// A clean-up on a running mapper takes each link list out on its own, so the
+// subscribers of a per-protoId table hear of every link before it goes.
+TEST(AdjacencySegmentMapperTest, CleanupPublishesEachLinkList) {
+  TestSupport::TrackerGuard const guard;
+  Filed f;
+  struct Removals {
+    Pavo::Subscriber record{
+        [](Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*, void const* prior) {
+          reinterpret_cast<Removals*>(s)->count += prior != nullptr ? 1 : 0;
+        }};
+    int count = 0;
+  } removals;
+  Pavo::Ptr<AdjSegmentListPerProtoId> const lists = f.connectors->map(0);
+  lists->publisher()->subscriberAdd(&removals.record, false);
+  f.mapper->doCleanup();
+  lists->publisher()->subscriberRemove(&removals.record);
+  EXPECT_EQ(removals.count, 2);
+  EXPECT_EQ(f.connectors->mapCount(), 0u);
 }
 
 TEST(AdjacencySegmentMapperTest, ReachedThroughTheGenericInterface) {

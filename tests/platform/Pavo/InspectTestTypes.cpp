@@ -17,34 +17,6 @@ Router::~Router() {
   nodeFlagSet(kNotificationActive, false);
 }
 
-void Router::flagIs(std::uint32_t const& k, bool v) {
-  if (auto* m = flags_.member(k)) {
-    if (m->value() == v)
-      return;
-    bool const prior = m->value();
-    m->valueIs(v);
-    publisher_.publishChangeRecursive(134, &k, &prior, nullptr);
-    return;
-  }
-  flags_.memberIs(k, v);
-  publisher_.publishChangeRecursive(134, &k, nullptr, nullptr);
-}
-
-bool Router::flagDel(std::uint32_t const& k) {
-  Pavo::Ptr<VekFlag> n = flags_.memberDel(k);
-  if (!n)
-    return false;
-  bool const prior = n->value();
-  publisher_.publishChangeRecursive(134, &k, &prior, nullptr);
-  return prior;
-}
-
-bool Router::flagDel(FlagMap::Iterator const& it) {
-  if (it.atEnd())
-    return false;
-  return flagDel(it->key());
-}
-
 Pavo::Ptr<Child> Router::childIs(std::uint16_t id) {
   if (auto* m = children_.member(id))
     return m->child;
@@ -76,10 +48,6 @@ namespace {
 [[maybe_unused]] bool const registered = [] {
   Pavo::ModuleInspectData& m = inspectModule();
   Pavo::Inspect::EnumType<Color>(m, "Demo::Color", {{Color::red, "red"}, {Color::green, "green"}});
-  Pavo::Inspect::ValueType<Span>(m, "Demo::Span")
-      .value("lo", &Span::lo)
-      .value("hi", &Span::hi)
-      .constructor<std::uint16_t, std::uint16_t>("lo", "hi");
   Pavo::Inspect::EntityType<Child>(m, "Demo::Child")
       .value("id", &Child::id)
       .value("color", &Child::color)
@@ -88,10 +56,7 @@ namespace {
       .value("routerId", &Router::routerId)
       .value("owner", &Router::owner)
       .value("viewer", &Router::viewer)
-      .value("span", &Router::span)
-      .orderedCollection("flag", &Router::flagCollection, &Router::flagIs, &Router::flagDel)
       .hashCollection("child", &Router::childCollection, &Router::childIs, &Router::childDel)
-      .operation("reset", &Router::reset, "routerId", "owner")
       .operation("sum", &Router::sum, "a", "b")
       .constructor(&routerFactory, "routerId");
   m.loaded();

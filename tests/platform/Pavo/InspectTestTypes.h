@@ -1,5 +1,6 @@
 // Test types for the registration, generic interface, text form and inspector
-// tests: small values and entities declared through the DSL in
+// tests: the shapes no registered library type has (an enumeration, entities
+// that point at each other, operations), declared through the DSL in
 // InspectTestTypes.cpp (module "Test/Inspect").
 //
 // FakeHashMap stands in for a hash collection with the agreed API subset the
@@ -16,28 +17,12 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
-#include "Vek/RbTreeMap.h"
 
 namespace Demo {
 
 Pavo::ModuleInspectData& inspectModule();
 
 enum class Color : std::uint8_t { red = 1, green = 2 };
-
-// Read through the generic reader (no reader of its own).
-class Span {
- public:
-  Span() = default;
-  Span(std::uint16_t lo, std::uint16_t hi) : lo_(lo), hi_(hi) {}
-  std::uint16_t lo() const { return lo_; }
-  std::uint16_t hi() const { return hi_; }
-  bool operator==(Span const&) const = default;
-  bool operator<(Span const& o) const { return lo_ != o.lo_ ? lo_ < o.lo_ : hi_ < o.hi_; }
-
- private:
-  std::uint16_t lo_ = 0;
-  std::uint16_t hi_ = 0;
-};
 
 template <class Node, class Key>
 class FakeHashMap {
@@ -105,13 +90,6 @@ class Child : public Pavo::Node, public Granule::SlabAllocated<Child> {
 class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Demo::Router"};
-  class VekFlag : public Vek::RbTreeMember<VekFlag, std::uint32_t, bool>,
-                  public Granule::SlabAllocated<VekFlag> {
-   public:
-    using RbTreeMember::RbTreeMember;
-    static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Demo::Router::VekFlag"};
-  };
-  using FlagMap = Vek::RbTreeMap<VekFlag, std::uint32_t, bool>;
   struct HN_Child : Pavo::Node {
     explicit HN_Child(Pavo::Ptr<Child> c) : child(std::move(c)) {}
     std::uint16_t key() const { return child->id(); }
@@ -124,23 +102,13 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
   std::uint32_t routerId() const { return routerId_; }
   Pavo::Ptr<Child> owner() const { return owner_; }
   Pavo::Ptr<Child const> viewer() const { return owner_; }
-  Span span() const { return span_; }
-
-  FlagMap const& flagCollection() const { return flags_; }
-  void flagIs(std::uint32_t const& k, bool v);
-  bool flagDel(std::uint32_t const& k);
-  bool flagDel(FlagMap::Iterator const& it);
 
   FakeHashMap<HN_Child, std::uint16_t> const& childCollection() const { return children_; }
   Pavo::Ptr<Child> childIs(std::uint16_t id);
   Pavo::Ptr<Child> childDel(std::uint16_t id);
 
-  void reset(std::uint32_t routerId, Pavo::Ptr<Child> owner) {
-    routerId_ = routerId;
-    owner_ = std::move(owner);
-  }
+  void ownerIs(Pavo::Ptr<Child> owner) { owner_ = std::move(owner); }
   std::uint64_t sum(std::uint32_t a, std::uint16_t b) const { return std::uint64_t{a} + b; }
-  void spanIs(Span s) { span_ = s; }
 
   Pavo::Publisher* publisher() const override { return &publisher_; }
   Pavo::TypeData typeData() const override;
@@ -148,8 +116,6 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
  private:
   std::uint32_t routerId_;
   Pavo::Ptr<Child> owner_;
-  Span span_;
-  FlagMap flags_;
   FakeHashMap<HN_Child, std::uint16_t> children_;
   mutable Pavo::Publisher publisher_;
 };

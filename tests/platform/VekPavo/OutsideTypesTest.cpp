@@ -226,6 +226,14 @@ TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
       {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0x00", "16001"},
       {"Cspf::VertexIdentifierBase", "1921.6800.1001.AB", "1921.6800.1001.ab"},
       {"Cspf::PathKey", "10.0.0.1 path 7", "10.0.0.1 path 7"},
+      {"Kroma::SegmentRouting::AdjacencySegment",
+       "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []",
+       "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []"},
+      {"Kroma::SegmentRouting::AdjacencySegmentNeighbor",
+       "1921.6800.1001 -> 10.0.0.2 kind 7 link 5/4294967295 local 2001:db8::1 neighbor "
+       "1921.6800.1002 metric 4294967295 proto 2",
+       "1921.6800.1001 -> 10.0.0.2 kind 7 link 5/4294967295 local 2001:db8::1 neighbor "
+       "1921.6800.1002 metric 4294967295 proto 2"},
   };
   for (Case const& c : cases) {
     auto const& type = *Pavo::ModuleInspectData::typeByName(c.type);
@@ -278,6 +286,12 @@ TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
       {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 alg 128", 11, "expected \" algo \""},
       {"Mpls::SegmentRouting::PrefixAlgoKey", "10.0.0.1/32 algo 256", 17, "exceeds 255"},
       {"Vantre::AddressFamily", "af(x)", 3, "expected a decimal address family"},
+      {"Kroma::SegmentRouting::AdjacencySegment", "sid 1 router none flags 0 neighbors [] x", 39,
+       "unexpected text"},
+      {"Kroma::SegmentRouting::AdjacencySegmentNeighbor",
+       "1921.6800.1001 -> 10.0.0.2 kind 7 link 5/4294967295 local 2001:db8::1 neighbor none metric "
+       "1 proto 256",
+       kAnywhere, "exceeds 255"},
   };
   for (Case const& c : cases) {
     SCOPED_TRACE(std::string(c.type) + " \"" + c.text.substr(0, 40) + "\"");
@@ -327,49 +341,6 @@ TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
               "Kroma::SegmentRouting::Status");
   }
   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
-}
-
-}  // namespace
-
-namespace {
-
-// The adjacency-segment entry is an operation argument of the adjacency
-// mapper: its text form carries every record, and reading refuses what it
-// cannot hold.
-TEST(OutsideAdjacencySegmentTest, EntriesRoundTripThroughTheirTextForm) {
-  using Kroma::SegmentRouting::AdjacencySegment;
-  using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
-  AdjacencySegmentNeighbor a;
-  a.link = link(false).description();
-  a.neighbor = RouterId::isis(kSysB);
-  a.metric = 4294967295u;
-  a.protoInstance = 2;
-  AdjacencySegmentNeighbor b = a;
-  b.link = link(true).description();
-  b.link.vertexKind = 7;
-  b.neighbor = RouterId::ipv4(0x0A000002u, 3);
-  b.protoInstance = 0;
-  AdjacencySegment segment(
-      AdjacencySegmentKey(SegmentIdentifier(24001, 0x40), RouterId::isis(kSysA)), 5);
-  AdjacencySegment const empty = segment;
-  segment.neighbors().push(a);
-  segment.neighbors().push(b);
-
-  for (AdjacencySegment const& s : {segment, empty, AdjacencySegment()}) {
-    std::string const text = VekPavo::valueToStrep(s);
-    SCOPED_TRACE(text);
-    EXPECT_TRUE(Vek::strepToValue<AdjacencySegment>(text) == s);
-  }
-  EXPECT_EQ(VekPavo::valueToStrep(empty),
-            "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []");
-  EXPECT_EQ(VekPavo::valueToStrep(a),
-            a.link.toString() + " neighbor 1921.6800.1002 metric 4294967295 proto 2");
-  EXPECT_TRUE(Vek::strepToValue<AdjacencySegmentNeighbor>(VekPavo::valueToStrep(b)) == b);
-  EXPECT_THROW(Vek::strepToValue<AdjacencySegment>(VekPavo::valueToStrep(empty) + " x"),
-               Vek::DeserializeException);
-  EXPECT_THROW(Vek::strepToValue<AdjacencySegmentNeighbor>(VekPavo::valueToStrep(a).replace(
-                   VekPavo::valueToStrep(a).find("proto 2"), 7, "proto 256")),
-               Vek::DeserializeException);
 }
 
 }  // namespace

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "../Pavo/InspectTestTypes.h"
+#include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "Pavo/InspectModule.h"
 #include "Vek/CharRangeRead.h"
 #include "Vek/GenericIf.h"
 
 namespace {
 
-using Demo::Span;
+using Kroma::SegmentRouting::PrefixSegment;
+using Kroma::SegmentRouting::PrefixSegmentInfo;
 
 // The error of reading `text` as T; fails the test when there is none.
 template <class T>
@@ -26,16 +28,21 @@ Vek::DeserializeException readError(std::string const& text) {
   return Vek::DeserializeException("", 0, "");
 }
 
+std::string const kType = "Kroma::SegmentRouting::PrefixSegment";
+PrefixSegment const kSegment(Vantre::IpGenPrefix("10.0.0.1/32"),
+                             PrefixSegmentInfo(Mpls::RouterId::ipv4(1), 255));
+std::string const kText = kType + "(key=10.0.0.1/32, originator=0.0.0.1:0, flags=255)";
+
 // Attributes are written in registration order, and reading the text gives
 // an equal value, blanks around separators allowed.
 TEST(StrepTest, WritesAttributesInRegistrationOrderAndReadsThemBack) {
-  Span const s(1, 65535);
-  std::string const text = "Demo::Span(lo=1, hi=65535)";
-  EXPECT_EQ(VekPavo::valueToStrep(s), text);
-  EXPECT_EQ(VekPavo::Impl::valueToStrep(Pavo::Inspect::typeDataOf<Span>(), &s), text);
-  EXPECT_EQ(Vek::strepToValue<Span>(text), s);
-  auto const& span = *Pavo::ModuleInspectData::typeByName("Demo::Span");
-  EXPECT_TRUE(Vek::GenericIf::decode(span, " Demo::Span( lo=3 ,hi=4 )").isEq(Span(3, 4)));
+  EXPECT_EQ(VekPavo::valueToStrep(kSegment), kText);
+  EXPECT_EQ(VekPavo::Impl::valueToStrep(Pavo::Inspect::typeDataOf<PrefixSegment>(), &kSegment),
+            kText);
+  EXPECT_TRUE(Vek::strepToValue<PrefixSegment>(kText) == kSegment);
+  auto const& type = *Pavo::ModuleInspectData::typeByName(kType);
+  std::string const blanks = " " + kType + "( key=10.0.0.1/32 ,originator=0.0.0.1:0 ,flags=255 )";
+  EXPECT_TRUE(Vek::GenericIf::decode(type, blanks).isEq(kSegment));
   EXPECT_EQ(VekPavo::enumToStrep(Demo::Color::green), "green");
   EXPECT_EQ(VekPavo::enumToStrep(static_cast<Demo::Color>(9)), "9");
   EXPECT_EQ(Vek::strepToValue<Demo::Color>("green"), Demo::Color::green);
@@ -44,36 +51,38 @@ TEST(StrepTest, WritesAttributesInRegistrationOrderAndReadsThemBack) {
 }
 
 // The error names the attribute being read and the position of the first
-// character that does not fit; the position of a separator error is that of
-// the character found instead.
+// character that does not fit (`at` starts there); the position of a
+// separator error is that of the character found instead.
 TEST(StrepTest, ErrorsNameTheAttributeAndPosition) {
   struct Case {
-    char const* text;
+    std::string text;
     char const* attr;
-    std::size_t position;
+    char const* at;
     char const* part;
   };
   Case const cases[] = {
-      {"Demo::Span(lo=x, hi=2)", "lo", 14, "'lo' at position 14"},
-      {"Demo::Span(lo=70000, hi=2)", "lo", 14, "exceeds 65535"},
-      {"Demo::Span(lo=1 hi=2)", "hi", 16, "expected ','"},
-      {"Demo::Span(lo=1, hi=2", "", 21, "expected ')'"},
-      {"Demo::Spam(lo=1, hi=2)", "", 0, ""},
-      {"Demo::Span(lo=1, hi=2)x", "", 22, "unexpected text"},
-      {"Demo::Span(lo=1, hi=70000)", "hi", 20, "exceeds 65535"},
+      {"(key=x, originator=none, flags=1)", "key", "x,", "'key' at position"},
+      {"(key=::/0, originator=none, flags=256)", "flags", "256", "exceeds 255"},
+      {"(key=::/0, originator=none, flags=1 x)", "", "x)", "expected ')'"},
+      {"(key=::/0, originator=none, flags=1", "", "", "expected ')'"},
+      {"(key=::/0, originator=none, flags=1)x", "", "x", "unexpected text"},
   };
   for (Case const& c : cases) {
-    auto const e = readError<Span>(c.text);
+    std::string const bad = kType + c.text;
+    auto const e = readError<PrefixSegment>(bad);
     if (*c.attr) {
-      EXPECT_EQ(e.attr(), c.attr) << c.text;
+      EXPECT_EQ(e.attr(), c.attr) << bad;
     }
-    EXPECT_EQ(e.position(), c.position) << c.text << ": " << e.msg();
+    std::size_t const at = *c.at ? bad.rfind(c.at) : bad.size();
+    EXPECT_EQ(e.position(), at) << bad << ": " << e.msg();
     EXPECT_NE(e.msg().find(c.part), std::string::npos) << e.msg();
   }
+  EXPECT_EQ(readError<PrefixSegment>("Kroma::SegmentRouting::PrefixSegmenT()").position(), 0u);
   EXPECT_NE(readError<Demo::Color>("blue").msg().find("Demo::Color"), std::string::npos);
   // A reader over part of a text stops where its value ends.
-  Vek::CharRange range("Demo::Span(lo=1, hi=2) rest");
-  EXPECT_EQ(Vek::readText<Demo::Span>(range), Demo::Span(1, 2));
+  std::string const more = kText + " rest";
+  Vek::CharRange range(more);
+  EXPECT_TRUE(Vek::readText<PrefixSegment>(range) == kSegment);
   EXPECT_EQ(range.rest(), " rest");
 }
 
