@@ -18,19 +18,18 @@
 
 #include "FuzzSupport.h"
 #include "Pathkit/SegmentRoutingMappers.h"
+#include "Pathkit/SegmentRoutingMappers/AdjSegments.h"
 #include "ReactorRun.h"
 
 namespace {
 
 using namespace SegmentRouting::Mappers;
+using AdjSegTest::systemId;
 using Kroma::SegmentRouting::AdjacencySegment;
 using Kroma::SegmentRouting::AdjacencySegmentKey;
 using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
 using Kroma::SegmentRouting::Status;
 
-Routing::Isis::SystemId systemId(unsigned i) {
-  return Routing::Isis::SystemId({0x19, 0x21, 0x68, 0x00, 0x10, static_cast<std::uint8_t>(i)});
-}
 // Key i: SID 16000 + i; routers of IS-IS keys (every third) file under 1 and 2.
 AdjacencySegmentKey keyAt(unsigned i) {
   Mpls::RouterId const router =
@@ -102,7 +101,8 @@ struct AdjacencyTraits {
     }
   }
   static void checkEmptied(Output const& out) {
-    FUZZ_CHECK(out.mapCount() == 0 && out.cacheCount() == 0, "a destroyed mapper or a failed build left output");
+    FUZZ_CHECK(out.mapCount() == 0 && out.cacheCount() == 0,
+               "a destroyed mapper or a failed build left output");
   }
   static void check(Mapper const& m, Output const& out, bool) {
     checkShape(out);

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
@@ -28,6 +27,7 @@
 #include "OutputRecorder.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Segments.h"
+#include "support/SeededRuns.h"
 
 namespace {
 
@@ -52,11 +52,6 @@ constexpr std::array<unsigned, 4> kAlgos{0, 128, 129, 130};
 constexpr unsigned kStepsPerRun = 5000;
 constexpr int kNone = -1;
 constexpr Prior kChild = Prior::child;
-
-std::uint64_t envNumber(char const* name, std::uint64_t fallback) {
-  char const* v = std::getenv(name);
-  return v != nullptr && *v != '\0' ? std::strtoull(v, nullptr, 10) : fallback;
-}
 
 IpGenPrefix prefixAt(unsigned i) {
   return i < kV4Prefixes ? hostPrefix(AddressFamily::ipv4, i)
@@ -389,23 +384,15 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
 }
 
 TEST_F(NodeSegmentModelTest, RandomTableChangesKeepTheOutputEqualToTheModel) {
-  std::uint64_t const baseSeed = envNumber("NODESEG_MODEL_SEED", 20240611);
-  std::uint64_t const totalSteps = envNumber("NODESEG_MODEL_STEPS", 120000);
-  std::uint64_t const runs = std::max<std::uint64_t>(1, totalSteps / kStepsPerRun);
-  for (std::uint64_t run = 0; run < runs; ++run) {
-    std::uint64_t const seed = baseSeed + run;
-    SCOPED_TRACE(::testing::Message() << "NODESEG_MODEL_SEED=" << seed << " (run " << run << ")");
-    std::uint64_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
-    runOnce(seed, kStepsPerRun);
-    recorder_.reset();
-    mapper_.reset();
-    out_.reset();
-    status_.reset();
-    if (HasFatalFailure())
-      return;
-    ASSERT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore)
-        << "tracked objects left after the run";
-  }
+  TestSupport::seededRuns(
+      "NODESEG_MODEL_SEED", 20240611, "NODESEG_MODEL_STEPS", 120000, kStepsPerRun,
+      [&](std::uint64_t seed, unsigned steps) { runOnce(seed, steps); },
+      [&] {
+        recorder_.reset();
+        mapper_.reset();
+        out_.reset();
+        status_.reset();
+      });
 }
 
 }  // namespace

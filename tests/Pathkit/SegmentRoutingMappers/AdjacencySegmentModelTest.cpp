@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <random>
@@ -31,6 +30,7 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
+#include "support/SeededRuns.h"
 
 namespace {
 
@@ -41,11 +41,6 @@ using Vantre::AddressFamily;
 
 constexpr unsigned kStepsPerRun = 3000;
 constexpr unsigned kLinks = 6;
-
-std::uint64_t envNumber(char const* name, std::uint64_t fallback) {
-  char const* v = std::getenv(name);
-  return v != nullptr && *v != '\0' ? std::strtoull(v, nullptr, 10) : fallback;
-}
 
 // `text` as a death-test pattern that matches it literally.
 std::string escaped(std::string const& text) {
@@ -306,22 +301,14 @@ void AdjacencySegmentModelDeathTest::runOnce(std::uint64_t seed, unsigned steps)
 }
 
 TEST_F(AdjacencySegmentModelDeathTest, RandomChangesKeepTheConnectorMapEqualToTheModel) {
-  std::uint64_t const baseSeed = envNumber("ADJSEG_MODEL_SEED", 20261206);
-  std::uint64_t const runs =
-      std::max<std::uint64_t>(1, envNumber("ADJSEG_MODEL_STEPS", 60000) / kStepsPerRun);
-  for (std::uint64_t run = 0; run < runs; ++run) {
-    std::uint64_t const seed = baseSeed + run;
-    SCOPED_TRACE(::testing::Message() << "ADJSEG_MODEL_SEED=" << seed << " (run " << run << ")");
-    std::uint64_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
-    runOnce(seed, kStepsPerRun);
-    mapper_.reset();
-    connectors_.reset();
-    status_.reset();
-    if (HasFatalFailure())
-      return;
-    ASSERT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore)
-        << "tracked objects left after the run";
-  }
+  TestSupport::seededRuns(
+      "ADJSEG_MODEL_SEED", 20261206, "ADJSEG_MODEL_STEPS", 60000, kStepsPerRun,
+      [&](std::uint64_t seed, unsigned steps) { runOnce(seed, steps); },
+      [&] {
+        mapper_.reset();
+        connectors_.reset();
+        status_.reset();
+      });
 }
 
 }  // namespace
