@@ -2,10 +2,13 @@
 # Mutation check of the unit tests: each mutant below plants one known fault
 # (an exact snippet of a source file replaced by a faulty one) in a copy of
 # the working tree (build/mutants/tree, kept in step with the tree: only
-# changed files are copied), rebuilds the three GoogleTest programs in a
-# build tree of their own (build/mutants/out: g++, Release, no benchmarks),
-# runs them with their default step counts and says whether some test failed
-# (CAUGHT) or all passed (MISSED). The working tree itself is never changed.
+# changed files are copied), rebuilds the three GoogleTest programs, the fuzz
+# targets' corpus replays and the scenario tool in a build tree of their own
+# (build/mutants/out: g++, Release, no benchmarks), runs the programs with
+# their default step counts, replays every corpus, runs the scenario tool's
+# CTest tests (every example scenario with its expectations) and says whether
+# some test failed (CAUGHT) or all passed (MISSED). The working tree itself is
+# never changed.
 #
 #   scripts/mutants.sh             every mutant
 #   scripts/mutants.sh ID...       the named ones
@@ -20,6 +23,7 @@ SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 ROOT=${MUTANTS_DIR:-$SOURCE/build/mutants}/tree
 BUILD=${MUTANTS_DIR:-$SOURCE/build/mutants}/out
 PROGRAMS=(platform_tests alloc_tests pathkit_tests)
+FUZZ_TARGETS=(text_forms generic_if node_events adjacency_events scenario)
 TIMEOUT=${MUTANTS_TIMEOUT:-900}
 
 IDS=() FILES=() EXPECTS=() DESCS=() ORIGS=() REPLS=()
@@ -268,7 +272,10 @@ fi
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
   -DPATHKIT_BENCH=OFF -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "${launcher[@]}" \
   >/dev/null || exit 2
-build() { ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" >"$BUILD/mutant-build.log" 2>&1; }
+build() {
+  ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" "${FUZZ_TARGETS[@]/#/fuzz_}" srmap \
+    >"$BUILD/mutant-build.log" 2>&1
+}
 # Every program runs even when an earlier one fails: the log shows all the
 # tests that caught the mutant.
 run_tests() {
@@ -276,6 +283,12 @@ run_tests() {
   for p in "${PROGRAMS[@]}"; do
     timeout "$TIMEOUT" "$BUILD/tests/$p" --gtest_brief=1 >>"$BUILD/mutant-test.log" 2>&1 || failed=1
   done
+  for t in "${FUZZ_TARGETS[@]}"; do
+    timeout "$TIMEOUT" "$BUILD/tests/fuzz/fuzz_$t" "$ROOT/tests/fuzz/corpus/$t" \
+      >>"$BUILD/mutant-test.log" 2>&1 || failed=1
+  done
+  (cd "$BUILD" && timeout "$TIMEOUT" ctest -R '^srmap\.' -j2 --output-on-failure) \
+    >>"$BUILD/mutant-test.log" 2>&1 || failed=1
   return $failed
 }
 

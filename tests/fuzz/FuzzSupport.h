@@ -55,7 +55,10 @@ class Input {
   }
   // A text of up to `max` bytes, its length in the byte before it.
   std::string text(std::size_t max = 255) {
-    std::size_t const n = std::min<std::size_t>(byte() % (max + 1), end_ - at_);
+    // The length byte is read before the rest is measured (in one call the
+    // order of the two is unspecified).
+    std::size_t const want = byte() % (max + 1);
+    std::size_t const n = std::min<std::size_t>(want, end_ - at_);
     std::string s(reinterpret_cast<char const*>(at_), n);
     at_ += n;
     return s;

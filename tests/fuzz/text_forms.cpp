@@ -4,7 +4,9 @@
 // Vek::DeserializeException and nothing else; an accepted one gives a value
 // whose written text reads back to an equal value (with an equal hash), is
 // written again unchanged, and reads alike inside a composite text, where the
-// reader stops right after it.
+// reader stops right after it; a value type of no attributes (not a builtin
+// scalar) followed there by more than blanks is refused at the first other
+// character.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +31,14 @@ std::vector<TypeInfo const*> readableTypes() {
   return out;
 }
 
+bool isBuiltin(TypeInfo const& type) {
+  for (int b = 0; b <= static_cast<int>(Pavo::Inspect::Builtin::String); ++b) {
+    if (&type == Pavo::Inspect::builtinType(static_cast<Pavo::Inspect::Builtin>(b)))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
@@ -50,9 +60,28 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   FUZZ_CHECK(Vek::GenericIf::encode(back) == written, what);
   if (type.ops().hash != nullptr)
     FUZZ_CHECK(back.hash() == v.hash(), what);
-  std::string const composite = written + ", next=(x))";
+  // Inside a composite text, after the attribute name, the reader stops
+  // right after the value, before the blank.
+  std::string const composite = "x=" + written + " , next=(x))";
   Vek::CharRange range(composite);
+  range.advance(2);
   Vek::GenericValue const inner = Vek::GenericValue::fromStrep(type, range);
-  FUZZ_CHECK(inner.isEq(v) && range.pos() == written.size(), what);
+  FUZZ_CHECK(inner.isEq(v) && range.pos() == 2 + written.size(), what);
+  if (type.attrCount() != 0 || isBuiltin(type))
+    return 0;  // a composite ends at its ')', a builtin scalar leaves the rest to its caller
+  // A value type of no attributes ends its text: more than blanks is refused,
+  // at the first such character, and the range is left where it was.
+  std::string const junk = "x=" + written + " junk, next=1)";
+  Vek::CharRange rest(junk);
+  rest.advance(2);
+  std::string refusal = "read";
+  try {
+    Vek::GenericValue::fromStrep(type, rest);
+  } catch (Vek::DeserializeException const& e) {
+    refusal =
+        "refused at " + std::to_string(e.position()) + ", range at " + std::to_string(rest.pos());
+  }
+  std::string const want = "refused at " + std::to_string(3 + written.size()) + ", range at 2";
+  FUZZ_CHECK(refusal == want, what + " followed by junk: " + refusal);
   return 0;
 }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,7 +16,6 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Vek/CharRangeRead.h"
 #include "Vek/GenericIf.h"
-#include "support/RandomValues.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
@@ -22,9 +24,16 @@ namespace {
 using Mpls::SegmentRouting::SegmentIdentifier;
 using namespace SegmentRouting::Mappers;
 
-AdjSegmentEntry randomEntry(TestSupport::Random& r) {
-  return AdjSegmentEntry(r.coin(), r.u32({0, 1, 4294967295u}),
-                         SegmentIdentifier(r.u32({16, 17, 18}), r.coin() ? 0 : 0x40));
+// Entries from small pools (one time in four any metric or sid), so that
+// many are near-equal.
+std::uint32_t pick(std::mt19937& r, std::initializer_list<std::uint32_t> pool) {
+  return r() % 4 == 0 ? r() : pool.begin()[r() % pool.size()];
+}
+AdjSegmentEntry randomEntry(std::mt19937& r) {
+  bool const isLocal = r() % 2 == 1;
+  std::uint32_t const metric = pick(r, {0, 1, 4294967295u});
+  std::uint32_t const sid = pick(r, {16, 17, 18});
+  return AdjSegmentEntry(isLocal, metric, SegmentIdentifier(sid, r() % 2 ? 0 : 0x40));
 }
 
 template <class C>
@@ -33,7 +42,7 @@ template <>
 struct Traits<AdjSegmentList> {
   using Key = AdjSegmentEntry;
   static constexpr char const* kShortName = "AdjSegmentList";
-  static Key key(TestSupport::Random& r) { return randomEntry(r); }
+  static Key key(std::mt19937& r) { return randomEntry(r); }
   static void add(AdjSegmentList& c, Key const& k) { c.adjSegmentEntryIs(k, true); }
   static bool del(AdjSegmentList& c, Key const& k) { return c.adjSegmentEntryDel(k); }
   static bool has(AdjSegmentList const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
@@ -44,9 +53,9 @@ struct Traits<NeighborSet> {
   using Key = Cspf::LinkKey;
   static constexpr char const* kShortName = "NeighborSet";
   // Few distinct links, so adds and removes meet members.
-  static Key key(TestSupport::Random& r) {
+  static Key key(std::mt19937& r) {
     Cspf::LinkDescription d;
-    d.linkId = r.below(12);
+    d.linkId = r() % 12;
     return {d, Cspf::IgpRouterId()};
   }
   static void add(NeighborSet& c, Key const& k) { c.linkIs(k); }
@@ -58,7 +67,7 @@ template <>
 struct Traits<AdjSegmentSet> {
   using Key = AdjSegmentEntry;
   static constexpr char const* kShortName = "AdjSegmentSet";
-  static Key key(TestSupport::Random& r) { return randomEntry(r); }
+  static Key key(std::mt19937& r) { return randomEntry(r); }
   static void add(AdjSegmentSet& c, Key const& k) { c.adjSegmentEntryIs(k); }
   static bool del(AdjSegmentSet& c, Key const& k) { return c.adjSegmentEntryDel(k); }
   static bool has(AdjSegmentSet const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
@@ -104,12 +113,12 @@ TYPED_TEST_SUITE(AdjSegmentCollectionsTest, Collections);
 // order iterate alike); one differing member makes them unequal.
 TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
   using T = Traits<TypeParam>;
-  TestSupport::Random r(11u);
+  std::mt19937 r(11u);
   TypeParam c;
   std::set<typename T::Key> model;
   for (int step = 0; step < 400; ++step) {
     auto const k = T::key(r);
-    if (r.below(3) != 0) {
+    if (r() % 3 != 0) {
       T::add(c, k);
       model.insert(k);
     } else {
@@ -148,7 +157,7 @@ TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
 TYPED_TEST(AdjSegmentCollectionsTest, GenericInterfaceAndRefusals) {
   using T = Traits<TypeParam>;
   auto const* type = Pavo::Inspect::typeOf<TypeParam>();
-  TestSupport::Random r(3u);
+  std::mt19937 r(3u);
   auto const k = T::key(r);
   Vek::GenericValue g = Vek::GenericIf::construct(*type, {});
   EXPECT_FALSE(Vek::GenericIf::truth(g));

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <initializer_list>
+#include <random>
 #include <string>
 #include <tuple>
 
 #include "Vek/GenericIf.h"
 #include "VekPavo/Strep.h"
-#include "support/RandomValues.h"
 
 namespace {
 
@@ -23,10 +25,17 @@ auto model(AdjSegmentEntry const& e) {
 // comparison and hashing all agree with the model; the truth value is
 // "differs from the default".
 TEST(AdjSegmentEntryTest, OrderEqualityAndHashAgreeWithTheModel) {
-  TestSupport::Random r(7u);
+  std::mt19937 rng(7u);
+  // One of `pool` or, one time in four, any value.
+  auto pick = [&](std::initializer_list<std::uint32_t> pool) -> std::uint32_t {
+    return rng() % 4 == 0 ? rng() : pool.begin()[rng() % pool.size()];
+  };
   auto draw = [&] {
-    return AdjSegmentEntry(r.coin(), r.u32({0, 1, 10, 4294967295u}),
-                           SegmentIdentifier(r.u32({0, 16, 17}), r.coin() ? 0 : r.byte()));
+    bool const isLocal = rng() % 2 == 1;
+    std::uint32_t const metric = pick({0, 1, 10, 4294967295u});
+    std::uint32_t const sid = pick({0, 16, 17});
+    auto const flag = static_cast<std::uint8_t>(rng() % 2 ? 0 : pick({0, 1, 0x0a, 0xaf, 0xff}));
+    return AdjSegmentEntry(isLocal, metric, SegmentIdentifier(sid, flag));
   };
   for (int i = 0; i < 2000; ++i) {
     AdjSegmentEntry const a = draw();
