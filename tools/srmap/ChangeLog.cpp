@@ -1,8 +1,9 @@
 #include "ChangeLog.h"
 
+#include <algorithm>
+
 #include "GenericText.h"
 #include "Pavo/InspectTypes.h"
-#include "Vek/GenericIf.h"
 
 namespace Srmap {
 
@@ -32,11 +33,20 @@ std::string changeLine(Change const& c) {
 }
 
 void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
-  auto watch = std::make_unique<Watch>(Watch{{&ChangeLog::dispatch}, this, &entity, path});
-  Pavo::Publisher* publisher = entity.publisher();
-  if (publisher != nullptr)
-    publisher->subscriberAdd(&watch->record, false);
-  watches_.push_back(std::move(watch));
+  // An entity that publishes nothing has no watch: its changes cannot be
+  // seen, and nothing would tell of its destruction.
+  if (Pavo::Publisher* publisher = entity.publisher()) {
+    auto const known =
+        std::find_if(watches_.begin(), watches_.end(),
+                     [&](std::unique_ptr<Watch> const& w) { return w->node == &entity; });
+    if (known != watches_.end()) {
+      (*known)->path = path;
+    } else {
+      watches_.push_back(std::make_unique<Watch>(
+          Watch{{&ChangeLog::dispatch, &ChangeLog::gone}, this, &entity, path}));
+      publisher->subscriberAdd(&watches_.back()->record, false);
+    }
+  }
   forEachMember(entity, [&](AttrInfo const& attr, Vek::GenericValue const& key,
                             Vek::GenericValue const& child) {
     if (Pavo::Node* node = holdsEntities(attr) ? child.node() : nullptr)
@@ -44,22 +54,9 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
   });
 }
 
-void ChangeLog::unfollow(std::string const& path) {
-  std::string const below = path + "/";
-  std::erase_if(watches_, [&](std::unique_ptr<Watch> const& w) {
-    if (w->path != path && w->path.rfind(below, 0) != 0)
-      return false;
-    if (Pavo::Publisher* publisher = w->node->publisher())
-      publisher->subscriberRemove(&w->record);
-    return true;
-  });
-}
-
 void ChangeLog::unfollowAll() {
-  for (auto const& w : watches_) {
-    if (Pavo::Publisher* publisher = w->node->publisher())
-      publisher->subscriberRemove(&w->record);
-  }
+  for (auto const& w : watches_)
+    w->node->publisher()->subscriberRemove(&w->record);
   watches_.clear();
 }
 
@@ -67,6 +64,12 @@ void ChangeLog::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber, Pavo::F
                          void const* key, void const* prior) {
   auto const* watch = reinterpret_cast<Watch const*>(subscriber);
   watch->log->onChange(*watch, fieldId, key, prior);
+}
+
+void ChangeLog::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
+  auto const* watch = reinterpret_cast<Watch const*>(subscriber);
+  std::erase_if(watch->log->watches_,
+                [watch](std::unique_ptr<Watch> const& w) { return w.get() == watch; });
 }
 
 void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* key,
@@ -82,25 +85,23 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
   }
   change.attr = attr->name();
   change.key = valueText(attr->keyType(), key);
-  Vek::GenericValue const self = Vek::GenericValue::ofNode(watch.node, type);
+  // Read through the raw object: a removed entity publishes from its
+  // destructor, when a counted reference to it would delete it again.
+  void const* self = type->fromNode(watch.node);
   Vek::GenericValue const keyValue = boxed(*attr->keyType(), key);
-  bool const present = Vek::GenericIf::has(self, fieldId, keyValue);
+  bool const present = attr->has(self, keyValue);
   if (prior != nullptr) {
     change.kind = present ? Change::Kind::replaced : Change::Kind::removed;
     if (!holdsEntities(*attr) && attr->valueType() != nullptr)
       change.prior = valueText(attr->valueType(), prior);
   }
   sink_(change);
-  std::string const childPath = watch.path + "/" + change.attr + "[" + change.key + "]";
-  if (!holdsEntities(*attr))
+  // A removed or replaced child stays followed until it is destroyed.
+  if (!present || !holdsEntities(*attr))
     return;
-  if (prior != nullptr)
-    unfollow(childPath);
-  if (present) {
-    Vek::GenericValue const child = Vek::GenericIf::get(self, fieldId, keyValue);
-    if (Pavo::Node* node = child.node())
-      follow(*node, childPath);
-  }
+  Vek::GenericValue const child = attr->get(self, keyValue);
+  if (Pavo::Node* node = child.node())
+    follow(*node, watch.path + "/" + change.attr + "[" + change.key + "]");
 }
 
 }  // namespace Srmap

@@ -8,11 +8,13 @@
 //
 // Everything is found through the type registration: the attribute of a
 // field id, its key and value types, and which collections hold entities.
-// Children that appear are followed from their addition on; children that go
-// are dropped, with everything below them, at their removal. Each followed
-// entity has a unique path (parent path / attribute[key]). The log holds no
-// reference: it must be destroyed, or unfollowAll() called, while the
-// followed entities are alive.
+// Children that appear are followed from their addition on, under the path
+// parent path / attribute[key]. A removed child is followed until it is
+// destroyed, under the path it had: the removals it publishes as it empties
+// (a map torn down with its holder) are changes its subscribers see too.
+// Each entity is followed once; following it again only renames it. The log
+// holds no reference: an entity destroyed while followed is dropped as it
+// goes, and destroying the log, or unfollowAll(), unsubscribes from the rest.
 #pragma once
 
 #include <functional>
@@ -52,21 +54,22 @@ class ChangeLog {
   // Subscribes to `entity` and, recursively, to its child entities.
   void follow(Pavo::Node& entity, std::string const& path);
   void unfollowAll();
+  // The publishing entities followed: those in the trees, and removed ones
+  // still alive.
   std::size_t followed() const { return watches_.size(); }
 
  private:
   struct Watch {
-    Pavo::Subscriber record;  // first member: the dispatch function finds its Watch
+    Pavo::Subscriber record;  // first member: dispatch and gone find their Watch
     ChangeLog* log;
-    Pavo::Node* node;
+    Pavo::Node* node;  // publishes, and is alive while the Watch exists
     std::string path;
   };
 
   static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
                        Pavo::FieldId fieldId, void const* key, void const* prior);
+  static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;
   void onChange(Watch const& watch, Pavo::FieldId fieldId, void const* key, void const* prior);
-  // Drops the watch of `path` and of everything below it.
-  void unfollow(std::string const& path);
 
   Sink sink_;
   std::vector<std::unique_ptr<Watch>> watches_;

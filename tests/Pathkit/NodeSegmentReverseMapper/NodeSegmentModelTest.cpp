@@ -9,7 +9,9 @@
 // (P, A) alone: mapped under the entry's originator when the entry exists, has
 // 0x04 set and 0x10 clear, is of the mapper's family and names a router;
 // otherwise unmapped. The expected publications of a step follow from the
-// model before and after that one change.
+// model before and after that one change. The publications are read with the
+// scenario tool's change log, which follows the output tree as it grows and
+// a removed map through its own teardown.
 //
 // Reproduce a run with NODESEG_MODEL_SEED=<seed>; NODESEG_MODEL_STEPS sets
 // the total number of steps (default 120000).
@@ -21,10 +23,10 @@
 #include <memory>
 #include <optional>
 #include <random>
-#include <tuple>
+#include <string>
 #include <vector>
 
-#include "OutputRecorder.h"
+#include "ChangeLog.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Segments.h"
 #include "support/SeededRuns.h"
@@ -38,12 +40,17 @@ using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
 using Kroma::SegmentRouting::Status;
 using Mpls::RouterId;
 using Mpls::SegmentRouting::PrefixAlgoKey;
-using Prior = OutputEvent::Prior;
 using SegmentRouting::Mappers::NodeSegmentReverseMapper;
 using SegmentRouting::Mappers::nodeSegmentReverseMapperFactory;
+using SegmentRouting::Mappers::RouterToNodeSegment;
+using SegmentRouting::Mappers::RouterToNodeSegmentMap;
+using SegmentRouting::Mappers::RouterToNodeSegmentMapPerAlgo;
 using SegmentRouting::Mappers::routerToNodeSegmentMapPerAlgoFactory;
 using Vantre::AddressFamily;
 using Vantre::IpGenPrefix;
+using Kind = Srmap::Change::Kind;
+using Srmap::changeLine;
+using Lines = std::vector<std::string>;
 
 constexpr unsigned kV4Prefixes = 24;
 constexpr unsigned kPrefixes = 40;  // 24 ipv4, then 16 ipv6
@@ -51,7 +58,6 @@ constexpr unsigned kRouters = 6;    // router(1..5) and the zero router id
 constexpr std::array<unsigned, 4> kAlgos{0, 128, 129, 130};
 constexpr unsigned kStepsPerRun = 5000;
 constexpr int kNone = -1;
-constexpr Prior kChild = Prior::child;
 
 IpGenPrefix prefixAt(unsigned i) {
   return i < kV4Prefixes ? hostPrefix(AddressFamily::ipv4, i)
@@ -78,6 +84,34 @@ int routerIndex(RouterId const& r) {
 int algoIndex(unsigned algo) {
   auto it = std::find(kAlgos.begin(), kAlgos.end(), algo);
   return it == kAlgos.end() ? kNone : static_cast<int>(it - kAlgos.begin());
+}
+
+// One publication of the output tree followed as "out", as the change log
+// writes it: of the root, of an algorithm map or of a router entry.
+std::string algoPath(unsigned algo) {
+  return "out/routerToNodeSegmentMap[" + std::to_string(algo) + "]";
+}
+std::string rootChange(unsigned algo, Kind kind) {
+  return changeLine({"out",
+                     RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
+                     "routerToNodeSegmentMap",
+                     std::to_string(algo),
+                     kind,
+                     {}});
+}
+std::string mapChange(unsigned algo, RouterId const& r, Kind kind) {
+  return changeLine({algoPath(algo),
+                     RouterToNodeSegmentMap::kPrefixMapField,
+                     "prefixMap",
+                     r.toString(),
+                     kind,
+                     {}});
+}
+// A prefix is always mapped with the value true, so its removal's prior is "true".
+std::string entryChange(unsigned algo, RouterId const& r, IpGenPrefix const& p, Kind kind) {
+  return changeLine({algoPath(algo) + "/prefixMap[" + r.toString() + "]",
+                     RouterToNodeSegment::kPrefixField, "prefix", p.toString(), kind,
+                     kind == Kind::added ? std::nullopt : std::optional<std::string>("true")});
 }
 
 // The expected reverse map: model[prefix][algo index] is a router index or kNone.
@@ -128,8 +162,8 @@ class NodeSegmentModelTest : public ::testing::Test {
   }
   // Applies the decision for (p, a) to the model and returns the expected
   // publications.
-  std::vector<OutputEvent> change(unsigned p, unsigned a, int next) {
-    std::vector<OutputEvent> ev;
+  Lines change(unsigned p, unsigned a, int next) {
+    Lines ev;
     int const old = model_.at[p][a];
     unsigned const algo = kAlgos[a];
     IpGenPrefix const prefix = prefixAt(p);
@@ -137,21 +171,21 @@ class NodeSegmentModelTest : public ::testing::Test {
       return ev;
     if (old != kNone) {
       RouterId const o = routerAt(static_cast<unsigned>(old));
-      ev.push_back(entryEvent(algo, o, prefix, Prior::trueValue));
+      ev.push_back(entryChange(algo, o, prefix, Kind::removed));
       if (model_.prefixesOf(a, old) == 1) {
-        ev.push_back(mapEvent(algo, o, kChild));
+        ev.push_back(mapChange(algo, o, Kind::removed));
         if (model_.routersIn(a) == 1)
-          ev.push_back(rootEvent(algo, kChild));
+          ev.push_back(rootChange(algo, Kind::removed));
       }
     }
     model_.at[p][a] = kNone;
     if (next != kNone) {
       RouterId const n = routerAt(static_cast<unsigned>(next));
       if (model_.mappedIn(a) == 0)
-        ev.push_back(rootEvent(algo));
+        ev.push_back(rootChange(algo, Kind::added));
       if (model_.prefixesOf(a, next) == 0)
-        ev.push_back(mapEvent(algo, n));
-      ev.push_back(entryEvent(algo, n, prefix));
+        ev.push_back(mapChange(algo, n, Kind::added));
+      ev.push_back(entryChange(algo, n, prefix, Kind::added));
     }
     model_.at[p][a] = next;
     return ev;
@@ -206,14 +240,14 @@ class NodeSegmentModelTest : public ::testing::Test {
 
   // The start-up build as the model sees it: every prefix-collection key in
   // order, then every per-algorithm key in order.
-  std::vector<OutputEvent> walkExpectation() {
-    std::vector<OutputEvent> ev;
+  Lines walkExpectation() {
+    Lines ev;
     Kroma::IterHint hint;
     IpGenPrefix p;
     for (bool more = status_->prefixSegment().firstKey(hint, p); more;
          more = status_->prefixSegment().nextKey(hint, p, p)) {
       auto const& e = status_->prefixSegment().lookup(p);
-      for (OutputEvent const& x :
+      for (std::string const& x :
            change(static_cast<unsigned>(prefixIndex(p)), 0, decide(&e.info(), p)))
         ev.push_back(x);
     }
@@ -221,7 +255,7 @@ class NodeSegmentModelTest : public ::testing::Test {
     for (bool more = status_->prefixSegmentWithAlgo().firstKey(hint, k); more;
          more = status_->prefixSegmentWithAlgo().nextKey(hint, k, k)) {
       auto const& e = status_->prefixSegmentWithAlgo().lookup(k);
-      for (OutputEvent const& x :
+      for (std::string const& x :
            change(static_cast<unsigned>(prefixIndex(k.prefix())),
                   static_cast<unsigned>(algoIndex(k.algo())), decide(&e.info(), k.prefix())))
         ev.push_back(x);
@@ -230,15 +264,15 @@ class NodeSegmentModelTest : public ::testing::Test {
   }
 
   // Every mapping removed, as a mapper's destruction publishes them.
-  std::vector<OutputEvent> teardownExpectation() const {
-    std::vector<OutputEvent> ev;
+  Lines teardownExpectation() const {
+    Lines ev;
     for (unsigned a = 0; a < kAlgos.size(); ++a) {
       if (model_.mappedIn(a) == 0)
         continue;
-      ev.push_back(rootEvent(kAlgos[a], kChild));
+      ev.push_back(rootChange(kAlgos[a], Kind::removed));
       for (unsigned r = 0; r < kRouters; ++r) {
         if (model_.prefixesOf(a, static_cast<int>(r)) != 0)
-          ev.push_back(mapEvent(kAlgos[a], routerAt(r), kChild));
+          ev.push_back(mapChange(kAlgos[a], routerAt(r), Kind::removed));
       }
     }
     return ev;
@@ -248,19 +282,15 @@ class NodeSegmentModelTest : public ::testing::Test {
   Model model_;
   Pavo::Ptr<Status> status_;
   Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> out_;
-  std::unique_ptr<OutputRecorder> recorder_;
+  Lines published_;
+  std::unique_ptr<Srmap::ChangeLog> log_;  // follows out_, appends to published_
   Pavo::Ptr<NodeSegmentReverseMapper> mapper_;
 };
 
-// Compares as multisets: the maps' removal order is their hash order.
-bool sameEvents(std::vector<OutputEvent> a, std::vector<OutputEvent> b) {
-  auto const less = [](OutputEvent const& x, OutputEvent const& y) {
-    return std::tie(x.source, x.algo, x.router, x.prefix, x.prior) <
-           std::tie(y.source, y.algo, y.router, y.prefix, y.prior);
-  };
-  std::sort(a.begin(), a.end(), less);
-  std::sort(b.begin(), b.end(), less);
-  return a == b;
+// For comparing as multisets: the maps' removal order is their hash order.
+Lines sorted(Lines lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
@@ -274,8 +304,10 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
   model_ = Model();
   status_ = Status::StatusIs();
   out_ = routerToNodeSegmentMapPerAlgoFactory();
-  recorder_ = std::make_unique<OutputRecorder>();
-  recorder_->watch(*out_);
+  published_.clear();
+  log_ = std::make_unique<Srmap::ChangeLog>(
+      [this](Srmap::Change const& c) { published_.push_back(changeLine(c)); });
+  log_->follow(*out_, "out");
 
   // One random write: the key (p, a), the collection, and the info.
   struct Write {
@@ -329,13 +361,13 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
       apply(w, false);
     }
   }
-  std::vector<OutputEvent> const startUp = walkExpectation();
+  Lines const startUp = walkExpectation();
   mapper_ = nodeSegmentReverseMapperFactory(af_, status_, out_);
-  ASSERT_EQ(recorder_->events(), startUp) << "start-up publications";
+  ASSERT_EQ(published_, startUp) << "start-up publications";
   ASSERT_TRUE(matchesModel()) << "after start-up";
 
   for (unsigned step = 0; step < steps; ++step) {
-    recorder_->clear();
+    published_.clear();
     Write w = randomKey();
     PrefixSegmentInfo const* now = stored(w);
     bool remove = false;
@@ -364,21 +396,21 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
       continue;
     }
     bool const changed = apply(w, remove);
-    std::vector<OutputEvent> expected;
+    Lines expected;
     if (changed) {
       PrefixSegmentInfo const* after = remove ? nullptr : &w.info;
       expected = change(w.p, w.a, decide(after, prefixAt(w.p)));
     }
-    ASSERT_EQ(recorder_->events(), expected)
+    ASSERT_EQ(published_, expected)
         << "step " << step << (remove ? " remove " : " write ") << prefixAt(w.p) << " algo "
         << kAlgos[w.a] << (w.withAlgo ? " (259)" : " (258)");
     ASSERT_TRUE(matchesModel()) << "step " << step;
   }
 
-  recorder_->clear();
-  std::vector<OutputEvent> const gone = teardownExpectation();
+  published_.clear();
+  Lines const gone = teardownExpectation();
   mapper_.reset();
-  ASSERT_TRUE(sameEvents(recorder_->events(), gone)) << "final teardown";
+  ASSERT_EQ(sorted(published_), sorted(gone)) << "final teardown";
   EXPECT_EQ(out_->routerToNodeSegmentMapCount(), 0u);
   EXPECT_EQ(status_->publisher()->subscriberCount(), 0u);
 }
@@ -388,7 +420,7 @@ TEST_F(NodeSegmentModelTest, RandomTableChangesKeepTheOutputEqualToTheModel) {
       "NODESEG_MODEL_SEED", 20240611, "NODESEG_MODEL_STEPS", 120000, kStepsPerRun,
       [&](std::uint64_t seed, unsigned steps) { runOnce(seed, steps); },
       [&] {
-        recorder_.reset();
+        log_.reset();
         mapper_.reset();
         out_.reset();
         status_.reset();

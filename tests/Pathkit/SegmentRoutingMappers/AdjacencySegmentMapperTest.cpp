@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AdjSegments.h"
+#include "ChangeLog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Vek/GenericIf.h"
@@ -107,18 +108,14 @@ TEST(AdjacencySegmentMapperTest, TracesEntriesAndEachLinkFiledOrTakenOut) {
 TEST(AdjacencySegmentMapperTest, CleanupPublishesEachLinkList) {
   TestSupport::TrackerGuard const guard;
   Filed f;
-  struct Removals {
-    Pavo::Subscriber record{
-        [](Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*, void const* prior) {
-          reinterpret_cast<Removals*>(s)->count += prior != nullptr ? 1 : 0;
-        }};
-    int count = 0;
-  } removals;
+  std::vector<std::string> published;
   Pavo::Ptr<AdjSegmentListPerProtoId> const lists = f.connectors->map(0);
-  lists->publisher()->subscriberAdd(&removals.record, false);
+  Srmap::ChangeLog log(
+      [&](Srmap::Change const& c) { published.push_back(changeKindName(c.kind)); });
+  log.follow(*lists, "lists");
   f.mapper->doCleanup();
-  lists->publisher()->subscriberRemove(&removals.record);
-  EXPECT_EQ(removals.count, 2);
+  log.unfollowAll();
+  EXPECT_EQ(published, std::vector<std::string>(2, "removed"));
   EXPECT_EQ(f.connectors->mapCount(), 0u);
 }
 

@@ -18,20 +18,11 @@ Router::~Router() {
 }
 
 Pavo::Ptr<Child> Router::childIs(std::uint16_t id) {
-  if (auto* m = children_.member(id))
-    return m->child;
-  auto c = Pavo::Ptr<Child>::adopt(new Child(id));
-  children_.memberIs(Pavo::Ptr<HN_Child>::adopt(new HN_Child(c)));
-  publisher_.publishChangeRecursive(135, &id, nullptr, nullptr);
-  return c;
+  return children_.childIs(id, &publisher_);
 }
 
 Pavo::Ptr<Child> Router::childDel(std::uint16_t id) {
-  Pavo::Ptr<HN_Child> n = children_.memberDel(id);
-  if (!n)
-    return {};
-  publisher_.publishChangeRecursive(135, &id, &n->child, nullptr);
-  return n->child;
+  return children_.valueDel(id, &publisher_);
 }
 
 Pavo::TypeData Router::typeData() const {

@@ -3,13 +3,13 @@
 // that point at each other, operations), declared through the DSL in
 // InspectTestTypes.cpp (module "Test/Inspect").
 //
-// FakeHashMap stands in for a hash collection with the agreed API subset the
-// DSL uses (member, size, begin/end, ->key(), ->value()); it iterates in
-// insertion order, so the inspector's sorting of hash members shows.
+// Router's `child` is the platform's hash collection under a hash without
+// the process seed, so its iteration order is the same in every process and
+// differs from key order for the keys the tests use: the inspector's sorting
+// of hash members shows.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "Granule/Slab.h"
 #include "Pavo/InspectModule.h"
@@ -17,58 +17,15 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AttrHashCollections.h"
+#include "Vek/Hash.h"
+#include "Vek/KeyOps.h"
 
 namespace Demo {
 
 Pavo::ModuleInspectData& inspectModule();
 
 enum class Color : std::uint8_t { red = 1, green = 2 };
-
-template <class Node, class Key>
-class FakeHashMap {
- public:
-  class Iterator {
-   public:
-    Node& operator*() const { return *(*v_)[i_]; }
-    Node* operator->() const { return (*v_)[i_].get(); }
-    Iterator& operator++() {
-      ++i_;
-      return *this;
-    }
-    bool operator==(Iterator const& o) const { return i_ == o.i_; }
-
-   private:
-    friend class FakeHashMap;
-    Iterator(std::vector<Pavo::Ptr<Node>> const* v, std::size_t i) : v_(v), i_(i) {}
-    std::vector<Pavo::Ptr<Node>> const* v_;
-    std::size_t i_;
-  };
-
-  Node* member(Key const& k) const {
-    for (auto const& n : v_) {
-      if (n->key() == k)
-        return n.get();
-    }
-    return nullptr;
-  }
-  void memberIs(Pavo::Ptr<Node> n) { v_.push_back(std::move(n)); }
-  Pavo::Ptr<Node> memberDel(Key const& k) {
-    for (auto it = v_.begin(); it != v_.end(); ++it) {
-      if ((*it)->key() == k) {
-        Pavo::Ptr<Node> n = *it;
-        v_.erase(it);
-        return n;
-      }
-    }
-    return {};
-  }
-  std::size_t size() const { return v_.size(); }
-  Iterator begin() const { return Iterator(&v_, 0); }
-  Iterator end() const { return Iterator(&v_, v_.size()); }
-
- private:
-  std::vector<Pavo::Ptr<Node>> v_;
-};
 
 class Child : public Pavo::Node, public Granule::SlabAllocated<Child> {
  public:
@@ -90,12 +47,12 @@ class Child : public Pavo::Node, public Granule::SlabAllocated<Child> {
 class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{"Demo::Router"};
-  struct HN_Child : Pavo::Node {
-    explicit HN_Child(Pavo::Ptr<Child> c) : child(std::move(c)) {}
-    std::uint16_t key() const { return child->id(); }
-    Pavo::Ptr<Child> const& value() const { return child; }
-    Pavo::Ptr<Child> child;
+  static constexpr Pavo::FieldId kChildField = 133;
+  using HN_Child = Vek::AttrMapMember<"Demo::Router::HN_Child", std::uint16_t, Pavo::Ptr<Child>>;
+  struct ChildKeyOps : Vek::DefaultKeyOps<std::uint16_t> {
+    static std::uint32_t hash(std::uint16_t id) { return Vek::hashHandedOver(id, 1u); }
   };
+  using ChildCollection = Vek::AttrChildMap<HN_Child, ChildKeyOps, kChildField>;
 
   explicit Router(std::uint32_t routerId) : routerId_(routerId) {}
   ~Router() override;
@@ -103,7 +60,7 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
   Pavo::Ptr<Child> owner() const { return owner_; }
   Pavo::Ptr<Child const> viewer() const { return owner_; }
 
-  FakeHashMap<HN_Child, std::uint16_t> const& childCollection() const { return children_; }
+  ChildCollection const& childCollection() const { return children_; }
   Pavo::Ptr<Child> childIs(std::uint16_t id);
   Pavo::Ptr<Child> childDel(std::uint16_t id);
 
@@ -116,8 +73,8 @@ class Router : public Pavo::Node, public Granule::SlabAllocated<Router> {
  private:
   std::uint32_t routerId_;
   Pavo::Ptr<Child> owner_;
-  FakeHashMap<HN_Child, std::uint16_t> children_;
   mutable Pavo::Publisher publisher_;
+  ChildCollection children_;
 };
 
 Pavo::Ptr<Router> routerFactory(std::uint32_t routerId);
