@@ -92,20 +92,12 @@ std::string algoPath(unsigned algo) {
   return "out/routerToNodeSegmentMap[" + std::to_string(algo) + "]";
 }
 std::string rootChange(unsigned algo, Kind kind) {
-  return changeLine({"out",
-                     RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
-                     "routerToNodeSegmentMap",
-                     std::to_string(algo),
-                     kind,
-                     {}});
+  return changeLine({"out", RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
+                     "routerToNodeSegmentMap", std::to_string(algo), kind, std::nullopt});
 }
 std::string mapChange(unsigned algo, RouterId const& r, Kind kind) {
-  return changeLine({algoPath(algo),
-                     RouterToNodeSegmentMap::kPrefixMapField,
-                     "prefixMap",
-                     r.toString(),
-                     kind,
-                     {}});
+  return changeLine({algoPath(algo), RouterToNodeSegmentMap::kPrefixMapField, "prefixMap",
+                     r.toString(), kind, std::nullopt});
 }
 // A prefix is always mapped with the value true, so its removal's prior is "true".
 std::string entryChange(unsigned algo, RouterId const& r, IpGenPrefix const& p, Kind kind) {
