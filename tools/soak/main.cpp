@@ -10,11 +10,13 @@
 // returns of pool keys (originator moves, flag flips, record counts, links,
 // metrics, protocol instances, now and then mixed neighbours), after which
 // every touched key gets its baseline entry back, so that each round ends in
-// the state the steady state started in. Every tracked type's live objects
-// and bytes are printed at the start, every few million events (at a round's
-// end) and at the end, with the events per second. The exit status is 1 when
-// any tracker holds more at the end than at the start, or anything is left
-// once everything is destroyed.
+// the state the steady state started in. At every round's end both mappers'
+// invariants must hold (Srmap::invariantViolations). Every tracked type's
+// live objects and bytes are printed at the start, every few million events
+// (at a round's end) and at the end, with the events per second. The exit
+// status is 1 at the first invariant violation (printed), when any tracker
+// holds more at the end than at the start, or when anything is left once
+// everything is destroyed.
 //
 // Every adjacency key has a SID of its own (equal entries of two keys would
 // share a list member, which the mapper's design does not allow to go on).
@@ -29,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "Invariants.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Pathkit/Subscription.h"
@@ -132,6 +135,17 @@ class Soak {
   }
 
   std::uint64_t notifications() const { return notes_; }
+  // Both mappers' invariant violations, each under its mapper's name.
+  Srmap::Violations violations() const {
+    Srmap::Violations v;
+    auto const add = [&v](char const* mapper, Srmap::Violations const& found) {
+      for (std::string const& f : found)
+        v.push_back(mapper + (": " + f));
+    };
+    add("node", Srmap::invariantViolations(nodeMapper_.get(), *nodeOut_));
+    add("adjacency", Srmap::invariantViolations(adjMapper_.get(), *adjOut_));
+    return v;
+  }
 
  private:
   static constexpr std::uint8_t kFlags[] = {0x04, 0x04, 0x04, 0x14, 0x10, 0x00};
@@ -294,6 +308,11 @@ int main(int argc, char** argv) {
     Snapshot end = start;
     while (steady < target) {
       steady += soak.round();
+      if (Srmap::Violations const v = soak.violations(); !v.empty()) {
+        std::printf("INVARIANT after %llu events: %s (%zu violations)\n",
+                    static_cast<unsigned long long>(steady), v.front().c_str(), v.size());
+        return 1;
+      }
       end = snapshot();
       double const seconds = std::chrono::duration<double>(Clock::now() - t0).count();
       if (steady >= nextReport || steady >= target) {
