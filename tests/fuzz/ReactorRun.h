@@ -186,12 +186,12 @@ class ReactorRun {
 template <class Traits>
 int fuzzReactor(std::uint8_t const* data, std::size_t size) {
   Input in(data, size);
-  Trackers const before;
+  Vek::AllocTrackSnapshot const before;
   {
     ReactorRun<Traits> run(in);
     run.play();
   }
-  before.checkUnchanged();
+  FuzzSupport::checkTrackersBack(before);
   return 0;
 }
 
