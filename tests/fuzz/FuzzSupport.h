@@ -1,13 +1,13 @@
 // Shared pieces of the libFuzzer targets: the input read as a stream of small
 // decisions, the check that stops a run with its reason, every registered
-// type, and the snapshot of every allocation tracker that an input must leave
-// as it found it.
+// type, and the check that an input left every allocation tracker as it
+// found it.
 //
 //   FuzzSupport::Input in(data, size);
 //   unsigned const op = in.below(6);       // 0 once the input is used up
 //   FUZZ_CHECK(mapOk, "router entry left empty");
-//   FuzzSupport::Trackers const before;    // ... create, use, destroy ...
-//   before.checkUnchanged();
+//   Vek::AllocTrackSnapshot const before;  // ... create, use, destroy ...
+//   FuzzSupport::checkTrackersBack(before);
 #pragma once
 
 #include <algorithm>
@@ -16,12 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "Pavo/InspectModule.h"
 #include "Pavo/InspectTypes.h"
-#include "Vek/AllocTrack.h"
+#include "Vek/AllocTrackSnapshot.h"
 
 // Stops the run (libFuzzer keeps the input as a crash) when `cond` is false.
 #define FUZZ_CHECK(cond, what)                                                         \
@@ -87,25 +86,10 @@ inline std::vector<Pavo::Inspect::TypeInfo const*> registeredTypes() {
   return out;
 }
 
-// Every tracker's live objects and bytes when made.
-class Trackers {
- public:
-  Trackers() {
-    Vek::AllocTrackTypeInfo::forEach([this](Vek::AllocTrackTypeInfo const& t) {
-      live_.emplace_back(&t, std::make_pair(t.liveObjects(), t.liveBytes()));
-    });
-  }
-  void checkUnchanged() const {
-    for (auto const& [t, was] : live_) {
-      FUZZ_CHECK(t->liveObjects() == was.first && t->liveBytes() == was.second,
-                 std::string(t->typeName()) + ": " + std::to_string(t->liveObjects()) +
-                     " live objects, " + std::to_string(was.first) + " before");
-    }
-  }
-
- private:
-  std::vector<std::pair<Vek::AllocTrackTypeInfo const*, std::pair<std::uint64_t, std::uint64_t>>>
-      live_;
-};
+// Stops the run when a tracker's live objects or bytes differ from `before`'s.
+inline void checkTrackersBack(Vek::AllocTrackSnapshot const& before) {
+  auto const changed = Vek::AllocTrackSnapshot().changesSince(before);
+  FUZZ_CHECK(changed.empty(), Vek::AllocTrackSnapshot::text(changed));
+}
 
 }  // namespace FuzzSupport

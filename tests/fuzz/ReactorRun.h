@@ -4,21 +4,21 @@
 // bound as a corrupt table holds), corruption armed on a reading step, the
 // mapper stopped and started, destroyed and built again, and its handlers,
 // start-up build and clean-up invoked through the generic interface. The
-// mapper's invariants are checked after every event, and once everything is
-// destroyed every tracker must be back.
+// mapper's invariants (Srmap::invariantViolations) are checked after every
+// event, and once everything is destroyed every tracker must be back.
 //
 //   extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
 //     return FuzzSupport::fuzzReactor<NodeTraits>(data, size);
 //   }
 //
 // The Traits class names the mapper (factory, field ids of its operations,
-// the collections it reads and which of them reach its handlers), writes the
-// table's entries from the input and checks the invariants. Counts over a
-// collection's bound are tracked per key, so that the range error is expected
-// exactly where a handler copies an entry stored over its bound.
+// the collections it reads and which of them reach its handlers) and writes
+// the table's entries from the input. Counts over a collection's bound are
+// tracked per key, so that the range error is expected exactly where a
+// handler copies an entry stored over its bound.
 //
-// Right after a start-up build that throws (over a bound), nothing is
-// checked: what such a build leaves behind is being redefined.
+// A start-up build that throws (over a bound) must leave an emptied output,
+// as destruction does, and a running node mapper an empty cache.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +26,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "Invariants.h"
 #include "Kroma/KromaMap.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pavo/Exception.h"
@@ -115,13 +116,13 @@ class ReactorRun {
       over_[c] = overBound ? over_[c] | 1u << key : over_[c] & ~(1u << key);
   }
 
+  static void expectNone(Srmap::Violations const& v) { FUZZ_CHECK(v.empty(), v.front()); }
   // The mapper's invariants after an event; the output's shape without one.
   void check() {
-    if (mapper_) {
-      Traits::check(*mapper_, *out_, full_);
-    } else {
-      Traits::checkShape(*out_);
-    }
+    if constexpr (Traits::kCleanupKeepsCache)
+      expectNone(Srmap::invariantViolations(mapper_.get(), *out_, full_));
+    else
+      expectNone(Srmap::invariantViolations(mapper_.get(), *out_));
   }
 
   void build() {
@@ -131,7 +132,7 @@ class ReactorRun {
       full_ = true;
     } catch (Pavo::RangeException const& e) {
       FUZZ_CHECK(anyOverReaching(), "start-up build raised " + e.msg());
-      Traits::checkEmptied(*out_);  // a failed build leaves what destruction leaves
+      expectNone(Srmap::emptiedViolations(*out_));  // as destruction leaves it
     }
   }
 
@@ -140,7 +141,7 @@ class ReactorRun {
     if (!mapper_)
       return;
     mapper_ = {};
-    Traits::checkEmptied(*out_);
+    expectNone(Srmap::emptiedViolations(*out_));
   }
 
   // A handler with a key of the run, the start-up build or the clean-up.
@@ -170,7 +171,7 @@ class ReactorRun {
     // build that throws empties both.
     full_ = failedBuild || (full_ && (which >= 2 || !Traits::kCleanupKeepsCache));
     if (failedBuild)
-      Traits::checkEmptied(*out_);
+      expectNone(Srmap::emptiedViolations(*out_));
   }
 
   Input& in_;
@@ -185,12 +186,12 @@ class ReactorRun {
 template <class Traits>
 int fuzzReactor(std::uint8_t const* data, std::size_t size) {
   Input in(data, size);
-  Trackers const before;
+  Vek::AllocTrackSnapshot const before;
   {
     ReactorRun<Traits> run(in);
     run.play();
   }
-  before.checkUnchanged();
+  FuzzSupport::checkTrackersBack(before);
   return 0;
 }
 

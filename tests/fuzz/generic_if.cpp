@@ -194,7 +194,7 @@ class Run {
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   static std::vector<TypeInfo const*> const types = FuzzSupport::registeredTypes();
   FuzzSupport::Input in(data, size);
-  FuzzSupport::Trackers const before;
+  Vek::AllocTrackSnapshot const before;
   {
     Run run(in, types);
     while (!in.empty()) {
@@ -205,6 +205,6 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
       }
     }
   }
-  before.checkUnchanged();
+  FuzzSupport::checkTrackersBack(before);
   return 0;
 }

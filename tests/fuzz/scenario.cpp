@@ -27,12 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   }
   for (Srmap::Command const& c : scenario.commands)
     FUZZ_CHECK(c.line >= 1 && c.line <= lines, "a command outside the text");
-  FuzzSupport::Trackers const before;
+  Vek::AllocTrackSnapshot const before;
   {
     Srmap::RunLog log;
     Srmap::World world([](Srmap::Change const&) {});
     Srmap::run(scenario, world, log);
   }
-  before.checkUnchanged();
+  FuzzSupport::checkTrackersBack(before);
   return 0;
 }

@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "Vek/AllocTrack.h"
+#include "TrackedNode.h"
 #include "Vek/Setting.h"
 
 namespace TestSupport {
@@ -37,13 +37,12 @@ void seededRuns(char const* seedVar, std::uint64_t seed, char const* stepsVar, s
   std::uint64_t const runs = std::max<std::uint64_t>(1, envNumber(stepsVar, steps) / perRun);
   for (std::uint64_t k = 0; k < runs; ++k) {
     SCOPED_TRACE(::testing::Message() << seedVar << "=" << base + k << " (run " << k << ")");
-    std::uint64_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
+    Vek::AllocTrackSnapshot const before;
     run(base + k, perRun);
     teardown();
     if (::testing::Test::HasFatalFailure())
       return;
-    ASSERT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore)
-        << "tracked objects left after the run";
+    ASSERT_EQ(trackersChanged(before), "");
   }
 }
 

@@ -1,14 +1,16 @@
 // Test support: a slab-allocated, tracked entity, and a guard that checks
-// every allocation tracker is back where it was when the guard was made.
+// every allocation tracker is back where it was when the guard was made
+// (a failure names the trackers that differ).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <string>
 
 #include "Granule/Slab.h"
 #include "Pavo/Node.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AllocTrackSnapshot.h"
 
 namespace TestSupport {
 
@@ -19,19 +21,25 @@ class TrackedNode : public Pavo::Node, public Granule::SlabAllocated<TrackedNode
   int value;
 };
 
-// Fails the running test if live tracked objects differ at scope exit.
+// The trackers whose live objects or bytes differ from `before`'s, as a
+// failure message naming them; empty when none does.
+inline std::string trackersChanged(Vek::AllocTrackSnapshot const& before) {
+  auto const changed = Vek::AllocTrackSnapshot().changesSince(before);
+  return changed.empty()
+             ? std::string()
+             : "tracked objects leaked or freed twice: " + Vek::AllocTrackSnapshot::text(changed);
+}
+
+// Fails the running test if any tracker differs at scope exit.
 class TrackerGuard {
  public:
-  TrackerGuard() : before_(Vek::AllocTrackTypeInfo::liveObjectsAll()) {}
-  ~TrackerGuard() {
-    EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), before_)
-        << "tracked objects leaked or freed twice";
-  }
+  TrackerGuard() = default;
+  ~TrackerGuard() { EXPECT_EQ(trackersChanged(before_), ""); }
   TrackerGuard(TrackerGuard const&) = delete;
   TrackerGuard& operator=(TrackerGuard const&) = delete;
 
  private:
-  std::uint64_t before_;
+  Vek::AllocTrackSnapshot const before_;
 };
 
 }  // namespace TestSupport

@@ -10,11 +10,13 @@
 // returns of pool keys (originator moves, flag flips, record counts, links,
 // metrics, protocol instances, now and then mixed neighbours), after which
 // every touched key gets its baseline entry back, so that each round ends in
-// the state the steady state started in. Every tracked type's live objects
-// and bytes are printed at the start, every few million events (at a round's
-// end) and at the end, with the events per second. The exit status is 1 when
-// any tracker holds more at the end than at the start, or anything is left
-// once everything is destroyed.
+// the state the steady state started in. At every round's end both mappers'
+// invariants must hold (Srmap::invariantViolations). Every tracked type's
+// live objects and bytes are printed at the start, every few million events
+// (at a round's end) and at the end, with the events per second. The exit
+// status is 1 at the first invariant violation (printed), when any tracker
+// holds more at the end than at the start, or when anything is left once
+// everything is destroyed.
 //
 // Every adjacency key has a SID of its own (equal entries of two keys would
 // share a list member, which the mapper's design does not allow to go on).
@@ -29,10 +31,12 @@
 #include <utility>
 #include <vector>
 
+#include "Invariants.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Pathkit/Subscription.h"
 #include "Vek/AllocTrack.h"
+#include "Vek/AllocTrackSnapshot.h"
 
 namespace {
 
@@ -52,25 +56,12 @@ constexpr unsigned kMaxRecords = 3;  // baseline entries hold the most, so nodes
 constexpr std::uint64_t kRoundEvents = 100000;
 constexpr std::uint64_t kReportEvery = 2000000;
 
-struct Tracked {
-  std::uint64_t objects, bytes;
-};
-using Snapshot = std::map<std::string, Tracked>;
-
-Snapshot snapshot() {
-  Snapshot s;
-  Vek::AllocTrackTypeInfo::forEach([&s](Vek::AllocTrackTypeInfo const& t) {
-    s[t.typeName()] = {t.liveObjects(), t.liveBytes()};
-  });
-  return s;
-}
-
 void print(char const* when, std::uint64_t events, double seconds, std::uint64_t notes,
-           Snapshot const& s) {
+           Vek::AllocTrackSnapshot const& s) {
   std::printf("%s: %llu events, %.0f events/s, %llu notifications\n", when,
               static_cast<unsigned long long>(events), seconds > 0 ? events / seconds : 0.0,
               static_cast<unsigned long long>(notes));
-  for (auto const& [name, t] : s) {
+  for (auto const& [name, t] : s.trackers()) {
     if (t.objects != 0 || t.bytes != 0)
       std::printf("  %-60s %10llu live %12llu bytes\n", name.c_str(),
                   static_cast<unsigned long long>(t.objects),
@@ -132,6 +123,17 @@ class Soak {
   }
 
   std::uint64_t notifications() const { return notes_; }
+  // Both mappers' invariant violations, each under its mapper's name.
+  Srmap::Violations violations() const {
+    Srmap::Violations v;
+    auto const add = [&v](char const* mapper, Srmap::Violations const& found) {
+      for (std::string const& f : found)
+        v.push_back(mapper + (": " + f));
+    };
+    add("node", Srmap::invariantViolations(nodeMapper_.get(), *nodeOut_));
+    add("adjacency", Srmap::invariantViolations(adjMapper_.get(), *adjOut_));
+    return v;
+  }
 
  private:
   static constexpr std::uint8_t kFlags[] = {0x04, 0x04, 0x04, 0x14, 0x10, 0x00};
@@ -287,14 +289,19 @@ int main(int argc, char** argv) {
   {
     Soak soak(seed);
     std::uint64_t events = soak.fill();
-    Snapshot const start = snapshot();
+    Vek::AllocTrackSnapshot const start;
     print("start of steady state", events, 0, soak.notifications(), start);
     auto const t0 = Clock::now();
     std::uint64_t steady = 0, nextReport = kReportEvery;
-    Snapshot end = start;
+    Vek::AllocTrackSnapshot end = start;
     while (steady < target) {
       steady += soak.round();
-      end = snapshot();
+      if (Srmap::Violations const v = soak.violations(); !v.empty()) {
+        std::printf("INVARIANT after %llu events: %s (%zu violations)\n",
+                    static_cast<unsigned long long>(steady), v.front().c_str(), v.size());
+        return 1;
+      }
+      end = Vek::AllocTrackSnapshot();
       double const seconds = std::chrono::duration<double>(Clock::now() - t0).count();
       if (steady >= nextReport || steady >= target) {
         print(steady >= target ? "end of steady state" : "steady state", steady, seconds,
@@ -302,16 +309,9 @@ int main(int argc, char** argv) {
         nextReport += kReportEvery;
       }
     }
-    for (auto const& [name, was] : start) {
-      Tracked const now = end[name];
-      if (now.objects > was.objects || now.bytes > was.bytes) {
-        std::printf("GREW: %s from %llu objects / %llu bytes to %llu / %llu\n", name.c_str(),
-                    static_cast<unsigned long long>(was.objects),
-                    static_cast<unsigned long long>(was.bytes),
-                    static_cast<unsigned long long>(now.objects),
-                    static_cast<unsigned long long>(now.bytes));
-        status = 1;
-      }
+    for (auto const& grew : end.growthSince(start)) {
+      std::printf("GREW: %s\n", Vek::AllocTrackSnapshot::text({grew}).c_str());
+      status = 1;
     }
   }
   std::uint64_t const left = Vek::AllocTrackTypeInfo::liveObjectsAll();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "GenericText.h"
+#include "Invariants.h"
 
 namespace Srmap {
 
@@ -49,6 +50,14 @@ void sharedSids(std::string const& map, M::AdjSegmentConnectorMapV2 const& conne
   }
 }
 
+// The invariants a running mapper breaks; a stopped one's map must be empty.
+template <class Mapper, class Map>
+void invariants(std::string const& map, Mapper const* mapper, Map const& live,
+                std::vector<CheckResult::Invariant>& out) {
+  for (std::string const& v : mapper ? invariantViolations(mapper, live) : emptiedViolations(live))
+    out.push_back({map, v});
+}
+
 }  // namespace
 
 CheckResult check(World& world) {
@@ -62,15 +71,21 @@ CheckResult check(World& world) {
       continue;
     World::Family const& f = *root.family;
     Vantre::AddressFamily const af = root.af;
-    if (root.kind == MapperKind::node && f.nodeMapper) {
-      auto fresh = M::routerToNodeSegmentMapPerAlgoFactory();
-      auto mapper = M::nodeSegmentReverseMapperFactory(af, table, fresh);
-      compare(root.name, flatten(*f.nodeMap), flatten(*fresh), result.differences);
-    } else if (root.kind == MapperKind::adj && f.adjMapper) {
-      auto fresh = M::adjSegmentConnectorMapV2Factory();
-      auto mapper = M::adjacencySegmentMapperV2Factory(af, table, fresh);
-      compare(root.name, flatten(*f.adjMap), flatten(*fresh), result.differences);
-      sharedSids(root.name, *f.adjMap, result.sharedSids);
+    if (root.kind == MapperKind::node) {
+      invariants(root.name, f.nodeMapper.get(), *f.nodeMap, result.invariants);
+      if (f.nodeMapper) {
+        auto fresh = M::routerToNodeSegmentMapPerAlgoFactory();
+        auto mapper = M::nodeSegmentReverseMapperFactory(af, table, fresh);
+        compare(root.name, flatten(*f.nodeMap), flatten(*fresh), result.differences);
+      }
+    } else if (root.kind == MapperKind::adj) {
+      invariants(root.name, f.adjMapper.get(), *f.adjMap, result.invariants);
+      if (f.adjMapper) {
+        auto fresh = M::adjSegmentConnectorMapV2Factory();
+        auto mapper = M::adjacencySegmentMapperV2Factory(af, table, fresh);
+        compare(root.name, flatten(*f.adjMap), flatten(*fresh), result.differences);
+        sharedSids(root.name, *f.adjMap, result.sharedSids);
+      }
     }
   }
   std::sort(result.sharedSids.begin(), result.sharedSids.end(),
@@ -85,6 +100,8 @@ std::vector<std::string> checkLines(CheckResult const& result) {
   for (auto const& d : result.differences)
     lines.push_back("difference " + d.map + " " + d.path + ": live " + d.live + ", rebuilt " +
                     d.rebuilt);
+  for (auto const& i : result.invariants)
+    lines.push_back("invariant " + i.map + ": " + i.violation);
   for (auto const& s : result.sharedSids) {
     std::string line = "shared-sid " + s.map + " proto " + std::to_string(s.proto) + " " + s.key +
                        ": " + std::to_string(s.links.size()) + " links: ";

@@ -1,8 +1,10 @@
 // Srmap::check: is each live, incrementally kept map what a rebuild would
 // give? For every mapper still running it builds a fresh mapper of the same
 // family over the same table into a fresh map, compares the two maps member
-// by member, and lets the fresh mapper go. It also lists adjacency segments
-// filed on more than one link of one protocol instance.
+// by member, and lets the fresh mapper go. It also lists the invariants
+// (Invariants.h) each running mapper breaks, and a stopped mapper's map that
+// is not empty, and adjacency segments filed on more than one link of one
+// protocol instance.
 //
 // Fault switches left armed by the scenario are cleared first, so that the
 // rebuild reads the whole table.
@@ -24,6 +26,11 @@ struct CheckResult {
     std::string live;
     std::string rebuilt;
   };
+  // A broken invariant: text of Invariants.h.
+  struct Invariant {
+    std::string map;
+    std::string violation;
+  };
   struct SharedSid {
     std::string map;
     unsigned proto = 0;
@@ -31,14 +38,15 @@ struct CheckResult {
     std::vector<std::string> links;  // sorted
   };
   std::vector<Difference> differences;
+  std::vector<Invariant> invariants;
   std::vector<SharedSid> sharedSids;
-  bool clean() const { return differences.empty() && sharedSids.empty(); }
+  bool clean() const { return differences.empty() && invariants.empty() && sharedSids.empty(); }
 };
 
 // Library exceptions (a rebuild over an entry beyond its bound) pass out.
 CheckResult check(World& world);
 
-// "difference MAP PATH: live X, rebuilt Y" and
+// "difference MAP PATH: live X, rebuilt Y", "invariant MAP: VIOLATION" and
 // "shared-sid MAP proto P KEY: N links: L; L".
 std::vector<std::string> checkLines(CheckResult const& result);
 

@@ -2,7 +2,8 @@
 // their work: every published change, then the final maps. Without a command
 // it plays the built-in scenario; `replay FILE` plays a scenario file (`-`:
 // standard input); `check FILE` plays it, then compares every live map with
-// a rebuild. The format and the exit statuses: docs/scenario.md.
+// a rebuild and checks its mapper's invariants. The format and the exit
+// statuses: docs/scenario.md.
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -25,6 +26,7 @@ constexpr char kUsage[] =
     "  (no command)        play the built-in scenario\n"
     "  replay FILE         play a scenario file ('-': standard input)\n"
     "  check FILE          play it, then compare each live map with a rebuild\n"
+    "                      and check its mapper's invariants\n"
     "options:\n"
     "  --format text|json  output format (default text)\n"
     "  --dot FILE          write a Graphviz picture of the final maps to FILE\n"

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <set>
 #include <vector>
 
 #include "Pavo/Ptr.h"
+#include "Vek/AllocTrackSnapshot.h"
 #include "support/TrackedNode.h"
 
 namespace {
@@ -69,6 +71,31 @@ TEST(SlabTest, ThrowingConstructorIsTrackedBack) {
   EXPECT_EQ(Throwing::memAllocationTracker_.totalAllocations(), 1u);
   EXPECT_EQ(Throwing::memAllocationTracker_.liveBytes(), 0u);
   EXPECT_EQ(Granule::slabStats().slotsInUse, slots);
+}
+
+// A snapshot names each tracker that differs, counting zero where a tracker
+// was not (yet or any more) registered; only more objects or bytes is growth.
+TEST(SlabTest, TrackerSnapshotNamesWhatDiffers) {
+  using Snapshot = Vek::AllocTrackSnapshot;
+  using Change = Snapshot::Change;
+  Snapshot const before;
+  std::optional<Vek::AllocTrackTypeInfo> late(std::in_place, "SlabTest::Late");
+  late->allocated(24);
+  Snapshot const grown;
+  late->freed(24);
+  late->allocated(8);
+  Snapshot const shrunk;
+  late->freed(8);
+  late.reset();
+  Snapshot const gone;
+  EXPECT_EQ(grown.changesSince(before), (std::vector{Change{"SlabTest::Late", {0, 0}, {1, 24}}}));
+  EXPECT_EQ(grown.growthSince(before), grown.changesSince(before));
+  EXPECT_EQ(shrunk.changesSince(grown), (std::vector{Change{"SlabTest::Late", {1, 24}, {1, 8}}}));
+  EXPECT_TRUE(shrunk.growthSince(grown).empty());
+  EXPECT_EQ(gone.changesSince(shrunk), (std::vector{Change{"SlabTest::Late", {1, 8}, {0, 0}}}));
+  EXPECT_TRUE(gone.changesSince(before).empty());
+  EXPECT_EQ(Snapshot::text(shrunk.changesSince(before)),
+            "SlabTest::Late: 1 objects / 8 bytes, 0 / 0 before");
 }
 
 }  // namespace
