@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "ChangeLog.h"
+#include "Invariants.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Segments.h"
 #include "support/SeededRuns.h"
@@ -183,48 +184,29 @@ class NodeSegmentModelTest : public ::testing::Test {
     return ev;
   }
 
-  // The output and the cache against the model, without allocating.
+  // The output and the cache against the model: the mapper's invariants hold
+  // (each mapped key cached under its router and nothing else cached, no
+  // empty map or entry), the cache holds as many keys as the model, and each
+  // of the model's mappings is in the output, with the value true, under the
+  // model's router.
   ::testing::AssertionResult matchesModel() const {
-    unsigned total = 0;
-    auto const& algos = out_->routerToNodeSegmentMapCollection();
-    for (auto am = algos.begin(); !am.atEnd(); ++am) {
-      int const a = algoIndex(am->key());
-      RouterToNodeSegmentMap const& map = *am->value();
-      if (a == kNone || map.algo() != am->key() || map.prefixMapCount() == 0)
-        return ::testing::AssertionFailure() << "bad algorithm map " << unsigned(am->key());
-      for (auto re = map.prefixMapCollection().begin(); !re.atEnd(); ++re) {
-        int const r = routerIndex(re->key());
-        RouterToNodeSegment const& entry = *re->value();
-        if (r == kNone || entry.routerId() != re->key() || entry.prefixCount() == 0)
-          return ::testing::AssertionFailure() << "bad router entry " << re->key();
-        IpGenPrefix const* last = nullptr;
-        for (auto pm = entry.prefixCollection().begin(); !pm.atEnd(); ++pm) {
-          int const p = prefixIndex(pm->key());
-          if (p == kNone || model_.at[p][a] != r || !pm->value())
-            return ::testing::AssertionFailure()
-                   << "unexpected " << pm->key() << " algo " << kAlgos[a] << " under " << re->key();
-          if (last != nullptr && !(*last < pm->key()))
-            return ::testing::AssertionFailure() << "prefixes out of order at " << pm->key();
-          last = &pm->key();
-          ++total;
-        }
-      }
-    }
-    if (total != model_.size())
+    for (std::string const& broken : Srmap::invariantViolations(mapper_.get(), *out_))
+      return ::testing::AssertionFailure() << broken;
+    if (mapper_->prefixToOriginatorCacheCount() != model_.size())
       return ::testing::AssertionFailure()
-             << "output holds " << total << " mappings, model " << model_.size();
-    if (mapper_->prefixToOriginatorCacheCount() != total)
-      return ::testing::AssertionFailure()
-             << "cache holds " << mapper_->prefixToOriginatorCacheCount() << ", model " << total;
+             << "cache holds " << mapper_->prefixToOriginatorCacheCount() << ", model "
+             << model_.size();
     for (unsigned p = 0; p < kPrefixes; ++p) {
       for (unsigned a = 0; a < kAlgos.size(); ++a) {
         if (model_.at[p][a] == kNone)
           continue;
-        auto const cached = mapper_->prefixToOriginatorCacheGet(
-            PrefixAlgoKey(prefixAt(p), static_cast<std::uint8_t>(kAlgos[a])));
-        if (!cached || *cached != routerAt(static_cast<unsigned>(model_.at[p][a])))
+        auto const map = out_->routerToNodeSegmentMap(static_cast<unsigned char>(kAlgos[a]));
+        auto const entry =
+            map ? map->prefixMap(routerAt(static_cast<unsigned>(model_.at[p][a]))) : nullptr;
+        auto const* member = entry ? entry->prefix(prefixAt(p)) : nullptr;
+        if (member == nullptr || !member->value())
           return ::testing::AssertionFailure()
-                 << "cache misses " << prefixAt(p) << " algo " << kAlgos[a];
+                 << "output misses " << prefixAt(p) << " algo " << kAlgos[a];
       }
     }
     return ::testing::AssertionSuccess();
