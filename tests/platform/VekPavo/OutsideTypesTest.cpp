@@ -162,8 +162,8 @@ using OutsideValueTypes =
 TYPED_TEST_SUITE(OutsideValueTest, OutsideValueTypes);
 
 // Registered under its full name in the outside types' module, written with
-// its own toString() (reading back is the round-trip property of
-// TextFormRoundTripTest); the generic view answers as the type does.
+// its own toString() (reading back is the text_forms fuzz target's round
+// trip); the generic view answers as the type does.
 TYPED_TEST(OutsideValueTest, RegisteredWithItsOwnTextAndGenericView) {
   EXPECT_EQ(&this->type(), Pavo::Inspect::typeOf<TypeParam>());
   EXPECT_EQ(this->type().module(), &VekPavo::outsideTypesModule());
