@@ -11,9 +11,8 @@ seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for src in tests/fuzz/*.cpp; do
-    targets+=("$(basename "$src" .cpp)")
-  done
+  # The targets CMake declares (tests/fuzz also holds the replay main).
+  mapfile -t targets < <(sed -n 's/^pathkit_fuzz_target(\([a-z_]*\))$/\1/p' tests/fuzz/CMakeLists.txt)
 fi
 scripts/deps.sh
 cmake --preset asan >/dev/null
