@@ -7,8 +7,8 @@
 //
 // A free slot is poisoned under AddressSanitizer and marked inaccessible to
 // valgrind's memcheck (a slot handed out is undefined to it), so a use after
-// free is reported by either as it would be for plain new/delete. The pools take a lock only
-// while Pavo::ThreadControl::tsp_ is on.
+// free is reported by either as it would be for plain new/delete. The pools
+// take a lock only while Pavo::ThreadControl::tsp_ is on.
 //
 // A class becomes slab-allocated and tracked by deriving from
 // Granule::SlabAllocated<Self> and declaring its tracker:
