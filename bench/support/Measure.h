@@ -1,0 +1,155 @@
+// The shared frame of the end-to-end benchmarks (library against plain
+// implementations of the same job):
+//   - registerRuns: one cold run per repetition. Everything a run needs is
+//     built before its timed part (a new table, filled, and for a change run
+//     a started mapper) and dropped after it, so no run reuses what the one
+//     before built; only `run` is timed, and it returns how many events it
+//     handled (keys walked, table writes made).
+//   - measured: the timed part, also marked for callgrind (bench/callgrind.sh
+//     counts the instructions of exactly that part).
+//   - checkSame: the sides' results of one operation and size must be equal,
+//     or the program stops; a faster side cannot be one that does less.
+//   - Sink: what every observer and subscriber does with a change.
+//   - libraryBytes: the bytes the library's mapper types hold.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CountingAllocator.h"
+#include "Vek/AllocTrack.h"
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define PATHKIT_BENCH_CALLGRIND 1
+#else
+#define PATHKIT_BENCH_CALLGRIND 0
+#endif
+
+namespace Bench {
+
+// Counts the changes an observer is told, and how many came with a prior value.
+struct Sink {
+  std::uint64_t changes = 0;
+  std::uint64_t priors = 0;
+  void note(void const* prior) noexcept {
+    ++changes;
+    priors += prior != nullptr;
+  }
+};
+
+// Runs the timed part; under callgrind (started with --instr-atstart=no) it
+// alone is instrumented and its counts are dumped on their own.
+template <class Fn>
+std::size_t measured(Fn&& fn) {
+#if PATHKIT_BENCH_CALLGRIND
+  CALLGRIND_START_INSTRUMENTATION;
+  CALLGRIND_ZERO_STATS;
+#endif
+  std::size_t const events = fn();
+#if PATHKIT_BENCH_CALLGRIND
+  CALLGRIND_DUMP_STATS_AT("measured");
+  CALLGRIND_STOP_INSTRUMENTATION;
+#endif
+  return events;
+}
+
+// Registers `name` ("<operation>/<side>/<size>") as one run per repetition:
+// setUp() untimed, run(world) timed, after(world) untimed, then the world is dropped.
+template <class World>
+void registerRuns(std::string const& name, std::function<std::unique_ptr<World>()> setUp,
+                  std::function<std::size_t(World&)> run, std::function<void(World&)> after) {
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [setUp, run, after](benchmark::State& state) {
+                                 std::unique_ptr<World> world = setUp();
+                                 std::size_t events = 0;
+                                 for (auto _ : state)
+                                   events = measured([&] { return run(*world); });
+                                 state.counters["events"] = static_cast<double>(events);
+                                 after(*world);
+                               })
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+}
+
+// The first side to report a result for `what` sets it; every later one must equal it.
+template <class Canon>
+void checkSame(std::string const& what, std::string const& side, Canon canon) {
+  static std::map<std::string, std::pair<std::string, Canon>> first;
+  auto const [it, isFirst] = first.try_emplace(what, side, Canon());
+  if (isFirst) {
+    it->second.second = std::move(canon);
+    return;
+  }
+  if (!(it->second.second == canon)) {
+    std::fprintf(stderr, "check %s: %s and %s computed different results (%zu / %zu members)\n",
+                 what.c_str(), it->second.first.c_str(), side.c_str(), it->second.second.size(),
+                 canon.size());
+    std::exit(1);
+  }
+}
+
+// Bytes in use by every tracked type whose name starts with `prefix`, each
+// object counted as its 16-byte slab slot.
+inline std::size_t trackedBytes(char const* prefix) {
+  std::size_t bytes = 0;
+  std::size_t const n = std::strlen(prefix);
+  Vek::AllocTrackTypeInfo::forEach([&](Vek::AllocTrackTypeInfo const& t) {
+    if (std::strncmp(t.typeName(), prefix, n) != 0 || t.liveObjects() == 0)
+      return;
+    bytes += (t.liveBytes() / t.liveObjects() + 15) / 16 * 16 * t.liveObjects();
+  });
+  return bytes;
+}
+// Bytes of a bucket array of `count` pointers: a slab slot up to 1 KiB, a
+// C library chunk above.
+inline std::size_t bucketBytes(std::size_t count) {
+  std::size_t const bytes = count * sizeof(void*);
+  return bytes == 0 ? 0 : bytes <= 1024 ? (bytes + 15) / 16 * 16 : chunkOf(bytes);
+}
+
+// argv (null-terminated) with this program's defaults added where the
+// caller gave none: five repetitions, interleaved in random order so that a
+// load that comes and goes on a shared machine spreads over every side.
+inline std::vector<char*> withDefaults(int argc, char** argv) {
+  static char repetitions[] = "--benchmark_repetitions=5";
+  static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> args(argv, argv + argc);
+  auto const given = [&](char const* flag) {
+    for (char* a : args) {
+      if (std::strncmp(a, flag, std::strlen(flag)) == 0)
+        return true;
+    }
+    return false;
+  };
+  if (!given("--benchmark_repetitions"))
+    args.push_back(repetitions);
+  if (!given("--benchmark_enable_random_interleaving"))
+    args.push_back(interleaving);
+  args.push_back(nullptr);
+  return args;
+}
+
+// Which plain sides this build has.
+inline void printSides() {
+#if PATHKIT_BENCH_ABSL
+  std::printf("plain sides: std containers, Abseil containers\n");
+#else
+  std::printf(
+      "plain sides: std containers only (Abseil was not found when this was built; "
+      "scripts/deps.sh installs libabsl-dev)\n");
+#endif
+}
+
+}  // namespace Bench
