@@ -45,6 +45,7 @@ for p in "${patterns[@]}"; do
 done
 [ ${#names[@]} -gt 0 ] || { echo "callgrind.sh: no benchmark matches ${patterns[*]}" >&2; exit 2; }
 
+declare -A perEvent
 printf '%-40s %16s %10s %14s\n' benchmark instructions events per-event
 for name in "${names[@]}"; do
   out=$dir/$(tr '/' '_' <<<"$name").callgrind
@@ -57,9 +58,24 @@ for name in "${names[@]}"; do
   ir=$(sed -n 's/^summary: \([0-9]*\).*/\1/p' "$dump")
   events=$(sed -n 's/.*ns per event (\([0-9]*\) events).*/\1/p' <<<"$log" | head -1)
   [ -n "$ir" ] && [ -n "$events" ] || { echo "callgrind.sh: could not read the counts of $name" >&2; exit 1; }
-  printf '%-40s %16s %10s %14.1f\n' "$name" "$ir" "$events" "$(awk -v i="$ir" -v e="$events" 'BEGIN { print i / e }')"
+  perEvent[$name]=$(awk -v i="$ir" -v e="$events" 'BEGIN { print i / e }')
+  printf '%-40s %16s %10s %14.1f\n' "$name" "$ir" "$events" "${perEvent[$name]}"
   if [ $annotate = 1 ]; then
     callgrind_annotate --inclusive=yes "$dump" 2>/dev/null | sed -n '/^Ir/,$p' | head -40 |
       sed 's/^/    /'
   fi
+done
+
+# Instructions per event, each other side against each baseline of the same operation and size.
+printed=0
+for name in "${names[@]}"; do
+  IFS=/ read -r op side size <<<"$name"
+  [[ $side == baseline* ]] && continue
+  for base in "${names[@]}"; do
+    IFS=/ read -r bop bside bsize <<<"$base"
+    [[ $bside == baseline* && $bop == "$op" && $bsize == "$size" ]] || continue
+    [ $printed = 1 ] || { printf '\ninstructions per event, ratio:\n'; printed=1; }
+    printf '  %-8s %-8s %s / %-22s %6.2f\n' "$op" "$size" "$side" "$bside" \
+      "$(awk -v a="${perEvent[$name]}" -v b="${perEvent[$base]}" 'BEGIN { print a / b }')"
+  done
 done
