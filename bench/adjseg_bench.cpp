@@ -223,7 +223,7 @@ struct Canon {
   std::vector<std::tuple<unsigned short, Cspf::LinkKey, Bench::PlainAdjEntry>> lists;
   std::vector<std::tuple<unsigned short, AdjacencySegmentKey, Cspf::LinkKey>> links;
   bool operator==(Canon const&) const = default;
-  std::size_t size() const { return lists.size() + links.size(); }
+  std::size_t size() const { return lists.size(); }  // the filed entries
   void sort() {
     std::sort(lists.begin(), lists.end());
     std::sort(links.begin(), links.end());
@@ -381,55 +381,26 @@ struct PlainWorld {
 
 // --- the runs -------------------------------------------------------------------------
 
+// Bytes per filed entry, after a start-up.
 template <class World>
-std::unique_ptr<World> filled(std::size_t n) {
-  auto w = std::make_unique<World>();
-  for (Op const& op : workload(n).initial)
-    w->apply(op);
-  return w;
+void measureBytes(World& w, std::size_t n, std::size_t members, std::string const& side) {
+  double bytes = 0;
+  if constexpr (std::is_same_v<World, LibraryWorld>) {
+    bytes = static_cast<double>(w.bytes());
+  } else {
+    // The plain mapper owns every counted byte allocated since the fill.
+    std::size_t const held = Bench::plainBytes;
+    w.mapper.reset();
+    bytes = static_cast<double>(held - Bench::plainBytes);
+  }
+  bytesPerEntry[std::to_string(n) + " " + side] = bytes / static_cast<double>(members);
 }
 
 template <class World>
 void registerSide(std::string const& side, std::size_t n) {
-  // Appended, not prepended: "/" + temporary makes g++ 12 at -O3 report a
-  // false -Wrestrict inside the string's insert.
-  std::string const size = std::string("/").append(std::to_string(n));
-  std::string const at = " @ " + std::to_string(n);
-  Bench::registerRuns<World>(
-      "startup/" + side + size, [n] { return filled<World>(n); },
-      [n](World& w) {
-        w.start();
-        return n;  // every key of the fill is walked
-      },
-      [n, side, at](World& w) {
-        Canon c = w.canon();
-        double const filed = static_cast<double>(c.lists.size());
-        Bench::checkSame("startup" + at, side, std::move(c));
-        double bytes = 0;
-        if constexpr (std::is_same_v<World, LibraryWorld>) {
-          bytes = static_cast<double>(w.bytes());
-        } else {
-          // The plain mapper owns every counted byte allocated since the fill.
-          std::size_t const held = Bench::plainBytes;
-          w.mapper.reset();
-          bytes = static_cast<double>(held - Bench::plainBytes);
-        }
-        bytesPerEntry[std::to_string(n) + " " + side] = bytes / filed;
-      });
-  Bench::registerRuns<World>(
-      "change/" + side + size,
-      [n] {
-        auto w = filled<World>(n);
-        w->start();
-        return w;
-      },
-      [n](World& w) {
-        std::vector<Op> const& changes = workload(n).changes;
-        for (Op const& op : changes)
-          w.apply(op);
-        return changes.size();
-      },
-      [side, at](World& w) { Bench::checkSame("change" + at, side, w.canon()); });
+  Bench::registerPhases<World>(side, n, &workload, [n, side](World& w, std::size_t members) {
+    measureBytes(w, n, members, side);
+  });
 }
 
 void registerSize(std::size_t n) {

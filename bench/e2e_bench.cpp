@@ -226,7 +226,7 @@ struct LibraryWorld {
         SegmentRouting::Mappers::nodeSegmentReverseMapperFactory(AddressFamily::ipv4, status, out);
   }
 
-  Triples triples() const {
+  Triples canon() const {
     Triples t;
     auto const& algos = out->routerToNodeSegmentMapCollection();
     for (auto a = algos.begin(); !a.atEnd(); ++a) {
@@ -237,6 +237,7 @@ struct LibraryWorld {
           t.emplace_back(a->key(), r->key(), p->key());
       }
     }
+    std::sort(t.begin(), t.end());
     return t;
   }
   // The mapper's entities, members and bucket arrays.
@@ -261,12 +262,12 @@ template <class C>
 struct PlainWorld {
   using Mapper = Bench::PlainNodeMapper<C>;
 
+  std::size_t const bornAt = Bench::plainBytes;  // what the program held before this world
   typename Mapper::Table table;
   typename Mapper::TableWithAlgo tableWithAlgo;
   Bench::PlainPrefixEntry scratch;  // the writer's entry, reused as a user would
   Bench::Sink sink;
   std::unique_ptr<Mapper> mapper;
-  std::size_t tableBytes_ = 0;
 
   void apply(Op const& op) {
     IpGenPrefix const p = prefixOf(op.index);
@@ -300,76 +301,43 @@ struct PlainWorld {
             }});
   }
 
-  Triples triples() const {
+  Triples canon() const {
     Triples t;
     for (auto const& [algo, routers] : mapper->algos())
       for (auto const& [router, prefixes] : routers)
         for (IpGenPrefix const& p : prefixes)
           t.emplace_back(algo, router, p);
+    std::sort(t.begin(), t.end());
     return t;
   }
-  std::size_t tableBytes() const { return tableBytes_; }
 };
 
 // --- the runs -------------------------------------------------------------------------
 
+// Bytes per mapped prefix and per table entry, after a start-up.
 template <class World>
-std::unique_ptr<World> filled(std::size_t n) {
-  std::size_t const before = Bench::plainBytes;
-  auto w = std::make_unique<World>();
-  for (Op const& op : workload(n).initial)
-    w->apply(op);
-  if constexpr (!std::is_same_v<World, LibraryWorld>)
-    w->tableBytes_ = Bench::plainBytes - before;
-  return w;
+void measureBytes(World& w, std::size_t n, std::size_t mapped, std::string const& side) {
+  double mapper = 0;
+  double table = 0;
+  if constexpr (std::is_same_v<World, LibraryWorld>) {
+    mapper = static_cast<double>(w.mapperBytes());
+    table = static_cast<double>(w.tableBytes());
+  } else {
+    // The plain mapper owns every counted byte allocated since the fill.
+    std::size_t const held = Bench::plainBytes;
+    w.mapper.reset();
+    mapper = static_cast<double>(held - Bench::plainBytes);
+    table = static_cast<double>(Bench::plainBytes - w.bornAt);
+  }
+  bytesPer[std::to_string(n) + " " + side] = {mapper / static_cast<double>(mapped),
+                                              table / static_cast<double>(n)};
 }
 
 template <class World>
 void registerSide(std::string const& side, std::size_t n) {
-  // Appended, not prepended: "/" + temporary makes g++ 12 at -O3 report a
-  // false -Wrestrict inside the string's insert.
-  std::string const size = std::string("/").append(std::to_string(n));
-  auto const check = [n, side](std::string const& op, World& w) {
-    Triples t = w.triples();
-    std::sort(t.begin(), t.end());
-    Bench::checkSame(op + " @ " + std::to_string(n), side, std::move(t));
-  };
-  Bench::registerRuns<World>(
-      "startup/" + side + size, [n] { return filled<World>(n); },
-      [n](World& w) {
-        w.start();
-        return n;  // every segment of the fill is walked
-      },
-      [n, side, check](World& w) {
-        check("startup", w);
-        std::size_t mapped = w.triples().size();
-        double bytes = 0;
-        if constexpr (std::is_same_v<World, LibraryWorld>) {
-          bytes = static_cast<double>(w.mapperBytes());
-        } else {
-          // The plain mapper owns every counted byte allocated since the fill.
-          std::size_t const held = Bench::plainBytes;
-          w.mapper.reset();
-          bytes = static_cast<double>(held - Bench::plainBytes);
-        }
-        bytesPer[std::to_string(n) + " " + side] = {
-            bytes / static_cast<double>(mapped),
-            static_cast<double>(w.tableBytes()) / static_cast<double>(n)};
-      });
-  Bench::registerRuns<World>(
-      "change/" + side + size,
-      [n] {
-        auto w = filled<World>(n);
-        w->start();
-        return w;
-      },
-      [n](World& w) {
-        std::vector<Op> const& changes = workload(n).changes;
-        for (Op const& op : changes)
-          w.apply(op);
-        return changes.size();
-      },
-      [check](World& w) { check("change", w); });
+  Bench::registerPhases<World>(side, n, &workload, [n, side](World& w, std::size_t mapped) {
+    measureBytes(w, n, mapped, side);
+  });
 }
 
 void registerSize(std::size_t n) {

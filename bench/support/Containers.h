@@ -9,9 +9,9 @@
 //   Mine<Bench::StdContainers> a;  Mine<Bench::AbslContainers> b;
 //
 // Hashes: the std side hashes a key with the key type's own hash; the Abseil
-// side feeds that same hash through absl::Hash, which mixes it well enough
-// for its open-addressing tables (a user writes one AbslHashValue per key
-// type, as below).
+// side feeds that same hash through absl::Hash, as its open-addressing
+// tables want: they take the slot from some bits of the hash and a tag kept
+// beside it from others, so every bit must be mixed.
 #pragma once
 
 #include <cstddef>
@@ -23,11 +23,6 @@
 #include <utility>
 
 #include "CountingAllocator.h"
-#include "Cspf/LinkKey.h"
-#include "Kroma/SegmentRouting/AdjacencySegment.h"
-#include "Mpls/RouterId.h"
-#include "Mpls/SegmentRouting/PrefixAlgoKey.h"
-#include "Vantre/IpGenPrefix.h"
 
 #if PATHKIT_BENCH_ABSL
 #include <absl/container/btree_map.h>
@@ -56,11 +51,17 @@ struct StdContainers {
 };
 
 #if PATHKIT_BENCH_ABSL
+// A key's own hash, mixed by absl::Hash.
+template <class K>
+struct AbslMixedHash {
+  std::size_t operator()(K const& k) const noexcept { return absl::Hash<unsigned>()(k.hash(0)); }
+};
+
 struct AbslContainers {
   static constexpr char const* kName = "plain-absl";
   template <class K, class V>
-  using HashMap =
-      absl::flat_hash_map<K, V, absl::Hash<K>, std::equal_to<K>, Counting<std::pair<K const, V>>>;
+  using HashMap = absl::flat_hash_map<K, V, AbslMixedHash<K>, std::equal_to<K>,
+                                      Counting<std::pair<K const, V>>>;
   template <class K, class V>
   using OrderedMap = absl::btree_map<K, V, std::less<K>, Counting<std::pair<K const, V>>>;
   template <class K>
@@ -69,37 +70,3 @@ struct AbslContainers {
 #endif
 
 }  // namespace Bench
-
-#if PATHKIT_BENCH_ABSL
-// absl::Hash finds these by argument-dependent look-up.
-namespace Vantre {
-template <class H>
-H AbslHashValue(H h, IpGenPrefix const& k) {
-  return H::combine(std::move(h), k.hash(0));
-}
-}  // namespace Vantre
-namespace Mpls {
-template <class H>
-H AbslHashValue(H h, RouterId const& k) {
-  return H::combine(std::move(h), k.hash(0));
-}
-}  // namespace Mpls
-namespace Mpls::SegmentRouting {
-template <class H>
-H AbslHashValue(H h, PrefixAlgoKey const& k) {
-  return H::combine(std::move(h), k.hash(0));
-}
-}  // namespace Mpls::SegmentRouting
-namespace Cspf {
-template <class H>
-H AbslHashValue(H h, LinkKey const& k) {
-  return H::combine(std::move(h), k.hash(0));
-}
-}  // namespace Cspf
-namespace Kroma::SegmentRouting {
-template <class H>
-H AbslHashValue(H h, AdjacencySegmentKey const& k) {
-  return H::combine(std::move(h), k.hash(0));
-}
-}  // namespace Kroma::SegmentRouting
-#endif

@@ -7,10 +7,11 @@
 //     handled (keys walked, table writes made).
 //   - measured: the timed part, also marked for callgrind (bench/callgrind.sh
 //     counts the instructions of exactly that part).
+//   - registerPhases: the start-up and the change runs of one side and size.
 //   - checkSame: the sides' results of one operation and size must be equal,
 //     or the program stops; a faster side cannot be one that does less.
 //   - Sink: what every observer and subscriber does with a change.
-//   - libraryBytes: the bytes the library's mapper types hold.
+//   - trackedBytes, bucketBytes: the bytes the library's mapper types hold.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -98,6 +99,58 @@ void checkSame(std::string const& what, std::string const& side, Canon canon) {
                  canon.size());
     std::exit(1);
   }
+}
+
+// Registers both phases of one side at size n, over World, which offers
+//   void apply(Op const&)  one table write
+//   void start()           creates the mapper (the start-up build)
+//   Canon canon() const    its results in one comparable, sorted form
+// and Workload, with the vectors `initial` (the fill) and `changes`.
+//   startup/<side>/<n>  a filled table; timed: start(); events: the n keys
+//   change/<side>/<n>   a filled table and a started mapper; timed: every
+//                       change; events: the changes
+// Both check their result against the other sides', and a start-up then
+// hands its world and its result's size to measureBytes.
+template <class World, class Workload>
+void registerPhases(std::string const& side, std::size_t n,
+                    Workload const& (*workload)(std::size_t),
+                    std::function<void(World&, std::size_t members)> measureBytes) {
+  // Appended, not prepended: "/" + temporary makes g++ 12 at -O3 report a
+  // false -Wrestrict inside the string's insert.
+  std::string const size = std::string("/").append(std::to_string(n));
+  std::string const at = " @ " + std::to_string(n);
+  auto const filled = [n, workload] {
+    auto w = std::make_unique<World>();
+    for (auto const& op : workload(n).initial)
+      w->apply(op);
+    return w;
+  };
+  registerRuns<World>(
+      "startup/" + side + size, filled,
+      [n](World& w) {
+        w.start();
+        return n;
+      },
+      [side, at, measureBytes](World& w) {
+        auto canon = w.canon();
+        std::size_t const members = canon.size();
+        checkSame("startup" + at, side, std::move(canon));
+        measureBytes(w, members);
+      });
+  registerRuns<World>(
+      "change/" + side + size,
+      [filled] {
+        auto w = filled();
+        w->start();
+        return w;
+      },
+      [n, workload](World& w) {
+        auto const& changes = workload(n).changes;
+        for (auto const& op : changes)
+          w.apply(op);
+        return changes.size();
+      },
+      [side, at](World& w) { checkSame("change" + at, side, w.canon()); });
 }
 
 // Bytes in use by every tracked type whose name starts with `prefix`, each
