@@ -396,44 +396,23 @@ void measureBytes(World& w, std::size_t n, std::size_t members, std::string cons
   bytesPerEntry[std::to_string(n) + " " + side] = bytes / static_cast<double>(members);
 }
 
-template <class World>
-void registerSide(std::string const& side, std::size_t n) {
-  Bench::registerPhases<World>(side, n, &workload, [n, side](World& w, std::size_t members) {
-    measureBytes(w, n, members, side);
-  });
-}
-
 void registerSize(std::size_t n) {
-  registerSide<LibraryWorld>("pathkit", n);
-  registerSide<PlainWorld<Bench::StdContainers>>("baseline-plain-std", n);
-#if PATHKIT_BENCH_ABSL
-  registerSide<PlainWorld<Bench::AbslContainers>>("baseline-plain-absl", n);
-#endif
+  Bench::registerSides<LibraryWorld, PlainWorld>(
+      n, &workload, [](auto& w, std::size_t size, std::size_t members, std::string const& side) {
+        measureBytes(w, size, members, side);
+      });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--shared-entries") == 0)
-      sharedEntries = true;
-    else
-      argv[kept++] = argv[i];
-  }
-  std::vector<char*> args = Bench::withDefaults(kept, argv);
-  int count = static_cast<int>(args.size()) - 1;
+  sharedEntries = Bench::takeFlag(argc, argv, "--shared-entries");
   registerSize(10000);
   registerSize(100000);
-  Bench::printSides();
   std::printf("shared entries: %s\n",
               sharedEntries ? "on (a tenth of the key pairs file one equal entry)" : "off");
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-    return 1;
-  Bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (int const status = Bench::runBenchmarks(argc, argv); status != 0)
+    return status;
   if (!bytesPerEntry.empty())
     std::printf("\nBytes per filed entry (a link list member; the mapper's cache included):\n");
   for (auto const& [what, b] : bytesPerEntry)

@@ -333,19 +333,11 @@ void measureBytes(World& w, std::size_t n, std::size_t mapped, std::string const
                                               table / static_cast<double>(n)};
 }
 
-template <class World>
-void registerSide(std::string const& side, std::size_t n) {
-  Bench::registerPhases<World>(side, n, &workload, [n, side](World& w, std::size_t mapped) {
-    measureBytes(w, n, mapped, side);
-  });
-}
-
 void registerSize(std::size_t n) {
-  registerSide<LibraryWorld>("pathkit", n);
-  registerSide<PlainWorld<Bench::StdContainers>>("baseline-plain-std", n);
-#if PATHKIT_BENCH_ABSL
-  registerSide<PlainWorld<Bench::AbslContainers>>("baseline-plain-absl", n);
-#endif
+  Bench::registerSides<LibraryWorld, PlainWorld>(
+      n, &workload, [](auto& w, std::size_t size, std::size_t members, std::string const& side) {
+        measureBytes(w, size, members, side);
+      });
 }
 
 // The cost of a function-entry trace record and its block timer with the
@@ -382,16 +374,7 @@ void traceEntryCounterPair(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool small = false;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--small") == 0)
-      small = true;
-    else
-      argv[kept++] = argv[i];
-  }
-  std::vector<char*> args = Bench::withDefaults(kept, argv);
-  int count = static_cast<int>(args.size()) - 1;
+  bool const small = Bench::takeFlag(argc, argv, "--small");
   benchmark::RegisterBenchmark("trace_entry/Duolog-entry-and-timer/1", traceEntry)->Repetitions(1);
   benchmark::RegisterBenchmark("trace_entry/baseline-two-clock-reads/1", traceEntryClockPair)
       ->Repetitions(1);
@@ -400,13 +383,8 @@ int main(int argc, char** argv) {
   registerSize(100000);
   if (!small)
     registerSize(1000000);
-  Bench::printSides();
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-    return 1;
-  Bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (int const status = Bench::runBenchmarks(argc, argv); status != 0)
+    return status;
   if (!bytesPer.empty())
     std::printf("\nBytes per mapped prefix (mapper and output) and per table entry:\n");
   for (auto const& [what, b] : bytesPer)

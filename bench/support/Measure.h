@@ -7,7 +7,9 @@
 //     handled (keys walked, table writes made).
 //   - measured: the timed part, also marked for callgrind (bench/callgrind.sh
 //     counts the instructions of exactly that part).
-//   - registerPhases: the start-up and the change runs of one side and size.
+//   - registerPhases, registerSides: the start-up and the change runs of one
+//     side, of every side, at one size.
+//   - takeFlag, runBenchmarks: a program's own flags, and the run.
 //   - checkSame: the sides' results of one operation and size must be equal,
 //     or the program stops; a faster side cannot be one that does less.
 //   - Sink: what every observer and subscriber does with a change.
@@ -16,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +31,9 @@
 #include <utility>
 #include <vector>
 
+#include "Containers.h"
 #include "CountingAllocator.h"
+#include "RatioReporter.h"
 #include "Vek/AllocTrack.h"
 
 #if __has_include(<valgrind/callgrind.h>)
@@ -153,6 +158,25 @@ void registerPhases(std::string const& side, std::size_t n,
       [side, at](World& w) { checkSame("change" + at, side, w.canon()); });
 }
 
+// Registers the library's side and each plain side this build has, at size
+// n: World is Library or Plain<containers>; measureBytes(world, n, members,
+// side) runs after each start-up.
+template <class Library, template <class> class Plain, class Workload, class MeasureBytes>
+void registerSides(std::size_t n, Workload const& (*workload)(std::size_t),
+                   MeasureBytes measureBytes) {
+  auto const side = [&]<class World>(std::string const& name) {
+    registerPhases<World>(name, n, workload,
+                          [n, name, measureBytes](World& w, std::size_t members) {
+                            measureBytes(w, n, members, name);
+                          });
+  };
+  side.template operator()<Library>("pathkit");
+  side.template operator()<Plain<StdContainers>>("baseline-plain-std");
+#if PATHKIT_BENCH_ABSL
+  side.template operator()<Plain<AbslContainers>>("baseline-plain-absl");
+#endif
+}
+
 // Bytes in use by every tracked type whose name starts with `prefix`, each
 // object counted as its 16-byte slab slot.
 inline std::size_t trackedBytes(char const* prefix) {
@@ -172,30 +196,25 @@ inline std::size_t bucketBytes(std::size_t count) {
   return bytes == 0 ? 0 : bytes <= 1024 ? (bytes + 15) / 16 * 16 : chunkOf(bytes);
 }
 
-// argv (null-terminated) with this program's defaults added where the
-// caller gave none: five repetitions, interleaved in random order so that a
-// load that comes and goes on a shared machine spreads over every side.
-inline std::vector<char*> withDefaults(int argc, char** argv) {
-  static char repetitions[] = "--benchmark_repetitions=5";
-  static char interleaving[] = "--benchmark_enable_random_interleaving=true";
-  std::vector<char*> args(argv, argv + argc);
-  auto const given = [&](char const* flag) {
-    for (char* a : args) {
-      if (std::strncmp(a, flag, std::strlen(flag)) == 0)
-        return true;
-    }
-    return false;
-  };
-  if (!given("--benchmark_repetitions"))
-    args.push_back(repetitions);
-  if (!given("--benchmark_enable_random_interleaving"))
-    args.push_back(interleaving);
-  args.push_back(nullptr);
-  return args;
+// Whether `flag` is among the arguments; takes it out of them.
+inline bool takeFlag(int& argc, char** argv, char const* flag) {
+  bool found = false;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], flag) == 0)
+      found = true;
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+  return found;
 }
 
-// Which plain sides this build has.
-inline void printSides() {
+// Runs what was registered and reports it with RatioReporter. Where the
+// caller gave none, this program's defaults are added: five repetitions,
+// interleaved in random order, so that a load that comes and goes on a
+// shared machine spreads over every side. Returns the exit status.
+inline int runBenchmarks(int argc, char** argv) {
 #if PATHKIT_BENCH_ABSL
   std::printf("plain sides: std containers, Abseil containers\n");
 #else
@@ -203,6 +222,27 @@ inline void printSides() {
       "plain sides: std containers only (Abseil was not found when this was built; "
       "scripts/deps.sh installs libabsl-dev)\n");
 #endif
+  static char repetitions[] = "--benchmark_repetitions=5";
+  static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> args(argv, argv + argc);
+  auto const given = [&](char const* flag) {
+    return std::any_of(args.begin(), args.end(), [&](char const* a) {
+      return std::strncmp(a, flag, std::strlen(flag)) == 0;
+    });
+  };
+  if (!given("--benchmark_repetitions"))
+    args.push_back(repetitions);
+  if (!given("--benchmark_enable_random_interleaving"))
+    args.push_back(interleaving);
+  int count = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+    return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace Bench
