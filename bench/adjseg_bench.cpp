@@ -29,8 +29,9 @@
 // --shared-entries makes a tenth of the key pairs file equal entries (same
 // SID, flag and metric, another router) on one link. It is not in the
 // default mix: the library drops such a shared member when one of its keys
-// goes, where the plain sides keep it while a key still files it, so the
-// check fails until the library keeps it too.
+// goes (and a later change of the other key then stops it on an assertion),
+// where the plain sides keep it while a key still files it; the run cannot
+// pass until the library keeps it too.
 // Five repetitions unless --benchmark_repetitions says otherwise.
 // Bytes: pathkit's are its slab slots (16-byte classes) and bucket arrays;
 // the plain sides' are malloc chunks as the C library sizes them.
