@@ -1,41 +1,58 @@
-// End to end for the adjacency side: the status table, its notification and
-// the adjacency segment mapper filling a connector map, against a plain
-// standard-library implementation written the way a user would write it (its
-// own std::map table publishing through std::function observers, and per
-// protocol instance the same link/key bookkeeping in std::unordered_map of
-// std::set, updated in place). Both sides get the same generated workload:
-// adjacency segments of 1 to 4 neighbour records on links shared by several
-// keys, a tenth of the keys on two protocol instances, then a stream of
-// replacements (a new link set) and removals with re-adds.
+// End to end, adjacency segments: the status table, its notification, the
+// adjacency segment mapper filling a connector map and a subscriber on every
+// entity of it, against the same job written by hand
+// (bench/support/PlainAdjMapper.h) over a hash-map table publishing through
+// std::function observers, once with std containers and once with Abseil's
+// (when the build found it). Every side gets the same generated workload:
+// adjacencies of 1 to 4 parallel links to one neighbour, each with two keys:
+// one SID shared by all its parallel links and one for its first link alone,
+// so most links carry two entries; a third of the routers advertise under an
+// IS-IS system id, and their keys are filed under protocol instances 1 and 2
+// (their parallel links alternate between the two). Then a stream of
+// metric-only changes, neighbour-only changes (every record; or one, which
+// leaves the key with mixed neighbours and so filed nowhere), identical
+// re-announcements (which the tables drop), a parallel link added or
+// dropped, a move to another neighbour, removals and re-adds.
 //
-//   startup  building the connector map from a filled table (keys/s)
-//   churn    one table change end to end: table write, notification, mapper
-//            (ns per change, batches of kBatch)
-// After the runs the program prints the ratios pathkit / plain of those times
-// and of the bytes per filed entry (connector map and cache), and checks
-// once per size that both sides ended with equal link lists.
+//   startup/<side>/<n>  building the connector map over a table just filled
+//                       with n keys (events: the n keys walked)
+//   change/<side>/<n>   the change stream, table write to the last
+//                       subscriber (events: table writes, no-ops included)
+// Each repetition is cold: a new table filled, a new connector map, a new
+// mapper (started untimed for a change run); only the build or the stream is
+// timed. Both sides' link lists and per-key links must be equal at the end,
+// or the program stops. Then the program prints min / median / max per side,
+// the ratios pathkit / each plain side and the bytes per filed entry (a
+// (link, entry) member of a list; the mapper's cache and the connector map).
 //
-//   build/release/bench/adjseg_bench [--benchmark_filter=...]
+//   build/release/bench/adjseg_bench [--shared-entries] [--benchmark_filter=change/pathkit/10000]
+// --shared-entries makes a tenth of the key pairs file equal entries (same
+// SID, flag and metric, another router) on one link. It is not in the
+// default mix: the library drops such a shared member when one of its keys
+// goes (and a later change of the other key then stops it on an assertion),
+// where the plain sides keep it while a key still files it; the run cannot
+// pass until the library keeps it too.
+// Five repetitions unless --benchmark_repetitions says otherwise.
 // Bytes: pathkit's are its slab slots (16-byte classes) and bucket arrays;
-// the plain side's are malloc chunks as the C library sizes them.
+// the plain sides' are malloc chunks as the C library sizes them.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "Kroma/SegmentRouting/Status.h"
-#include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
-#include "support/CountingAllocator.h"
-#include "support/PlainTable.h"
+#include "Pathkit/SegmentRoutingMappers.h"
+#include "support/Containers.h"
+#include "support/Measure.h"
+#include "support/PlainAdjMapper.h"
 #include "support/RatioReporter.h"
 
 namespace {
@@ -44,13 +61,19 @@ using Kroma::SegmentRouting::AdjacencySegment;
 using Kroma::SegmentRouting::AdjacencySegmentKey;
 using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
 using Kroma::SegmentRouting::Status;
+using Mpls::RouterId;
 using SegmentRouting::Mappers::AdjacencySegmentMapperV2;
 using SegmentRouting::Mappers::AdjSegmentConnectorMapV2;
-using SegmentRouting::Mappers::AdjSegmentEntry;
-using SegmentRouting::Mappers::linkKeyOf;
+using SegmentRouting::Mappers::AdjSegmentList;
+using SegmentRouting::Mappers::AdjSegmentListPerProtoId;
+using SegmentRouting::Mappers::NeighborSet;
+using SegmentRouting::Mappers::NeighborSetPerProtoId;
+using SegmentRouting::Mappers::Subscription;
 using Vantre::AddressFamily;
 
-constexpr unsigned kBatch = 1000;
+using Records = std::vector<AdjacencySegmentNeighbor, Bench::Counting<AdjacencySegmentNeighbor>>;
+
+bool sharedEntries = false;
 
 // --- the workload ----------------------------------------------------------------
 
@@ -60,351 +83,340 @@ Routing::Isis::SystemId systemId(std::uint32_t i) {
                                   static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)});
 }
 
-// Key i: SID 100000 + i of router i / 4; every tenth key an IS-IS router id
-// (protoIds 1 and 2). Its records go to links of a pool of n / 2, so that
-// several keys share each link; all name one neighbour.
-// An event: the key's records, none to remove the key. (A full entry value
-// holds room for 512 records; the workload keeps only those in use.)
-struct Segment {
+// One table write: the key's records, none to remove it.
+struct Op {
   AdjacencySegmentKey key;
-  std::vector<AdjacencySegmentNeighbor> records;
-};
-struct Workload {
-  std::vector<Segment> initial;
-  std::vector<Segment> changes;
+  Records records;
 };
 
-Segment segmentOf(std::size_t i, std::size_t n, std::mt19937& rng) {
-  auto const r = static_cast<std::uint32_t>(i / 4);
-  Mpls::RouterId const router =
-      i % 10 == 0 ? Mpls::RouterId::isis(systemId(r)) : Mpls::RouterId::ipv4(0x0A000000u + r);
-  Segment s{AdjacencySegmentKey({static_cast<std::uint32_t>(100000 + i), 0}, router), {}};
-  Mpls::RouterId const neighbor = Mpls::RouterId::isis(systemId(1000000 + rng() % 64));
-  for (unsigned k = 1 + rng() % 4; k > 0; --k) {
-    AdjacencySegmentNeighbor rec;
-    auto const link = static_cast<std::uint32_t>(rng() % (n / 2));
-    rec.link.firstVertex = Cspf::VertexIdentifierBase(systemId(link / 8));
-    rec.link.secondVertex = Cspf::VertexIdentifierBase(systemId(link / 8 + 1));
-    rec.link.vertexKind = link % 2 == 0 ? Cspf::LinkDescription::kKindRemoteBySystemId : 1;
-    rec.link.linkId = link;
-    rec.neighbor = neighbor;
-    rec.metric = 10 * (1 + rng() % 3);
-    rec.protoInstance = static_cast<std::uint8_t>(i % 10 == 0 ? 1 + rng() % 2 : 0);
-    s.records.push_back(rec);
+struct Workload {
+  std::vector<Op> initial;  // every key present
+  std::vector<Op> changes;
+};
+
+// Adjacency a (keys 2a and 2a + 1) of router a / 2: its neighbour, parallel
+// links and their metrics.
+struct Adjacency {
+  std::uint32_t neighbor = 0;
+  unsigned links = 1;
+  std::uint32_t metric[4] = {};
+};
+
+class Generator {
+ public:
+  explicit Generator(std::size_t n) : n_(n), rng_(static_cast<unsigned>(n)), adj_((n + 1) / 2) {
+    for (std::size_t a = 0; a < adj_.size(); ++a)
+      renew(a);
   }
-  return s;
-}
+
+  AdjacencySegmentKey keyOf(std::size_t i) const {
+    std::size_t const a = i / 2;
+    auto const r = static_cast<std::uint32_t>(a / 2);
+    // With shared entries on, the second key of every tenth pair copies the
+    // first's SID under another router id.
+    bool const twin = sharedEntries && i % 2 == 1 && a % 10 == 7;
+    std::uint32_t const owner = twin ? r + 0x800000 : r;
+    RouterId const router =
+        isis(a) ? RouterId::isis(systemId(owner)) : RouterId::ipv4(0x0A000000u + owner);
+    std::size_t const sidOf = twin ? i - 1 : i;
+    return AdjacencySegmentKey({static_cast<std::uint32_t>(100000 + sidOf),
+                                static_cast<std::uint8_t>(sidOf % 2 == 1 ? 0x20 : 0)},
+                               router);
+  }
+  // The records key i announces for its adjacency as it stands.
+  Records recordsOf(std::size_t i) const {
+    std::size_t const a = i / 2;
+    Adjacency const& adj = adj_[a];
+    Records records;
+    for (unsigned j = 0; j < (i % 2 == 0 ? adj.links : 1); ++j)
+      records.push_back(record(a, adj.neighbor, j, adj.metric[j]));
+    return records;
+  }
+  AdjacencySegmentNeighbor record(std::size_t a, std::uint32_t neighbor, unsigned j,
+                                  std::uint32_t metric) const {
+    AdjacencySegmentNeighbor rec;
+    rec.link.firstVertex = Cspf::VertexIdentifierBase(systemId(static_cast<std::uint32_t>(a / 2)));
+    rec.link.secondVertex = Cspf::VertexIdentifierBase(systemId(neighbor));
+    rec.link.vertexKind = a % 5 == 4 ? 1 : Cspf::LinkDescription::kKindRemoteBySystemId;
+    rec.link.linkId = static_cast<std::uint32_t>(a * 4 + j);
+    rec.neighbor = RouterId::isis(systemId(neighbor));
+    rec.metric = metric;
+    rec.protoInstance = static_cast<std::uint8_t>(isis(a) ? 1 + (a + j) % 2 : 0);
+    return rec;
+  }
+  void renew(std::size_t a) {
+    Adjacency& adj = adj_[a];
+    adj.neighbor = newNeighbor();
+    adj.links = 1 + static_cast<unsigned>(rng_() % 4);
+    for (std::uint32_t& m : adj.metric)
+      m = newMetric();
+  }
+  std::uint32_t newNeighbor() { return 0x100000 + static_cast<std::uint32_t>(rng_() % n_); }
+  std::uint32_t newMetric() { return 10 * (1 + static_cast<std::uint32_t>(rng_() % 3)); }
+  std::uint64_t pick(std::uint64_t below) { return rng_() % below; }
+
+ private:
+  static bool isis(std::size_t a) { return a / 2 % 3 == 0; }
+
+  std::size_t n_;
+  std::mt19937 rng_;
+  std::vector<Adjacency> adj_;
+};
 
 Workload workloadOf(std::size_t n, std::size_t changes) {
-  std::mt19937 rng(static_cast<unsigned>(n));
+  Generator g(n);
   Workload w;
-  for (std::size_t i = 0; i < n; ++i)
-    w.initial.push_back(segmentOf(i, n, rng));
-  for (std::size_t c = 0; c < changes; ++c) {
-    std::size_t const i = rng() % n;
-    w.changes.push_back(rng() % 5 == 0 ? Segment{w.initial[i].key, {}} : segmentOf(i, n, rng));
+  std::vector<Records> now;
+  for (std::size_t i = 0; i < n; ++i) {
+    now.push_back(g.recordsOf(i));
+    w.initial.push_back({g.keyOf(i), now.back()});
+  }
+  while (w.changes.size() < changes) {
+    std::size_t const i = g.pick(n);
+    Records& r = now[i];
+    unsigned const kind = static_cast<unsigned>(g.pick(20));
+    if (r.empty()) {  // re-add
+      r = g.recordsOf(i);
+    } else if (kind < 4) {  // metric-only
+      r[g.pick(r.size())].metric = g.newMetric();
+    } else if (kind < 7) {  // neighbour-only: every record, or one
+      RouterId const neighbor = RouterId::isis(systemId(g.newNeighbor()));
+      if (kind == 6 && r.size() > 1) {
+        r[g.pick(r.size())].neighbor = neighbor;
+      } else {
+        for (AdjacencySegmentNeighbor& rec : r)
+          rec.neighbor = neighbor;
+      }
+    } else if (kind < 11) {  // identical re-announcement
+    } else if (kind < 14) {  // a parallel link added or dropped
+      if (r.size() < 4 && (r.size() == 1 || g.pick(2) == 0)) {
+        AdjacencySegmentNeighbor rec = r.front();
+        rec.link.linkId = rec.link.linkId / 4 * 4 + static_cast<std::uint32_t>(r.size());
+        rec.metric = g.newMetric();
+        r.push_back(rec);
+      } else {
+        r.pop_back();
+      }
+    } else if (kind < 17) {  // the adjacency moves to another neighbour
+      g.renew(i / 2);
+      r = g.recordsOf(i);
+    } else {  // removal
+      r.clear();
+    }
+    w.changes.push_back({g.keyOf(i), r});
   }
   return w;
 }
 
-std::vector<unsigned> protoIdsOf(AdjacencySegmentKey const& k) {
-  return k.routerId().af() == 3 ? std::vector<unsigned>{1, 2} : std::vector<unsigned>{0};
+std::size_t const kChanges = 200000;
+
+Workload const& workload(std::size_t n) {
+  static std::map<std::pair<std::size_t, bool>, Workload> made;
+  auto it = made.find({n, sharedEntries});
+  if (it == made.end())
+    it = made.emplace(std::pair(n, sharedEntries), workloadOf(n, kChanges)).first;
+  return it->second;
 }
+
+// Both outputs in one comparable form: (protoId, link, entry) members of the
+// link lists and (protoId, key, link) members of the per-key links.
+struct Canon {
+  std::vector<std::tuple<unsigned short, Cspf::LinkKey, Bench::PlainAdjEntry>> lists;
+  std::vector<std::tuple<unsigned short, AdjacencySegmentKey, Cspf::LinkKey>> links;
+  bool operator==(Canon const&) const = default;
+  std::size_t size() const { return lists.size(); }  // the filed entries
+  void sort() {
+    std::sort(lists.begin(), lists.end());
+    std::sort(links.begin(), links.end());
+  }
+};
+
+// Bytes per filed entry, per "<size> <side>".
+std::map<std::string, double> bytesPerEntry;
 
 // --- pathkit ------------------------------------------------------------------------
 
-struct PathkitSide {
+struct LibraryWorld {
+  template <class Table>
+  using TablesWatch = Subscription<AdjSegmentConnectorMapV2, unsigned short, Pavo::Ptr<Table>>;
+  using ListWatch = Subscription<AdjSegmentListPerProtoId, Cspf::LinkKey, AdjSegmentList>;
+  using LinkWatch = Subscription<NeighborSetPerProtoId, AdjacencySegmentKey, NeighborSet>;
+
   Pavo::Ptr<Status> status = Status::StatusIs();
   Pavo::Ptr<AdjSegmentConnectorMapV2> out =
       SegmentRouting::Mappers::adjSegmentConnectorMapV2Factory();
+  Bench::Sink sink;
+  // A subscriber on every per-protoId table while it is in the connector map.
+  std::unordered_map<Pavo::Node const*, std::unique_ptr<ListWatch>> listWatches;
+  std::unordered_map<Pavo::Node const*, std::unique_ptr<LinkWatch>> linkWatches;
+  TablesWatch<AdjSegmentListPerProtoId> mapWatch{
+      out, AdjSegmentConnectorMapV2::kMapField,
+      [this](unsigned short p, Pavo::Ptr<AdjSegmentListPerProtoId> const* prior) {
+        sink.note(prior);
+        if (prior != nullptr)
+          listWatches.erase(prior->get());
+        if (Pavo::Ptr<AdjSegmentListPerProtoId> const now = out->map(p))
+          listWatches[now.get()] = std::make_unique<ListWatch>(
+              now, AdjSegmentListPerProtoId::kTableField,
+              [this](Cspf::LinkKey const&, AdjSegmentList const* was) { sink.note(was); });
+      }};
+  TablesWatch<NeighborSetPerProtoId> cacheWatch{
+      out, AdjSegmentConnectorMapV2::kCacheField,
+      [this](unsigned short p, Pavo::Ptr<NeighborSetPerProtoId> const* prior) {
+        sink.note(prior);
+        if (prior != nullptr)
+          linkWatches.erase(prior->get());
+        if (Pavo::Ptr<NeighborSetPerProtoId> const now = out->cache(p))
+          linkWatches[now.get()] = std::make_unique<LinkWatch>(
+              now, NeighborSetPerProtoId::kTableField,
+              [this](AdjacencySegmentKey const&, NeighborSet const* was) { sink.note(was); });
+      }};
   Pavo::Ptr<AdjacencySegmentMapperV2> mapper;
 
-  // Out of line on both sides, so that a profile can find each side's event.
-  [[gnu::noinline]] void apply(Segment const& s) {
-    if (s.records.empty()) {
-      status->ipv4AdjacencySegmentDel(s.key);
+  void apply(Op const& op) {
+    if (op.records.empty()) {
+      status->ipv4AdjacencySegmentDel(op.key);
       return;
     }
-    status->ipv4AdjacencySegmentIs(AdjacencySegment(s.key, AdjacencySegment::Head(),
-                                                    s.records.data(),
-                                                    static_cast<std::uint32_t>(s.records.size())));
+    status->ipv4AdjacencySegmentIs(AdjacencySegment(op.key, AdjacencySegment::Head(),
+                                                    op.records.data(),
+                                                    static_cast<std::uint32_t>(op.records.size())));
   }
   void start() {
     mapper =
         SegmentRouting::Mappers::adjacencySegmentMapperV2Factory(AddressFamily::ipv4, status, out);
   }
-};
 
-std::size_t pathkitBytes(PathkitSide const& side) {
-  std::size_t bytes = 0;
-  Vek::AllocTrackTypeInfo::forEach([&bytes](Vek::AllocTrackTypeInfo const& t) {
-    if (std::strncmp(t.typeName(), "SegmentRouting::Mappers::", 25) != 0 || t.liveObjects() == 0)
-      return;
-    bytes += (t.liveBytes() / t.liveObjects() + 15) / 16 * 16 * t.liveObjects();
-  });
-  for (unsigned short p = 0; p < 3; ++p) {
-    if (auto m = side.out->map(p))
-      bytes += m->adjSegmentListCollection().bucketCount() * sizeof(void*);
-    if (auto c = side.out->cache(p))
-      bytes += c->neighborSetCollection().bucketCount() * sizeof(void*);
-    if (auto e = side.mapper->adjSegmentEntryCache(p))
-      bytes += e->adjSegmentSetCollection().bucketCount() * sizeof(void*);
-  }
-  return bytes;
-}
-
-// --- the plain implementation ------------------------------------------------------------
-
-using Bench::Counting;
-using Bench::plainBytes;
-
-using Records = std::vector<AdjacencySegmentNeighbor, Counting<AdjacencySegmentNeighbor>>;
-
-using PlainTable = Bench::PlainTable<AdjacencySegmentKey, Records>;
-
-struct Hash {
-  std::size_t operator()(Cspf::LinkKey const& k) const noexcept { return k.hash(0x5bd1e995u); }
-  std::size_t operator()(AdjacencySegmentKey const& k) const noexcept {
-    return k.hash(0x5bd1e995u);
-  }
-};
-template <class T>
-using Set = std::set<T, std::less<T>, Counting<T>>;
-template <class K, class V>
-using Map = std::unordered_map<K, V, Hash, std::equal_to<K>, Counting<std::pair<K const, V>>>;
-
-class PlainMapper {
- public:
-  struct PerProto {
-    Map<Cspf::LinkKey, Set<AdjSegmentEntry>> lists;
-    Map<AdjacencySegmentKey, Set<Cspf::LinkKey>> links;
-    Map<AdjacencySegmentKey, Set<AdjSegmentEntry>> entries;
-  };
-
-  explicit PlainMapper(PlainTable& table) {
-    table.forEach([this](AdjacencySegmentKey const& k, Records const* r) { update(k, r); });
-    table.observe([this](AdjacencySegmentKey const& k, Records const* r) { update(k, r); });
-  }
-
-  void update(AdjacencySegmentKey const& key, Records const* records) {
-    for (unsigned p : protoIdsOf(key))
-      file(protos_[p], p, key, records);
-  }
-  PerProto const& proto(unsigned p) const { return protos_[p]; }
-
- private:
-  void file(PerProto& m, unsigned p, AdjacencySegmentKey const& key, Records const* records) {
-    Set<Cspf::LinkKey> touched;
-    if (auto l = m.links.find(key); l != m.links.end()) {
-      auto e = m.entries.find(key);
-      for (Cspf::LinkKey const& link : l->second) {
-        auto& list = m.lists[link];
-        for (AdjSegmentEntry const& entry : e->second)
-          list.erase(entry);
-        touched.insert(link);
+  Canon canon() const {
+    Canon c;
+    for (unsigned short p = 0; p < 3; ++p) {
+      if (auto const lists = out->map(p)) {
+        auto const& coll = lists->adjSegmentListCollection();
+        for (auto l = coll.begin(); !l.atEnd(); ++l) {
+          auto const& entries = l->value().adjSegmentEntryCollection();
+          for (auto e = entries.begin(); !e.atEnd(); ++e)
+            c.lists.emplace_back(
+                p, l->key(),
+                Bench::PlainAdjEntry{e->key().isLocal(), e->key().metric(), e->key().sid()});
+        }
       }
-      m.links.erase(l);
-      m.entries.erase(e);
+      if (auto const cache = out->cache(p)) {
+        auto const& coll = cache->neighborSetCollection();
+        for (auto k = coll.begin(); !k.atEnd(); ++k) {
+          auto const& links = k->value().linkCollection();
+          for (auto l = links.begin(); !l.atEnd(); ++l)
+            c.links.emplace_back(p, k->key(), l->key());
+        }
+      }
     }
-    bool same = true;
-    for (std::size_t i = 1; records != nullptr && i < records->size(); ++i)
-      same = same && (*records)[i].neighbor == (*records)[0].neighbor;
-    for (std::size_t i = 0; records != nullptr && same && i < records->size(); ++i) {
-      AdjacencySegmentNeighbor const& r = (*records)[i];
-      if (r.protoInstance != p)
-        continue;
-      Cspf::LinkKey const link = linkKeyOf(r);
-      AdjSegmentEntry const entry(key.sidFlag() != 0, r.metric, key.sid());
-      m.lists[link].insert(entry);
-      m.links[key].insert(link);
-      m.entries[key].insert(entry);
-      touched.erase(link);
-    }
-    for (Cspf::LinkKey const& link : touched) {
-      if (auto it = m.lists.find(link); it != m.lists.end() && it->second.empty())
-        m.lists.erase(it);
-    }
+    c.sort();
+    return c;
   }
-
-  PerProto protos_[3];
+  // The mapper's entities, members and bucket arrays (the connector map's too).
+  std::size_t bytes() const {
+    std::size_t b = Bench::trackedBytes("SegmentRouting::Mappers::") +
+                    Bench::bucketBytes(out->mapCollection().bucketCount()) +
+                    Bench::bucketBytes(out->cacheCollection().bucketCount()) +
+                    Bench::bucketBytes(mapper->adjSegmentEntryCacheCollection().bucketCount());
+    for (unsigned short p = 0; p < 3; ++p) {
+      if (auto const lists = out->map(p))
+        b += Bench::bucketBytes(lists->adjSegmentListCollection().bucketCount());
+      if (auto const cache = out->cache(p)) {
+        auto const& coll = cache->neighborSetCollection();
+        b += Bench::bucketBytes(coll.bucketCount());
+        for (auto k = coll.begin(); !k.atEnd(); ++k)
+          b += Bench::bucketBytes(k->value().linkCollection().bucketCount());
+      }
+      if (auto const entries = mapper->adjSegmentEntryCache(p)) {
+        auto const& coll = entries->adjSegmentSetCollection();
+        b += Bench::bucketBytes(coll.bucketCount());
+        for (auto k = coll.begin(); !k.atEnd(); ++k)
+          b += Bench::bucketBytes(k->value().adjSegmentEntryCollection().bucketCount());
+      }
+    }
+    return b;
+  }
 };
 
-struct PlainSide {
-  PlainTable table;
-  std::unique_ptr<PlainMapper> mapper;
-  Records scratch;  // the writer's records, reused as a user would
+// --- the plain sides -----------------------------------------------------------------
 
-  [[gnu::noinline]] void apply(Segment const& s) {
-    if (s.records.empty()) {
-      table.erase(s.key);
-      return;
-    }
-    scratch.assign(s.records.begin(), s.records.end());
-    table.set(s.key, scratch);
+template <class C>
+struct PlainWorld {
+  using Mapper = Bench::PlainAdjMapper<C>;
+
+  typename Mapper::Table table;
+  Bench::Sink sink;
+  std::unique_ptr<Mapper> mapper;
+
+  void apply(Op const& op) {
+    if (op.records.empty())
+      table.erase(op.key);
+    else
+      table.set(op.key, op.records);
   }
-  void start() { mapper = std::make_unique<PlainMapper>(table); }
+  void start() {
+    mapper = std::make_unique<Mapper>(
+        table, typename Mapper::Observers{
+                   [this](unsigned short, Cspf::LinkKey const&,
+                          typename Mapper::List const* prior) { sink.note(prior); },
+                   [this](unsigned short, AdjacencySegmentKey const&,
+                          typename Mapper::Links const* prior) { sink.note(prior); }});
+  }
+
+  Canon canon() const {
+    Canon c;
+    for (unsigned short p = 0; p < Mapper::kProtos; ++p) {
+      for (auto const& [link, list] : mapper->proto(p).lists) {
+        for (auto const& [entry, keys] : list)
+          c.lists.emplace_back(p, link, entry);
+      }
+      for (auto const& [key, filed] : mapper->proto(p).keys) {
+        for (Cspf::LinkKey const& link : filed.links)
+          c.links.emplace_back(p, key, link);
+      }
+    }
+    c.sort();
+    return c;
+  }
 };
 
 // --- the runs -------------------------------------------------------------------------
 
-struct Run {
-  std::size_t n = 0;
-  Workload workload;
-  std::unique_ptr<PathkitSide> pathkit;
-  std::unique_ptr<PlainSide> plain;
-  std::size_t changesDone[2] = {0, 0};
-  double bytesPerEntry[2] = {0, 0};
-};
-std::map<std::size_t, Run> runs;
-
-Run& runOf(std::size_t n) {
-  Run& run = runs[n];
-  if (run.n == n)
-    return run;
-  for (auto& [size, other] : runs) {  // one size in memory at a time
-    other.pathkit.reset();
-    other.plain.reset();
+// Bytes per filed entry, after a start-up.
+template <class World>
+void measureBytes(World& w, std::size_t n, std::size_t members, std::string const& side) {
+  double bytes = 0;
+  if constexpr (std::is_same_v<World, LibraryWorld>) {
+    bytes = static_cast<double>(w.bytes());
+  } else {
+    // The plain mapper owns every counted byte allocated since the fill.
+    std::size_t const held = Bench::plainBytes;
+    w.mapper.reset();
+    bytes = static_cast<double>(held - Bench::plainBytes);
   }
-  run.n = n;
-  run.workload = workloadOf(n, 200000);
-  run.pathkit = std::make_unique<PathkitSide>();
-  run.plain = std::make_unique<PlainSide>();
-  for (Segment const& s : run.workload.initial) {
-    run.pathkit->apply(s);
-    run.plain->apply(s);
-  }
-  return run;
-}
-
-// Entries filed, counted per key and protoId as both sides keep them.
-std::size_t filedEntries(PlainMapper const& m) {
-  std::size_t n = 0;
-  for (unsigned p = 0; p < 3; ++p) {
-    for (auto const& [key, entries] : m.proto(p).entries)
-      n += entries.size();
-  }
-  return n;
-}
-
-void startupPathkit(benchmark::State& state, std::size_t n) {
-  Run& run = runOf(n);
-  PathkitSide& side = *run.pathkit;
-  side.mapper.reset();
-  for (auto _ : state) {
-    side.start();
-    state.PauseTiming();
-    PlainSide& plain = *run.plain;
-    if (!plain.mapper)
-      plain.start();
-    run.bytesPerEntry[0] =
-        static_cast<double>(pathkitBytes(side)) / static_cast<double>(filedEntries(*plain.mapper));
-    side.mapper.reset();
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
-}
-
-void startupPlain(benchmark::State& state, std::size_t n) {
-  Run& run = runOf(n);
-  PlainSide& side = *run.plain;
-  for (auto _ : state) {
-    state.PauseTiming();
-    side.mapper.reset();
-    side.table = PlainTable();  // drop the observers with the mapper
-    for (Segment const& s : run.workload.initial)
-      side.apply(s);
-    std::size_t const before = plainBytes;
-    state.ResumeTiming();
-    side.start();
-    state.PauseTiming();
-    run.bytesPerEntry[1] =
-        static_cast<double>(plainBytes - before) / static_cast<double>(filedEntries(*side.mapper));
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
-}
-
-template <class Side>
-void churn(benchmark::State& state, std::size_t n, int which, std::unique_ptr<Side> Run::*side) {
-  Run& run = runOf(n);
-  Side& s = *(run.*side);
-  if (!s.mapper)
-    s.start();
-  auto const& changes = run.workload.changes;
-  for (auto _ : state) {
-    for (unsigned i = 0; i < kBatch && run.changesDone[which] < changes.size(); ++i)
-      s.apply(changes[run.changesDone[which]++]);
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
-}
-
-// Once both sides applied the same changes: equal link lists per protoId.
-void checkEqual(Run& run) {
-  if (!run.pathkit->mapper || !run.plain->mapper || run.changesDone[0] != run.changesDone[1])
-    return;
-  for (unsigned short p = 0; p < 3; ++p) {
-    auto const& want = run.plain->mapper->proto(p).lists;
-    auto const lists = run.pathkit->out->map(p);
-    bool same = (lists ? lists->adjSegmentListCount() : 0) == want.size();
-    for (auto const& [link, entries] : want) {
-      SegmentRouting::Mappers::AdjSegmentList const list =
-          lists ? lists->adjSegmentList(link) : SegmentRouting::Mappers::AdjSegmentList();
-      same = same && list.adjSegmentEntryCount() == entries.size();
-      for (AdjSegmentEntry const& e : entries)
-        same = same && list.adjSegmentEntryHas(e);
-    }
-    if (!same) {
-      std::fprintf(stderr, "adjseg_bench: the two sides differ under protoId %u\n", p);
-      std::exit(1);
-    }
-  }
+  bytesPerEntry[std::to_string(n) + " " + side] = bytes / static_cast<double>(members);
 }
 
 void registerSize(std::size_t n) {
-  // Appended, not prepended: "/" + temporary makes g++ 12 at -O3 report a
-  // false -Wrestrict inside the string's insert.
-  std::string const size = std::string("/").append(std::to_string(n));
-  std::int64_t const batches = 200000 / kBatch;
-  int const startups = 10;  // a start-up is short: several runs steady the ratio
-  benchmark::RegisterBenchmark(("startup/pathkit" + size).c_str(),
-                               [n](benchmark::State& s) { startupPathkit(s, n); })
-      ->Iterations(startups)
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(("startup/baseline-plain" + size).c_str(),
-                               [n](benchmark::State& s) { startupPlain(s, n); })
-      ->Iterations(startups)
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(("churn/pathkit" + size).c_str(),
-                               [n](benchmark::State& s) { churn(s, n, 0, &Run::pathkit); })
-      ->Iterations(batches)
-      ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark(("churn/baseline-plain" + size).c_str(),
-                               [n](benchmark::State& s) {
-                                 churn(s, n, 1, &Run::plain);
-                                 checkEqual(runOf(n));
-                               })
-      ->Iterations(batches)
-      ->Unit(benchmark::kMicrosecond);
+  Bench::registerSides<LibraryWorld, PlainWorld>(
+      n, &workload, [](auto& w, std::size_t size, std::size_t members, std::string const& side) {
+        measureBytes(w, size, members, side);
+      });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  sharedEntries = Bench::takeFlag(argc, argv, "--shared-entries");
   registerSize(10000);
   registerSize(100000);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  Bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::printf(
-      "\nMemory per filed entry (connector map and entry cache), pathkit / plain (bytes):\n");
-  for (auto const& [n, run] : runs) {
-    if (run.bytesPerEntry[0] > 0 && run.bytesPerEntry[1] > 0) {
-      std::printf("  @ %-8zu %7.1f / %7.1f = %.2f\n", n, run.bytesPerEntry[0], run.bytesPerEntry[1],
-                  run.bytesPerEntry[0] / run.bytesPerEntry[1]);
-    }
-  }
+  std::printf("shared entries: %s\n",
+              sharedEntries ? "on (a tenth of the key pairs file one equal entry)" : "off");
+  if (int const status = Bench::runBenchmarks(argc, argv); status != 0)
+    return status;
+  if (!bytesPerEntry.empty())
+    std::printf("\nBytes per filed entry (a link list member; the mapper's cache included):\n");
+  for (auto const& [what, b] : bytesPerEntry)
+    std::printf("  %-34s %7.1f\n", what.c_str(), b);
   return 0;
 }

@@ -10,6 +10,8 @@ command -v clang++ >/dev/null || need+=(clang)
 command -v pkg-config >/dev/null || need+=(pkgconf)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+# Abseil, for the benchmarks alone: the second plain side of the end-to-end benchmarks.
+[ -f /usr/include/absl/container/flat_hash_map.h ] || need+=(libabsl-dev)
 # The sanitizer runtimes of the asan and tsan presets.
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.{asan,tsan}-x86_64.a >/dev/null 2>&1 ||
   need+=(libclang-rt-dev)
