@@ -1,7 +1,8 @@
-// The typed builders and readers of status-table entries, checked against
-// the entries' text readers: an entry built from typed parts must be the
-// entry that the text naming the same parts reads back to, and reading the
-// parts back must give them again.
+// The typed builders and readers of adjacency entries, checked against the
+// entries' text readers: an entry built from typed parts must be the entry
+// that the text naming the same parts reads back to, and reading the parts
+// back must give them again. (The prefix builders run in the examples, whose
+// agents check what the mappers make of them.)
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +11,6 @@
 #include <string>
 
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
-#include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "Vek/CharRange.h"
 
 namespace {
@@ -104,21 +104,6 @@ TEST(EntryBuildersTest, TypedAdjacencyEntriesAreWhatTheirTextReadsBackTo) {
     EXPECT_EQ(entry, readAll<AdjacencySegment>(key.toString() + " flags 7 neighbors [" + a.text +
                                                "; " + b.text + "]"));
   }
-}
-
-TEST(EntryBuildersTest, TypedPrefixEntriesCarryTheirPartsAndRecords) {
-  RouterId const originator = RouterId::ipv4(0x0A000001u);
-  PrefixSegmentWithAlgo const entry(
-      Mpls::SegmentRouting::PrefixAlgoKey(IpGenPrefix("10.0.0.1/32"), 128), originator,
-      PrefixSegmentInfo::kFlagMapToOriginator,
-      {PrefixSegmentRecord::of(SegmentIdentifier(16001, 0)),
-       PrefixSegmentRecord::of(SegmentIdentifier(18001, 0x40), 128)});
-  EXPECT_EQ(entry.info().originator(), originator);
-  EXPECT_EQ(entry.info().flags(), PrefixSegmentInfo::kFlagMapToOriginator);
-  ASSERT_EQ(entry.info().records().count(), 2u);
-  EXPECT_EQ(entry.info().records()[1].sid(), SegmentIdentifier(18001, 0x40));
-  EXPECT_EQ(entry.info().records()[1].algorithm, 128);
-  EXPECT_TRUE(static_cast<bool>(entry));
 }
 
 }  // namespace
