@@ -23,7 +23,8 @@ char const* changeKindName(Change::Kind kind) noexcept {
 }
 
 std::string changeLine(Change const& c) {
-  std::string line = c.path + " " + std::to_string(c.fieldId);
+  std::string line =
+      c.map + (c.path.empty() ? "" : "/") + pathText(c.path) + " " + std::to_string(c.fieldId);
   if (c.attr.empty())
     return line + " changed";
   line += " " + c.attr + "[" + c.key + "] " + changeKindName(c.kind);
@@ -32,7 +33,7 @@ std::string changeLine(Change const& c) {
   return line;
 }
 
-void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
+void ChangeLog::follow(Pavo::Node& entity, std::string const& map, Path const& path) {
   // An entity that publishes nothing has no watch: its changes cannot be
   // seen, and nothing would tell of its destruction.
   if (Pavo::Publisher* publisher = entity.publisher()) {
@@ -40,17 +41,21 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
         std::find_if(watches_.begin(), watches_.end(),
                      [&](std::unique_ptr<Watch> const& w) { return w->node == &entity; });
     if (known != watches_.end()) {
+      (*known)->map = map;
       (*known)->path = path;
     } else {
       watches_.push_back(std::make_unique<Watch>(
-          Watch{{&ChangeLog::dispatch, &ChangeLog::gone}, this, &entity, path}));
+          Watch{{&ChangeLog::dispatch, &ChangeLog::gone}, this, &entity, map, path}));
       publisher->subscriberAdd(&watches_.back()->record, false);
     }
   }
   forEachMember(entity, [&](AttrInfo const& attr, Vek::GenericValue const& key,
                             Vek::GenericValue const& child) {
-    if (Pavo::Node* node = holdsEntities(attr) ? child.node() : nullptr)
-      follow(*node, path + "/" + attr.name() + "[" + key.strep() + "]");
+    if (Pavo::Node* node = holdsEntities(attr) ? child.node() : nullptr) {
+      Path below = path;
+      below.push_back({attr.name(), key.strep()});
+      follow(*node, map, below);
+    }
   });
 }
 
@@ -77,6 +82,7 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
   TypeInfo const* type = typeOfNode(*watch.node);
   AttrInfo const* attr = type != nullptr ? type->attr(fieldId) : nullptr;
   Change change;
+  change.map = watch.map;
   change.path = watch.path;
   change.fieldId = fieldId;
   if (attr == nullptr) {
@@ -100,8 +106,11 @@ void ChangeLog::onChange(Watch const& watch, Pavo::FieldId fieldId, void const* 
   if (!present || !holdsEntities(*attr))
     return;
   Vek::GenericValue const child = attr->get(self, keyValue);
-  if (Pavo::Node* node = child.node())
-    follow(*node, watch.path + "/" + change.attr + "[" + change.key + "]");
+  if (Pavo::Node* node = child.node()) {
+    Path below = watch.path;
+    below.push_back({change.attr, change.key});
+    follow(*node, watch.map, below);
+  }
 }
 
 }  // namespace Srmap

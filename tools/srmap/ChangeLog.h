@@ -8,8 +8,9 @@
 //
 // Everything is found through the type registration: the attribute of a
 // field id, its key and value types, and which collections hold entities.
-// Children that appear are followed from their addition on, under the path
-// parent path / attribute[key]. A removed child is followed until it is
+// Children that appear are followed from their addition on, under their
+// parent's path and one step more: the attribute and the child's key. A
+// removed child is followed until it is
 // destroyed, under the path it had: the removals it publishes as it empties
 // (a map torn down with its holder) are changes its subscribers see too.
 // Each entity is followed once; following it again only renames it. The log
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "GenericText.h"
 #include "Pavo/Node.h"
 #include "Pavo/Publisher.h"
 
@@ -30,7 +32,10 @@ namespace Srmap {
 
 struct Change {
   enum class Kind { added, replaced, removed };
-  std::string path;  // the entity that published
+  // The entity that published: the name its root was followed under, and
+  // its path below that root.
+  std::string map;
+  Path path;
   Pavo::FieldId fieldId = 0;
   std::string attr;  // "" when the field id is not registered
   std::string key;
@@ -39,7 +44,7 @@ struct Change {
 };
 
 char const* changeKindName(Change::Kind kind) noexcept;
-// "path fieldId attr[key] added|replaced|removed[ (was prior)]".
+// "map/path fieldId attr[key] added|replaced|removed[ (was prior)]".
 std::string changeLine(Change const& change);
 
 class ChangeLog {
@@ -51,8 +56,9 @@ class ChangeLog {
   ChangeLog& operator=(ChangeLog const&) = delete;
   ~ChangeLog() { unfollowAll(); }
 
-  // Subscribes to `entity` and, recursively, to its child entities.
-  void follow(Pavo::Node& entity, std::string const& path);
+  // Subscribes to `entity`, followed as the root named `map`, and,
+  // recursively, to its child entities.
+  void follow(Pavo::Node& entity, std::string const& map) { follow(entity, map, {}); }
   void unfollowAll();
   // The publishing entities followed: those in the trees, and removed ones
   // still alive.
@@ -63,9 +69,11 @@ class ChangeLog {
     Pavo::Subscriber record;  // first member: dispatch and gone find their Watch
     ChangeLog* log;
     Pavo::Node* node;  // publishes, and is alive while the Watch exists
-    std::string path;
+    std::string map;
+    Path path;
   };
 
+  void follow(Pavo::Node& entity, std::string const& map, Path const& path);
   static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
                        Pavo::FieldId fieldId, void const* key, void const* prior);
   static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "GenericText.h"
 #include "World.h"
 
 namespace Srmap {
@@ -22,7 +23,7 @@ struct CheckResult {
   // a map lacks it.
   struct Difference {
     std::string map;  // "node-ipv4", "adj-ipv6"
-    std::string path;
+    Path path;
     std::string live;
     std::string rebuilt;
   };

@@ -16,13 +16,14 @@ std::string boxText(Vek::GenericValue const& v) {
   return v.holdsEntity() ? "entity" : valueText(v.type(), v.data());
 }
 
-void flattenInto(Pavo::Node& node, std::string const& prefix, std::vector<Leaf>& out) {
+void flattenInto(Pavo::Node& node, Path const& above, std::vector<Leaf>& out) {
   forEachMember(node,
                 [&](AttrInfo const& attr, Vek::GenericValue const& k, Vek::GenericValue const& v) {
-                  std::string const path = prefix + attr.name() + "[" + boxText(k) + "]";
+                  Path path = above;
+                  path.push_back({attr.name(), boxText(k)});
                   out.push_back({path, attr.isSet() ? "member" : boxText(v)});
                   if (Pavo::Node* child = v.node())
-                    flattenInto(*child, path + "/", out);
+                    flattenInto(*child, path, out);
                 });
 }
 
@@ -78,9 +79,16 @@ std::string valueText(TypeInfo const* type, void const* value) {
   return box.strep();
 }
 
+std::string pathText(Path const& path) {
+  std::string text;
+  for (PathStep const& step : path)
+    text += (text.empty() ? "" : "/") + step.attribute + "[" + step.key + "]";
+  return text;
+}
+
 std::vector<Leaf> flatten(Pavo::Node& root) {
   std::vector<Leaf> out;
-  flattenInto(root, "", out);
+  flattenInto(root, {}, out);
   std::sort(out.begin(), out.end(), [](Leaf const& a, Leaf const& b) { return a.path < b.path; });
   return out;
 }

@@ -27,10 +27,24 @@ bool holdsEntities(Pavo::Inspect::AttrInfo const& attr);
 // as its members: "{key, key}" or "{key: value, ...}". "?" for no type.
 std::string valueText(Pavo::Inspect::TypeInfo const* type, void const* value);
 
+// One step down from an entity: a collection attribute and a member's key,
+// as text.
+struct PathStep {
+  std::string attribute;
+  std::string key;
+  friend auto operator<=>(PathStep const&, PathStep const&) = default;
+};
+// Where an entity or a member sits below a root: one step per collection.
+// The keys stay apart: their texts hold '/' (prefixes), blanks and brackets.
+using Path = std::vector<PathStep>;
+// "attr[key]/attr[key]"; empty for the root itself.
+std::string pathText(Path const& path);
+
 // One member of a collection somewhere below a root: its path from the root
-// ("attr[key]/attr[key]") and its value's text ("entity" for an entity).
+// (the last step is the member) and its value's text ("entity" for an
+// entity, "member" for a set's).
 struct Leaf {
-  std::string path;
+  Path path;
   std::string value;
   friend bool operator==(Leaf const&, Leaf const&) = default;
 };
