@@ -4,8 +4,8 @@
 #include <map>
 #include <set>
 
-#include "GenericText.h"
 #include "Pavo/Inspector.h"
+#include "oracles/GenericText.h"
 
 namespace Srmap {
 

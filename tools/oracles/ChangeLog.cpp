@@ -1,9 +1,9 @@
-#include "ChangeLog.h"
+#include "oracles/ChangeLog.h"
 
 #include <algorithm>
 
-#include "GenericText.h"
 #include "Pavo/InspectTypes.h"
+#include "oracles/GenericText.h"
 
 namespace Srmap {
 

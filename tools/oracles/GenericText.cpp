@@ -1,4 +1,4 @@
-#include "GenericText.h"
+#include "oracles/GenericText.h"
 
 #include <algorithm>
 
