@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Pavo/Exception.h"
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -30,10 +30,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -42,6 +42,7 @@
 #include <optional>
 #include <string>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Mpls/RouterId.h"
@@ -53,7 +54,6 @@
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 

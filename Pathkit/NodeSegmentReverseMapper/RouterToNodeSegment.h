@@ -14,13 +14,13 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/RbTreeMap.h"
 
 namespace SegmentRouting::Mappers {

@@ -15,13 +15,13 @@
 #include <cstddef>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"

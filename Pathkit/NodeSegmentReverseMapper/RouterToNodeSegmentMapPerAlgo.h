@@ -15,12 +15,12 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"

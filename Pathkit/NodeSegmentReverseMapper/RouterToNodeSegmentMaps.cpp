@@ -2,7 +2,7 @@
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
-#include "Pavo/InspectTypes.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

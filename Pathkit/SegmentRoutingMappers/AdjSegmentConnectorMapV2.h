@@ -23,12 +23,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 

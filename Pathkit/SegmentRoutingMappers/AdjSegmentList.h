@@ -16,9 +16,9 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/RbTreeMap.h"
 
 namespace SegmentRouting::Mappers {

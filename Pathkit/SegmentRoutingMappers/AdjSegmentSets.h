@@ -20,10 +20,10 @@
 #include <cstdint>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 

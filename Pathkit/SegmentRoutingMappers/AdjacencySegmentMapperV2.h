@@ -35,6 +35,7 @@
 #include <string>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -46,7 +47,6 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 

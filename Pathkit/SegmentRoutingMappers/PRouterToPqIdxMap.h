@@ -18,11 +18,11 @@
 #include <cstdint>
 
 #include "Cspf/Lfa/PqIdx.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 

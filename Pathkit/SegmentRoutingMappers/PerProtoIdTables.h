@@ -28,17 +28,17 @@
 #include <utility>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

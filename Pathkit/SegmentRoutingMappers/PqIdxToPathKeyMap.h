@@ -24,12 +24,12 @@
 
 #include "Cspf/Lfa/PqIdx.h"
 #include "Cspf/PathKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 

@@ -70,10 +70,10 @@
 #include <type_traits>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/EntryLayout.h"
 #include "Pavo/Exception.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Errors.h"
 #include "Vek/Hash.h"
 #include "Vek/KeyOps.h"

@@ -43,11 +43,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pavo/IsEq.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Errors.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"

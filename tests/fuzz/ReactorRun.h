@@ -30,7 +30,7 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pavo/Exception.h"
 #include "Vantre/AddressFamily.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 #include "oracles/Invariants.h"
 
 namespace FuzzSupport {

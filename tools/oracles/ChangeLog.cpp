@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Pavo/InspectTypes.h"
+#include "VekPavo/InspectTypes.h"
 #include "oracles/GenericText.h"
 
 namespace Srmap {

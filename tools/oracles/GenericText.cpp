@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "Pavo/InspectModule.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 
 namespace Srmap {
 

@@ -31,11 +31,11 @@
 #include <utility>
 #include <vector>
 
+#include "Granule/AllocTrack.h"
+#include "Granule/AllocTrackSnapshot.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Pathkit/Subscription.h"
-#include "Vek/AllocTrack.h"
-#include "Vek/AllocTrackSnapshot.h"
 #include "oracles/Invariants.h"
 
 namespace {

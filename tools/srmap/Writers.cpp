@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "Pavo/Inspector.h"
+#include "VekPavo/Inspector.h"
 #include "oracles/GenericText.h"
 
 namespace Srmap {

@@ -13,7 +13,7 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 #include "oracles/ChangeLog.h"
 #include "support/TraceCapture.h"
 #include "support/TrackedNode.h"

@@ -19,8 +19,8 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
-#include "Pavo/InspectModule.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Hash.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"

@@ -1,5 +1,5 @@
 // Pavo::Inspect attribute records made from member functions (used by the
-// declaration DSL of "Pavo/InspectDsl.h"; users need not name these).
+// declaration DSL of "VekPavo/InspectDsl.h"; users need not name these).
 //
 // Every record converts generic arguments to the C++ types of its member
 // functions with argAs(), which turns a type mismatch into an error naming
@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "Pavo/InspectTypes.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Vek::GenericIfImpl {
 // Raises Pavo::Exception: a generic set of a member of set attribute `attr` to false.

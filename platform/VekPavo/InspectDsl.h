@@ -18,7 +18,7 @@
 // `R (T::*)() const`; a getter returning Pavo::Ptr makes a counted-pointer
 // attribute. A collection is read through an accessor returning the Vek
 // collection and written through the owner's `...Is` and `...Del` (see
-// IsMutator and DelMutator in "Pavo/InspectAttrs.h" for the accepted shapes).
+// IsMutator and DelMutator in "VekPavo/InspectAttrs.h" for the accepted shapes).
 // An entity answers typeData() with Pavo::Inspect::typeDataOf<T>().
 #pragma once
 
@@ -32,11 +32,11 @@
 #include <utility>
 #include <vector>
 
-#include "Pavo/InspectAttrs.h"
-#include "Pavo/InspectModule.h"
-#include "Pavo/InspectValueOps.h"
 #include "Pavo/Node.h"
 #include "Vek/Hash.h"
+#include "VekPavo/InspectAttrs.h"
+#include "VekPavo/InspectModule.h"
+#include "VekPavo/InspectValueOps.h"
 
 namespace Pavo::Inspect {
 
