@@ -5,8 +5,8 @@
 #include "Duolog/Duolog.h"
 #include "Kroma/Reading.h"
 #include "Pavo/Exception.h"
+#include "Pavo/TypeData.h"
 #include "Vek/Trace.h"
-#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

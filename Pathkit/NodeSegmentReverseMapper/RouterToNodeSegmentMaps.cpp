@@ -2,7 +2,7 @@
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
-#include "VekPavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace SegmentRouting::Mappers {
 

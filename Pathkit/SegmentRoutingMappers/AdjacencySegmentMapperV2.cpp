@@ -10,8 +10,8 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Pathkit/SegmentRoutingMappers/Module.h"
 #include "Pavo/Exception.h"
+#include "Pavo/TypeData.h"
 #include "Vek/Assert.h"
-#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -36,9 +36,9 @@
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/TypeData.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
-#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -56,6 +56,14 @@ class FunctionConstructor final : public TypeInfo::Constructor {
   TypeInfo const& type_;
 };
 
+// Fills T's slot ("Pavo/TypeData.h") with its record, once placed in its module.
+template <class T>
+TypeInfo& typeSlotIs(TypeInfo& info) noexcept {
+  TypeSlot<T>::info = &info;
+  TypeSlot<T>::data = info.typeData();
+  return info;
+}
+
 template <class T, class... A>
 T constructValue(A... a) {
   return T(std::move(a)...);
@@ -114,8 +122,8 @@ class TypeBuilder {
   TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind,
               std::optional<std::uint32_t> index) {
     auto info = std::make_unique<TypeInfo>(std::move(name), kind, typeid(T));
-    info_ = index ? &module.typeAdd(std::move(info), *index) : &module.typeAdd(std::move(info));
-    TypeSlot<T>::info = info_;
+    info_ = &typeSlotIs<T>(index ? module.typeAdd(std::move(info), *index)
+                                 : module.typeAdd(std::move(info)));
   }
   Derived& self() noexcept { return static_cast<Derived&>(*this); }
 
@@ -216,7 +224,7 @@ class EnumType {
     info->opsIs(ops);
     for (auto const& [v, n] : names)
       info->enumNameAdd(static_cast<std::int64_t>(v), n);
-    TypeSlot<E>::info = &module.typeAdd(std::move(info));
+    typeSlotIs<E>(module.typeAdd(std::move(info)));
   }
 };
 

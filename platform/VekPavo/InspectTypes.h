@@ -246,12 +246,6 @@ std::string cxxTypeName(std::type_info const& type);
 enum class Builtin : std::uint8_t { Bool, U8, U16, U32, U64, I8, I16, I32, I64, String };
 TypeInfo const* builtinType(Builtin b) noexcept;
 
-// Where a registered C++ type's record is found; set by the declaration DSL.
-template <class T>
-struct TypeSlot {
-  static inline TypeInfo const* info = nullptr;
-};
-
 template <class T>
 inline constexpr bool isBuiltin = std::is_integral_v<T> || std::is_same_v<T, std::string>;
 
@@ -299,14 +293,6 @@ TypeInfo const* typeOf() {
       throwUnregisteredType(typeid(U));
     return TypeSlot<U>::info;
   }
-}
-
-// Data of T's registration: the module and index, or the generic node type
-// while T is not registered. Entities answer typeData() with it.
-template <class T>
-TypeData typeDataOf() noexcept {
-  TypeInfo const* info = TypeSlot<T>::info;
-  return info ? info->typeData() : TypeData{};
 }
 
 }  // namespace Inspect
