@@ -13,10 +13,11 @@
 //   - hasNotificationActiveIs(on) subscribes or unsubscribes (when the table
 //     is not null) with the zombie flag set for the duration of the change;
 //   - vekDoZombieReactors(z) sets the zombie flag to z.
-// The subscriber record lives inside the reactor, so the dispatch function
-// finds its reactor from the record; the table's publisher stores only the
-// record's address. The reactor must unsubscribe before it goes (its
-// destructor does, through hasNotificationActiveIs(false) or unsubscribe()).
+// The subscriber record (a Pavo::ScopedSubscriber) lives inside the reactor,
+// so the dispatch function finds its reactor from the record; the table's
+// publisher stores only the record's address. The reactor must unsubscribe
+// before it goes (its destructor does, through retire()): one destroyed while
+// still subscribed stops on the record's assertion in debug builds.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pavo/Node.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/ScopedSubscriber.h"
 
 namespace SegmentRouting::Mappers {
 
@@ -54,12 +56,12 @@ class StatusReactor : public Pavo::Node {
   // The subscriber record's dispatch function.
   static void srStatusDispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
                                Pavo::FieldId fieldId, void const* key, void const*) {
-    StatusReactor* reactor = reinterpret_cast<StatusSubscriber*>(subscriber)->reactor;
-    if (reactor->nodeFlag(kZombie))
+    StatusReactor& reactor = Record::ownerOf(subscriber);
+    if (reactor.nodeFlag(kZombie))
       return;
-    reactor->self().statusChanged(static_cast<std::uint16_t>(fieldId & 0xFFFFu), key);
+    reactor.self().statusChanged(static_cast<std::uint16_t>(fieldId & 0xFFFFu), key);
   }
-  bool subscribed() const { return subscriber_.record.dispatch != nullptr; }
+  bool subscribed() const { return subscriber_.subscribed(); }
 
  protected:
   StatusReactor() = default;
@@ -91,27 +93,16 @@ class StatusReactor : public Pavo::Node {
       unsubscribe();
   }
 
-  // Both need a status table (srStatus() not null).
-  void subscribe() {
-    subscriber_.record.dispatch = &StatusReactor::srStatusDispatch;
-    self().srStatus()->publisher()->subscriberAdd(&subscriber_.record, false);
-  }
-  void unsubscribe() {
-    self().srStatus()->publisher()->subscriberRemove(&subscriber_.record);
-    subscriber_.record.dispatch = nullptr;
-  }
+  // subscribe() needs a status table (srStatus() not null).
+  void subscribe() { subscriber_.subscribe(*self().srStatus()->publisher()); }
+  void unsubscribe() { subscriber_.unsubscribe(); }
 
  private:
-  // `record` must stay the first member: the dispatch function casts back.
-  struct StatusSubscriber {
-    Pavo::Subscriber record;
-    StatusReactor* reactor;
-  };
+  using Record = Pavo::ScopedSubscriber<StatusReactor, &StatusReactor::srStatusDispatch>;
 
   Derived& self() noexcept { return static_cast<Derived&>(*this); }
 
-  // record.dispatch is srStatusDispatch while subscribed, null otherwise.
-  StatusSubscriber subscriber_{{nullptr}, this};
+  Record subscriber_{*this};
 };
 
 }  // namespace SegmentRouting::Mappers

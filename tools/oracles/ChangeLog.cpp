@@ -42,9 +42,8 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
     if (known != watches_.end()) {
       (*known)->path = path;
     } else {
-      watches_.push_back(std::make_unique<Watch>(
-          Watch{{&ChangeLog::dispatch, &ChangeLog::gone}, this, &entity, path}));
-      publisher->subscriberAdd(&watches_.back()->record, false);
+      watches_.push_back(std::make_unique<Watch>(*this, entity, path));
+      watches_.back()->record.subscribe(*publisher);
     }
   }
   forEachMember(entity, [&](AttrInfo const& attr, Vek::GenericValue const& key,
@@ -56,18 +55,18 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& path) {
 
 void ChangeLog::unfollowAll() {
   for (auto const& w : watches_)
-    w->node->publisher()->subscriberRemove(&w->record);
+    w->record.unsubscribe();
   watches_.clear();
 }
 
 void ChangeLog::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber, Pavo::FieldId fieldId,
                          void const* key, void const* prior) {
-  auto const* watch = reinterpret_cast<Watch const*>(subscriber);
-  watch->log->onChange(*watch, fieldId, key, prior);
+  Watch const& watch = Record::ownerOf(subscriber);
+  watch.log->onChange(watch, fieldId, key, prior);
 }
 
 void ChangeLog::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
-  auto const* watch = reinterpret_cast<Watch const*>(subscriber);
+  Watch const* watch = &Record::ownerOf(subscriber);
   std::erase_if(watch->log->watches_,
                 [watch](std::unique_ptr<Watch> const& w) { return w.get() == watch; });
 }

@@ -25,6 +25,7 @@
 
 #include "Pavo/Node.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/ScopedSubscriber.h"
 
 namespace Srmap {
 
@@ -59,16 +60,21 @@ class ChangeLog {
   std::size_t followed() const { return watches_.size(); }
 
  private:
-  struct Watch {
-    Pavo::Subscriber record;  // first member: dispatch and gone find their Watch
-    ChangeLog* log;
-    Pavo::Node* node;  // publishes, and is alive while the Watch exists
-    std::string path;
-  };
-
   static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
                        Pavo::FieldId fieldId, void const* key, void const* prior);
   static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;
+
+  struct Watch {
+    Watch(ChangeLog& log, Pavo::Node& node, std::string path)
+        : log(&log), node(&node), path(std::move(path)) {}
+
+    ChangeLog* log;
+    Pavo::Node* node;  // publishes, and is alive while the Watch exists
+    std::string path;
+    Pavo::ScopedSubscriber<Watch, &ChangeLog::dispatch, &ChangeLog::gone> record{*this};
+  };
+  using Record = decltype(Watch::record);
+
   void onChange(Watch const& watch, Pavo::FieldId fieldId, void const* key, void const* prior);
 
   Sink sink_;
