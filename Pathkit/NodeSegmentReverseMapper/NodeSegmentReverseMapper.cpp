@@ -4,8 +4,6 @@
 
 #include "Duolog/Duolog.h"
 #include "Kroma/Reading.h"
-#include "Pavo/Exception.h"
-#include "Pavo/TypeData.h"
 #include "Vek/Trace.h"
 
 namespace SegmentRouting::Mappers {
@@ -26,36 +24,13 @@ using PrefixSegmentWithAlgoMap = Kroma::SegmentRouting::Status::PrefixSegmentWit
 NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
     Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo)
-    : af_(af),
-      afText_(af.toString()),
-      srStatus_(srStatus),
-      routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
-  // Both are read from the first moment on; refusing them here keeps a
-  // caller's mistake from becoming a null dereference in the build.
-  if (!srStatus_) {
-    throw Pavo::NullPointerException("NodeSegmentReverseMapper needs a status table (srStatus)");
-  }
-  if (!routerToNodeSegmentMapPerAlgo_) {
-    throw Pavo::NullPointerException(
-        "NodeSegmentReverseMapper needs an output map (routerToNodeSegmentMapPerAlgo)");
-  }
+    : StatusReactor(af, srStatus, routerToNodeSegmentMapPerAlgo) {
   subscribeAndBuild();
 }
 
 NodeSegmentReverseMapper::~NodeSegmentReverseMapper() {
   retire();
   prefixToOriginatorCache_.deleteAll();
-  routerToNodeSegmentMapPerAlgo_.reset();
-  srStatus_.reset();
-}
-
-Pavo::Ptr<NodeSegmentReverseMapper> NodeSegmentReverseMapper::NodeSegmentReverseMapperIs(
-    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
-    Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo) {
-  auto mapper = Pavo::Ptr<NodeSegmentReverseMapper>::adopt(
-      new NodeSegmentReverseMapper(af, srStatus, routerToNodeSegmentMapPerAlgo));
-  mapper->hasNotificationActiveIs(true);
-  return mapper;
 }
 
 Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
@@ -65,24 +40,15 @@ Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
                                                               routerToNodeSegmentMapPerAlgo);
 }
 
-Pavo::TypeData NodeSegmentReverseMapper::typeData() const {
-  return Pavo::Inspect::typeDataOf<NodeSegmentReverseMapper>();
-}
-
 // --- dispatch ----------------------------------------------------------------
 
-void NodeSegmentReverseMapper::statusChanged(std::uint16_t fieldId, void const* key) {
-  switch (fieldId) {
-    case kPrefixSegmentField:
-      handlePrefixSegment(*static_cast<Vantre::IpGenPrefix const*>(key));
-      break;
-    case kPrefixSegmentWithAlgoField:
-      handlePrefixSegmentWithAlgo(*static_cast<PrefixAlgoKey const*>(key));
-      break;
-    default:
-      break;
-  }
-}
+constinit std::array<NodeSegmentReverseMapper::StatusHandler, 2> const
+    NodeSegmentReverseMapper::kStatusHandlers{
+        on<&NodeSegmentReverseMapper::handlePrefixSegment>(
+            Kroma::SegmentRouting::Status::kPrefixSegment),
+        on<&NodeSegmentReverseMapper::handlePrefixSegmentWithAlgo>(
+            Kroma::SegmentRouting::Status::kPrefixSegmentWithAlgo),
+    };
 
 // --- handlers ----------------------------------------------------------------
 
@@ -148,7 +114,7 @@ void NodeSegmentReverseMapper::doCleanup() {
   VEK_TRACE(traceHandle(), 9,
             "doCleanup"
                 << ": " << af_ << "Cleaning up the routerToNodeSegment map");
-  routerToNodeSegmentMapPerAlgo_->routerToNodeSegmentMapDelAll();
+  output_->routerToNodeSegmentMapDelAll();
 }
 
 // --- the update ----------------------------------------------------------------
@@ -181,7 +147,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
                          (info.flags() & PrefixSegmentInfo::kFlagMapToOriginator) != 0 &&
                          (info.flags() & PrefixSegmentInfo::kFlagDoNotMap) == 0 &&
                          !newOriginator.isZero();
-  RouterToNodeSegmentMapPerAlgo& out = *routerToNodeSegmentMapPerAlgo_;
+  RouterToNodeSegmentMapPerAlgo& out = *output_;
   auto const& algoMaps = out.routerToNodeSegmentMapCollection();
 
   // The key is hashed once; the cache member found here serves the removal
