@@ -108,7 +108,7 @@ void rbTreeMap(Prefix const& p) {
   // example: platform/Vek/RbTreeMap.h
   Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes;
   prefixes.memberIs(p, true);
-  bool const stored = prefixes[p];  // false when absent
+  bool const stored = prefixes.lookup(p);  // false when absent
   for (auto it = prefixes.iterFrom(p); !it.atEnd(); ++it)
     use(it->key());
   // end example

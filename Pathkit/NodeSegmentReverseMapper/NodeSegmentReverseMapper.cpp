@@ -156,12 +156,11 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   // references keep what the update works on alive while the output's
   // subscribers run.
   std::uint32_t const hash = prefixToOriginatorCache_.hashOf(prefixAlgoKey);
-  Pavo::Ptr<HN_PrefixToOriginatorCache> cached(
-      prefixToOriginatorCache_.member(prefixAlgoKey, hash));
+  Pavo::Ptr<HN_PrefixToOriginatorCache> cached(prefixToOriginatorCache_.find(prefixAlgoKey, hash));
   Mpls::RouterId const oldOriginator = cached ? cached->value() : Mpls::RouterId::zero();
   // The algorithm's map, found once.
   Pavo::Ptr<RouterToNodeSegmentMap> algoMap;
-  if (auto const* m = algoMaps.member(static_cast<unsigned char>(algo)))
+  if (auto const* m = algoMaps.find(static_cast<unsigned char>(algo)))
     algoMap = m->value();
 
   bool const keep = qualifies && newOriginator == oldOriginator;
@@ -169,7 +168,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
     // The algorithm's map or the router's entry can be missing only after a
     // clean-up on a running mapper; what is missing is skipped.
     if (algoMap) {
-      if (auto const* r = algoMap->prefixMapCollection().member(oldOriginator)) {
+      if (auto const* r = algoMap->prefixMapCollection().find(oldOriginator)) {
         Pavo::Ptr<RouterToNodeSegment> const entry = r->value();
         entry->prefixDel(prefix);
         if (entry->prefixCount() == 0)
@@ -203,7 +202,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   if (!algoMap)
     algoMap = out.routerToNodeSegmentMapIs(static_cast<unsigned char>(algo));
   Pavo::Ptr<RouterToNodeSegment> entry;
-  if (auto const* r = algoMap->prefixMapCollection().member(newOriginator)) {
+  if (auto const* r = algoMap->prefixMapCollection().find(newOriginator)) {
     entry = r->value();
   } else {
     entry = algoMap->prefixMapIs(newOriginator);
@@ -220,7 +219,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
 void NodeSegmentReverseMapper::prefixToOriginatorCacheIs(PrefixAlgoKey const& key,
                                                          Mpls::RouterId const& routerId) {
   std::uint32_t const hash = prefixToOriginatorCache_.hashOf(key);
-  if (HN_PrefixToOriginatorCache* m = prefixToOriginatorCache_.member(key, hash)) {
+  if (HN_PrefixToOriginatorCache* m = prefixToOriginatorCache_.find(key, hash)) {
     m->valueIs(routerId);
     return;
   }
@@ -235,13 +234,13 @@ Mpls::RouterId NodeSegmentReverseMapper::prefixToOriginatorCacheDel(PrefixAlgoKe
 }
 
 Mpls::RouterId NodeSegmentReverseMapper::prefixToOriginatorCache(PrefixAlgoKey const& key) const {
-  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.member(key);
+  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.find(key);
   return m != nullptr ? m->value() : Mpls::RouterId::zero();
 }
 
 std::optional<Mpls::RouterId> NodeSegmentReverseMapper::prefixToOriginatorCacheGet(
     PrefixAlgoKey const& key) const {
-  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.member(key);
+  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.find(key);
   if (m == nullptr)
     return std::nullopt;
   return m->value();

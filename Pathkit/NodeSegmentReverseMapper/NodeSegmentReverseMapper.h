@@ -165,7 +165,7 @@ class NodeSegmentReverseMapper
   std::optional<Mpls::RouterId> prefixToOriginatorCacheGet(
       Mpls::SegmentRouting::PrefixAlgoKey const& key) const;
   bool prefixToOriginatorCacheHas(Mpls::SegmentRouting::PrefixAlgoKey const& key) const {
-    return prefixToOriginatorCache_.memberHas(key);
+    return prefixToOriginatorCache_.contains(key);
   }
   std::size_t prefixToOriginatorCacheCount() const { return prefixToOriginatorCache_.size(); }
   PrefixToOriginatorCacheCollection const& prefixToOriginatorCacheCollection() const {

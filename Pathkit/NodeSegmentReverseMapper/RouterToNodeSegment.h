@@ -62,10 +62,8 @@ class RouterToNodeSegment : public Pavo::Node, public Granule::SlabAllocated<Rou
   void prefixDelAll();
 
   // The member, or null when absent.
-  VekPrefix const* prefix(Vantre::IpGenPrefix const& prefix) const {
-    return prefix_.member(prefix);
-  }
-  bool prefixHas(Vantre::IpGenPrefix const& prefix) const { return prefix_.memberHas(prefix); }
+  VekPrefix const* prefix(Vantre::IpGenPrefix const& prefix) const { return prefix_.find(prefix); }
+  bool prefixHas(Vantre::IpGenPrefix const& prefix) const { return prefix_.contains(prefix); }
   std::size_t prefixCount() const { return prefix_.size(); }
   PrefixCollection const& prefixCollection() const { return prefix_; }
 

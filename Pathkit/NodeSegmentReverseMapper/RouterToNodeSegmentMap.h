@@ -70,7 +70,7 @@ class RouterToNodeSegmentMap : public Pavo::Node,
   void prefixMapDelAll();
 
   Pavo::Ptr<RouterToNodeSegment> prefixMap(Mpls::RouterId const& routerId) const;
-  bool prefixMapHas(Mpls::RouterId const& routerId) const { return prefixMap_.memberHas(routerId); }
+  bool prefixMapHas(Mpls::RouterId const& routerId) const { return prefixMap_.contains(routerId); }
   std::size_t prefixMapCount() const { return prefixMap_.size(); }
   PrefixMapCollection const& prefixMapCollection() const { return prefixMap_; }
 

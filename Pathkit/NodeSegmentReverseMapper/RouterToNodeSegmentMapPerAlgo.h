@@ -62,7 +62,7 @@ class RouterToNodeSegmentMapPerAlgo : public Pavo::Node,
 
   Pavo::Ptr<RouterToNodeSegmentMap> routerToNodeSegmentMap(unsigned char algo) const;
   bool routerToNodeSegmentMapHas(unsigned char algo) const {
-    return routerToNodeSegmentMap_.memberHas(algo);
+    return routerToNodeSegmentMap_.contains(algo);
   }
   std::size_t routerToNodeSegmentMapCount() const { return routerToNodeSegmentMap_.size(); }
   RouterToNodeSegmentMapCollection const& routerToNodeSegmentMapCollection() const {

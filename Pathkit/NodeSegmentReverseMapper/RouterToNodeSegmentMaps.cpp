@@ -99,7 +99,7 @@ void RouterToNodeSegmentMap::prefixMapDelAll() {
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMap(
     Mpls::RouterId const& routerId) const {
-  return prefixMap_.value(routerId);
+  return prefixMap_.lookup(routerId);
 }
 
 // --- RouterToNodeSegmentMapPerAlgo -----------------------------------------
@@ -138,7 +138,7 @@ void RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapDelAll() {
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMap(
     unsigned char algo) const {
-  return routerToNodeSegmentMap_.value(algo);
+  return routerToNodeSegmentMap_.lookup(algo);
 }
 
 }  // namespace SegmentRouting::Mappers

@@ -131,10 +131,10 @@ class AdjacencySegmentMapperV2
   }
   void adjSegmentEntryCacheDelAll() { adjSegmentEntryCache_.deleteAll(); }
   Pavo::Ptr<AdjSegmentSetPerProtoId> adjSegmentEntryCache(unsigned short protoId) const {
-    return adjSegmentEntryCache_.value(protoId);
+    return adjSegmentEntryCache_.lookup(protoId);
   }
   bool adjSegmentEntryCacheHas(unsigned short protoId) const {
-    return adjSegmentEntryCache_.memberHas(protoId);
+    return adjSegmentEntryCache_.contains(protoId);
   }
   std::size_t adjSegmentEntryCacheCount() const { return adjSegmentEntryCache_.size(); }
   AdjSegmentEntryCacheCollection const& adjSegmentEntryCacheCollection() const {

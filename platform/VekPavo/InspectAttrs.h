@@ -227,10 +227,10 @@ class CollectionAttr final : public AttrInfo {
   }
 
   bool has(void const* self, Vek::GenericValue const& key) const override {
-    return coll(self).member(argAs<K>(*this, "key", key)) != nullptr;
+    return coll(self).find(argAs<K>(*this, "key", key)) != nullptr;
   }
   Vek::GenericValue get(void const* self, Vek::GenericValue const& key) const override {
-    auto const* m = coll(self).member(argAs<K>(*this, "key", key));
+    auto const* m = coll(self).find(argAs<K>(*this, "key", key));
     if constexpr (std::is_void_v<V>) {
       return Vek::GenericValue(m != nullptr);
     } else {

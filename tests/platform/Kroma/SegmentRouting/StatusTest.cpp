@@ -34,7 +34,7 @@ struct Recorder {
   void note(Pavo::FieldId f, Map const& map, void const* key, void const* prior) {
     auto const& k = *static_cast<Key const*>(key);
     events.push_back(std::to_string(f) + " " + k.toString() + (prior ? " prior " : " new ") +
-                     (map.has(k) ? "present" : "gone"));
+                     (map.contains(k) ? "present" : "gone"));
   }
   static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
                        void const* prior) {
