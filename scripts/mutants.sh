@@ -190,7 +190,7 @@ mutant nodeseg-prior-lost Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMa
   $'  m->valueIs(value);\n  (void)prior;\n  publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,'
 mutant reactor-zombie-dispatch Pathkit/StatusReactor.h caught \
   "a retired mapper still reacts to the status table" \
-  $'    if (reactor->nodeFlag(kZombie))\n      return;\n' ''
+  $'    if (reactor.nodeFlag(kZombie))\n      return;\n' ''
 
 # --- the adjacency segment mapper ---------------------------------------------
 mutant adj-any-instance Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
