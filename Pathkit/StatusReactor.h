@@ -33,7 +33,6 @@
 
 #include <cstdint>
 #include <string>
-#include <type_traits>
 
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pavo/Exception.h"

@@ -4,7 +4,7 @@
 // Every record converts generic arguments to the C++ types of its member
 // functions with argAs(), which turns a type mismatch into an error naming
 // the owner type, the field id and the argument. Collections are read through
-// the accessor that returns the collection (member(key), size(), begin()/end(),
+// the accessor that returns the collection (find(key), size(), begin()/end(),
 // member->key(), member->value()) and written through the owner's own mutators,
 // so every change is published by the owner as usual.
 #pragma once
