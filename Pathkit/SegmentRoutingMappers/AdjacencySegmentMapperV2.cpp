@@ -9,8 +9,6 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Pathkit/SegmentRoutingMappers/Module.h"
-#include "Pavo/Exception.h"
-#include "Pavo/InspectTypes.h"
 #include "Vek/Assert.h"
 
 namespace SegmentRouting::Mappers {
@@ -56,32 +54,13 @@ Cspf::LinkKey linkKeyOf(AdjacencySegmentNeighbor const& record) {
 AdjacencySegmentMapperV2::AdjacencySegmentMapperV2(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
     Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap)
-    : af_(af), afText_(af.toString()), srStatus_(srStatus), connectorMap_(connectorMap) {
-  // Both are read from the first moment on; refusing them here keeps a
-  // caller's mistake from becoming a null dereference in the build.
-  if (!srStatus_)
-    throw Pavo::NullPointerException("AdjacencySegmentMapperV2 needs a status table (srStatus)");
-  if (!connectorMap_) {
-    throw Pavo::NullPointerException(
-        "AdjacencySegmentMapperV2 needs a connector map (connectorMap)");
-  }
+    : StatusReactor(af, srStatus, connectorMap) {
   subscribeAndBuild();
 }
 
 AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
   retire();
   adjSegmentEntryCache_.deleteAll();
-  connectorMap_.reset();
-  srStatus_.reset();
-}
-
-Pavo::Ptr<AdjacencySegmentMapperV2> AdjacencySegmentMapperV2::AdjacencySegmentMapperV2Is(
-    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
-    Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap) {
-  auto mapper = Pavo::Ptr<AdjacencySegmentMapperV2>::adopt(
-      new AdjacencySegmentMapperV2(af, srStatus, connectorMap));
-  mapper->hasNotificationActiveIs(true);
-  return mapper;
 }
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(
@@ -90,24 +69,15 @@ Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(
   return AdjacencySegmentMapperV2::AdjacencySegmentMapperV2Is(af, srStatus, connectorMap);
 }
 
-Pavo::TypeData AdjacencySegmentMapperV2::typeData() const {
-  return Pavo::Inspect::typeDataOf<AdjacencySegmentMapperV2>();
-}
-
 // --- dispatch ----------------------------------------------------------------
 
-void AdjacencySegmentMapperV2::statusChanged(std::uint16_t fieldId, void const* key) {
-  switch (fieldId) {
-    case kIpv4AdjacencySegmentField:
-      handleV4AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
-      break;
-    case kIpv6AdjacencySegmentField:
-      handleV6AdjSegment(*static_cast<AdjacencySegmentKey const*>(key));
-      break;
-    default:
-      break;
-  }
-}
+constinit std::array<AdjacencySegmentMapperV2::StatusHandler, 2> const
+    AdjacencySegmentMapperV2::kStatusHandlers{
+        on<&AdjacencySegmentMapperV2::handleV4AdjSegment>(
+            Kroma::SegmentRouting::Status::kIpv4AdjacencySegment),
+        on<&AdjacencySegmentMapperV2::handleV6AdjSegment>(
+            Kroma::SegmentRouting::Status::kIpv6AdjacencySegment),
+    };
 
 // --- handlers ----------------------------------------------------------------
 
@@ -170,7 +140,7 @@ void AdjacencySegmentMapperV2::handleInitialized() {
 }
 
 void AdjacencySegmentMapperV2::doCleanup() {
-  AdjSegmentConnectorMapV2& c = *connectorMap_;
+  AdjSegmentConnectorMapV2& c = *output_;
   // Member by member first, so that the subscribers of each per-protoId
   // table see every removal before the tables themselves go.
   for (auto m = c.mapCollection().begin(); !m.atEnd(); ++m) {
@@ -236,7 +206,7 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       "Kroma::SegmentRouting::AdjacencySegment&, U16)() %u",
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
-  AdjSegmentConnectorMapV2& c = *connectorMap_;
+  AdjSegmentConnectorMapV2& c = *output_;
   // The staging map, made when step 2 first needs it. It is private: lists
   // move in and out of it instead of being copied.
   Pavo::Ptr<AdjSegmentConnectorMapV2> staging;

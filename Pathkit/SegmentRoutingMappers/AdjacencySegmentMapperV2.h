@@ -30,11 +30,12 @@
 // while the mapper subscribes, unsubscribes or is destroyed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -46,22 +47,21 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 
 namespace SegmentRouting::Mappers {
 
-class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
-                                 public Granule::SlabAllocated<AdjacencySegmentMapperV2> {
+class AdjacencySegmentMapperV2
+    : public StatusReactor<AdjacencySegmentMapperV2, AdjSegmentConnectorMapV2>,
+      public Granule::SlabAllocated<AdjacencySegmentMapperV2> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
       "SegmentRouting::Mappers::AdjacencySegmentMapperV2"};
   static constexpr Pavo::FieldId kAdjSegmentEntryCacheField = 133;
   static constexpr std::uint32_t kAdjSegmentEntryCacheHashConstant = 3184209212u;
-  // Status-table collections this mapper follows.
-  static constexpr std::uint16_t kIpv4AdjacencySegmentField = 263;
-  static constexpr std::uint16_t kIpv6AdjacencySegmentField = 264;
+  static constexpr char const* kReactorName = "AdjacencySegmentMapperV2";
+  static constexpr char const* kOutputNeed = "a connector map (connectorMap)";
   // The router-id word that files a key under protoIds 1 and 2.
   static constexpr std::uint32_t kTwoInstanceRouterIdWord = 3;
   // The function signature that entry traces and assertions name.
@@ -98,11 +98,12 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   // Allocates and constructs a mapper, then turns its notifications on.
   static Pavo::Ptr<AdjacencySegmentMapperV2> AdjacencySegmentMapperV2Is(
       Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
-      Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap);
+      Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap) {
+    return create(af, srStatus, connectorMap);
+  }
 
-  Vantre::AddressFamily af() const { return af_; }
-  Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus() const { return srStatus_; }
-  Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap() const { return connectorMap_; }
+  // af() and srStatus() come with the StatusReactor.
+  Pavo::Ptr<AdjSegmentConnectorMapV2> const& connectorMap() const { return output_; }
 
   // Files one status entry under `protoId`: takes the key's previous
   // contribution out and puts the entry's in (see the .cpp for the phases).
@@ -130,24 +131,22 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   }
   void adjSegmentEntryCacheDelAll() { adjSegmentEntryCache_.deleteAll(); }
   Pavo::Ptr<AdjSegmentSetPerProtoId> adjSegmentEntryCache(unsigned short protoId) const {
-    return adjSegmentEntryCache_.value(protoId);
+    return adjSegmentEntryCache_.lookup(protoId);
   }
   bool adjSegmentEntryCacheHas(unsigned short protoId) const {
-    return adjSegmentEntryCache_.memberHas(protoId);
+    return adjSegmentEntryCache_.contains(protoId);
   }
   std::size_t adjSegmentEntryCacheCount() const { return adjSegmentEntryCache_.size(); }
   AdjSegmentEntryCacheCollection const& adjSegmentEntryCacheCollection() const {
     return adjSegmentEntryCache_;
   }
 
-  Pavo::TypeData typeData() const override;
-
  private:
   using AdjacencySegmentMap = Kroma::SegmentRouting::Status::AdjacencySegmentMap;
 
-  friend class StatusReactor<AdjacencySegmentMapperV2>;
-  // The table's change of `fieldId` (263 or 264; others are ignored).
-  void statusChanged(std::uint16_t fieldId, void const* key);
+  friend class StatusReactor<AdjacencySegmentMapperV2, AdjSegmentConnectorMapV2>;
+  // The status-table collections this mapper follows: 263 and 264.
+  static std::array<StatusHandler, 2> const kStatusHandlers;
   // One handler call for `family` (ipv4: 263, else 264): the entry trace,
   // the family test, then the entry (looked up, or the one a walk stands on:
   // `walked` non-null) copied once and filed under its protoIds.
@@ -156,11 +155,6 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   // The step-2 and step-3 trace line of one link.
   void traceLink(char const* fmt, std::uint32_t sid, Cspf::LinkKey const& link) const;
 
-  Vantre::AddressFamily const af_;
-  // The family's text for trace records, made once.
-  std::string const afText_;
-  Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
-  Pavo::Ptr<AdjSegmentConnectorMapV2> connectorMap_;
   AdjSegmentEntryCacheCollection adjSegmentEntryCache_;
 };
 

@@ -14,7 +14,7 @@
 // integers in decimal, strings double-quoted with `\"` and `\\` escaped.
 //
 // A reader is a constructor `T(Vek::CharRange&)` that consumes one value from the
-// cursor's position, written with the helpers of "Vek/CharRangeRead.h"; the
+// cursor's position, written with the helpers of "VekPavo/CharRangeRead.h"; the
 // reader of SegmentRouting::Mappers::AdjSegmentEntry is one.
 //
 // A value type whose text is not in that form (the outside value types:

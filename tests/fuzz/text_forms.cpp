@@ -16,7 +16,7 @@
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Vek/CharRange.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 
 namespace {
 

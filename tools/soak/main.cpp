@@ -31,12 +31,12 @@
 #include <utility>
 #include <vector>
 
-#include "Invariants.h"
+#include "Granule/AllocTrack.h"
+#include "Granule/AllocTrackSnapshot.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Pathkit/Subscription.h"
-#include "Vek/AllocTrack.h"
-#include "Vek/AllocTrackSnapshot.h"
+#include "oracles/Invariants.h"
 
 namespace {
 

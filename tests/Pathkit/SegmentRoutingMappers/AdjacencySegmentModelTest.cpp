@@ -273,7 +273,7 @@ void AdjacencySegmentModelDeathTest::runOnce(std::uint64_t seed, unsigned steps)
     AdjacencySegment const s = randomSegment(k);
     AdjacencySegment const* const next = pick(4) == 0 ? nullptr : &s;
     auto const& c = status_->adjacencySegment(v4 ? AddressFamily::ipv4 : AddressFamily::ipv6);
-    bool const publishes = next != nullptr ? !(c.lookup(k) == s) : c.has(k);
+    bool const publishes = next != nullptr ? !(c.lookup(k) == s) : c.contains(k);
     bool const mine = v4 ? af_ == AddressFamily::ipv4 : af_ == AddressFamily::ipv6;
     next_ = model_;
     std::string const death = mine && publishes ? file(k, next) : "";

@@ -1,4 +1,4 @@
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 #include <algorithm>
 #include <string>

@@ -27,9 +27,9 @@
 #include <utility>
 
 #include "Pavo/Exception.h"
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Vek {
 

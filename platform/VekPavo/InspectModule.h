@@ -2,7 +2,7 @@
 //
 // Each source module owns one ModuleInspectData (a static of its .cpp, named
 // after the module, e.g. "Pathkit/NodeSegmentReverseMapper"). Its static
-// initialiser declares the module's types with the DSL of "Pavo/InspectDsl.h",
+// initialiser declares the module's types with the DSL of "VekPavo/InspectDsl.h",
 // each of which adds its TypeInfo here (the type's index is its position, or an
 // index the declaration names, so that a module's numbering can leave indexes
 // free for types that come later), and then calls loaded(), which enters the
@@ -13,7 +13,7 @@
 //     return module;
 //   }
 //   [[maybe_unused]] bool const registered = [] {
-//     // the module's types, declared with "Pavo/InspectDsl.h"
+//     // the module's types, declared with "VekPavo/InspectDsl.h"
 //     inspectModule().loaded();
 //     return true;
 //   }();
@@ -29,8 +29,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/TypeData.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Pavo {
 

@@ -1,4 +1,4 @@
-#include "Vek/AllocTrack.h"
+#include "Granule/AllocTrack.h"
 
 #include <mutex>
 

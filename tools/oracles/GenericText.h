@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Srmap {
 

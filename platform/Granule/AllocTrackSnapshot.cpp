@@ -1,6 +1,6 @@
-#include "Vek/AllocTrackSnapshot.h"
+#include "Granule/AllocTrackSnapshot.h"
 
-#include "Vek/AllocTrack.h"
+#include "Granule/AllocTrack.h"
 
 namespace Vek {
 

@@ -1,4 +1,4 @@
-#include "Pavo/Inspector.h"
+#include "VekPavo/Inspector.h"
 
 #include <gtest/gtest.h>
 

@@ -11,15 +11,15 @@
 
 #include <cstdint>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
-#include "Pavo/InspectModule.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/Hash.h"
 #include "Vek/KeyOps.h"
+#include "VekPavo/InspectModule.h"
 
 namespace Demo {
 

@@ -4,14 +4,14 @@
 // A TypeInfo describes one type: its full name, its kind (builtin scalar, enum,
 // value type or entity), the value operations of non-entity types (ValueOps),
 // its attribute table and its constructor's argument names. It is owned by the
-// ModuleInspectData the type was registered in ("Pavo/InspectModule.h") and
+// ModuleInspectData the type was registered in ("VekPavo/InspectModule.h") and
 // lives as long as that module; TypeData (module + index) leads back to it.
 //
 // Attribute field ids are never written by hand: the n-th attribute declared
 // gets firstFieldId() + n, where firstFieldId() is 130 for an entity and 2 for
 // a value type. AttrInfo is the abstract accessor of one attribute; the
-// declaration DSL ("Pavo/InspectDsl.h") makes the concrete ones from member
-// function pointers. Users go through Vek::GenericIf ("Vek/GenericIf.h"), which
+// declaration DSL ("VekPavo/InspectDsl.h") makes the concrete ones from member
+// function pointers. Users go through Vek::GenericIf ("VekPavo/GenericIf.h"), which
 // checks field ids, kinds and argument types before calling an AttrInfo.
 //
 // typeOf<T>() maps a C++ type to its record: builtin scalars are always known;
@@ -246,12 +246,6 @@ std::string cxxTypeName(std::type_info const& type);
 enum class Builtin : std::uint8_t { Bool, U8, U16, U32, U64, I8, I16, I32, I64, String };
 TypeInfo const* builtinType(Builtin b) noexcept;
 
-// Where a registered C++ type's record is found; set by the declaration DSL.
-template <class T>
-struct TypeSlot {
-  static inline TypeInfo const* info = nullptr;
-};
-
 template <class T>
 inline constexpr bool isBuiltin = std::is_integral_v<T> || std::is_same_v<T, std::string>;
 
@@ -299,14 +293,6 @@ TypeInfo const* typeOf() {
       throwUnregisteredType(typeid(U));
     return TypeSlot<U>::info;
   }
-}
-
-// Data of T's registration: the module and index, or the generic node type
-// while T is not registered. Entities answer typeData() with it.
-template <class T>
-TypeData typeDataOf() noexcept {
-  TypeInfo const* info = TypeSlot<T>::info;
-  return info ? info->typeData() : TypeData{};
 }
 
 }  // namespace Inspect

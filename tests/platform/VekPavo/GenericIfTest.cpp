@@ -1,12 +1,12 @@
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
-#include "../Pavo/InspectTestTypes.h"
-#include "Pavo/InspectModule.h"
+#include "InspectTestTypes.h"
+#include "VekPavo/InspectModule.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 

@@ -18,7 +18,7 @@
 // `R (T::*)() const`; a getter returning Pavo::Ptr makes a counted-pointer
 // attribute. A collection is read through an accessor returning the Vek
 // collection and written through the owner's `...Is` and `...Del` (see
-// IsMutator and DelMutator in "Pavo/InspectAttrs.h" for the accepted shapes).
+// IsMutator and DelMutator in "VekPavo/InspectAttrs.h" for the accepted shapes).
 // An entity answers typeData() with Pavo::Inspect::typeDataOf<T>().
 #pragma once
 
@@ -32,11 +32,11 @@
 #include <utility>
 #include <vector>
 
-#include "Pavo/InspectAttrs.h"
-#include "Pavo/InspectModule.h"
-#include "Pavo/InspectValueOps.h"
 #include "Pavo/Node.h"
 #include "Vek/Hash.h"
+#include "VekPavo/InspectAttrs.h"
+#include "VekPavo/InspectModule.h"
+#include "VekPavo/InspectValueOps.h"
 
 namespace Pavo::Inspect {
 
@@ -55,6 +55,14 @@ class FunctionConstructor final : public TypeInfo::Constructor {
   R (*f_)(A...);
   TypeInfo const& type_;
 };
+
+// Fills T's slot ("Pavo/TypeData.h") with its record, once placed in its module.
+template <class T>
+TypeInfo& typeSlotIs(TypeInfo& info) noexcept {
+  TypeSlot<T>::info = &info;
+  TypeSlot<T>::data = info.typeData();
+  return info;
+}
 
 template <class T, class... A>
 T constructValue(A... a) {
@@ -114,8 +122,8 @@ class TypeBuilder {
   TypeBuilder(ModuleInspectData& module, std::string name, TypeKind kind,
               std::optional<std::uint32_t> index) {
     auto info = std::make_unique<TypeInfo>(std::move(name), kind, typeid(T));
-    info_ = index ? &module.typeAdd(std::move(info), *index) : &module.typeAdd(std::move(info));
-    TypeSlot<T>::info = info_;
+    info_ = &typeSlotIs<T>(index ? module.typeAdd(std::move(info), *index)
+                                 : module.typeAdd(std::move(info)));
   }
   Derived& self() noexcept { return static_cast<Derived&>(*this); }
 
@@ -216,7 +224,7 @@ class EnumType {
     info->opsIs(ops);
     for (auto const& [v, n] : names)
       info->enumNameAdd(static_cast<std::int64_t>(v), n);
-    TypeSlot<E>::info = &module.typeAdd(std::move(info));
+    typeSlotIs<E>(module.typeAdd(std::move(info)));
   }
 };
 

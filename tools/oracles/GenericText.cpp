@@ -1,9 +1,9 @@
-#include "GenericText.h"
+#include "oracles/GenericText.h"
 
 #include <algorithm>
 
-#include "Pavo/InspectModule.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 
 namespace Srmap {
 

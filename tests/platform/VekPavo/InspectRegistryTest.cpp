@@ -3,8 +3,8 @@
 #include <string>
 
 #include "InspectTestTypes.h"
-#include "Pavo/InspectDsl.h"
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectDsl.h"
+#include "VekPavo/InspectModule.h"
 
 namespace {
 

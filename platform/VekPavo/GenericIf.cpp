@@ -1,10 +1,10 @@
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 
 #include <string>
 
-#include "Pavo/InspectAttrs.h"
-#include "Pavo/InspectModule.h"
 #include "Vek/CharRange.h"
+#include "VekPavo/InspectAttrs.h"
+#include "VekPavo/InspectModule.h"
 
 namespace Vek::GenericIfImpl {
 

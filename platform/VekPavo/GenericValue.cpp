@@ -1,12 +1,12 @@
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
 
 #include <cstdlib>
 #include <functional>
 
-#include "Pavo/InspectModule.h"
-#include "Pavo/InspectValueOps.h"
 #include "Vek/CharRange.h"
 #include "Vek/Hash.h"
+#include "VekPavo/InspectModule.h"
+#include "VekPavo/InspectValueOps.h"
 #include "VekPavo/Strep.h"
 
 namespace Pavo::Inspect {

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "Pavo/Node.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
 
 namespace Pavo::Inspect {
 

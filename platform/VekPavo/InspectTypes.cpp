@@ -1,11 +1,11 @@
-#include "Pavo/InspectTypes.h"
+#include "VekPavo/InspectTypes.h"
 
 #include <cxxabi.h>
 
 #include <cstdlib>
 
 #include "Pavo/Exception.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
 
 namespace Pavo::Inspect {
 

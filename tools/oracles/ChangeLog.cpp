@@ -1,9 +1,9 @@
-#include "ChangeLog.h"
+#include "oracles/ChangeLog.h"
 
 #include <algorithm>
 
-#include "GenericText.h"
-#include "Pavo/InspectTypes.h"
+#include "VekPavo/InspectTypes.h"
+#include "oracles/GenericText.h"
 
 namespace Srmap {
 
@@ -44,9 +44,8 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& map, Path const& p
       (*known)->map = map;
       (*known)->path = path;
     } else {
-      watches_.push_back(std::make_unique<Watch>(
-          Watch{{&ChangeLog::dispatch, &ChangeLog::gone}, this, &entity, map, path}));
-      publisher->subscriberAdd(&watches_.back()->record, false);
+      watches_.push_back(std::make_unique<Watch>(*this, entity, map, path));
+      watches_.back()->record.subscribe(*publisher);
     }
   }
   forEachMember(entity, [&](AttrInfo const& attr, Vek::GenericValue const& key,
@@ -61,18 +60,18 @@ void ChangeLog::follow(Pavo::Node& entity, std::string const& map, Path const& p
 
 void ChangeLog::unfollowAll() {
   for (auto const& w : watches_)
-    w->node->publisher()->subscriberRemove(&w->record);
+    w->record.unsubscribe();
   watches_.clear();
 }
 
 void ChangeLog::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber, Pavo::FieldId fieldId,
                          void const* key, void const* prior) {
-  auto const* watch = reinterpret_cast<Watch const*>(subscriber);
-  watch->log->onChange(*watch, fieldId, key, prior);
+  Watch const& watch = Record::ownerOf(subscriber);
+  watch.log->onChange(watch, fieldId, key, prior);
 }
 
 void ChangeLog::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
-  auto const* watch = reinterpret_cast<Watch const*>(subscriber);
+  Watch const* watch = &Record::ownerOf(subscriber);
   std::erase_if(watch->log->watches_,
                 [watch](std::unique_ptr<Watch> const& w) { return w.get() == watch; });
 }

@@ -1,4 +1,4 @@
-#include "Invariants.h"
+#include "oracles/Invariants.h"
 
 #include <map>
 #include <set>

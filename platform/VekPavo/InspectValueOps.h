@@ -19,8 +19,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "Pavo/InspectTypes.h"
 #include "Vek/CharRange.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Pavo::Inspect {
 

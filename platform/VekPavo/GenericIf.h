@@ -31,9 +31,9 @@
 #include <span>
 #include <string_view>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/String.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Vek::GenericIfImpl {
 [[noreturn]] void throwSetFalseValueException(char const* attr);

@@ -1,10 +1,10 @@
 // Pavo::Inspect attribute records made from member functions (used by the
-// declaration DSL of "Pavo/InspectDsl.h"; users need not name these).
+// declaration DSL of "VekPavo/InspectDsl.h"; users need not name these).
 //
 // Every record converts generic arguments to the C++ types of its member
 // functions with argAs(), which turns a type mismatch into an error naming
 // the owner type, the field id and the argument. Collections are read through
-// the accessor that returns the collection (member(key), size(), begin()/end(),
+// the accessor that returns the collection (find(key), size(), begin()/end(),
 // member->key(), member->value()) and written through the owner's own mutators,
 // so every change is published by the owner as usual.
 #pragma once
@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "Pavo/InspectTypes.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace Vek::GenericIfImpl {
 // Raises Pavo::Exception: a generic set of a member of set attribute `attr` to false.
@@ -227,10 +227,10 @@ class CollectionAttr final : public AttrInfo {
   }
 
   bool has(void const* self, Vek::GenericValue const& key) const override {
-    return coll(self).member(argAs<K>(*this, "key", key)) != nullptr;
+    return coll(self).find(argAs<K>(*this, "key", key)) != nullptr;
   }
   Vek::GenericValue get(void const* self, Vek::GenericValue const& key) const override {
-    auto const* m = coll(self).member(argAs<K>(*this, "key", key));
+    auto const* m = coll(self).find(argAs<K>(*this, "key", key));
     if constexpr (std::is_void_v<V>) {
       return Vek::GenericValue(m != nullptr);
     } else {

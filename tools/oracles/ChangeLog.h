@@ -24,9 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "GenericText.h"
+#include "oracles/GenericText.h"
 #include "Pavo/Node.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/ScopedSubscriber.h"
 
 namespace Srmap {
 
@@ -65,18 +66,24 @@ class ChangeLog {
   std::size_t followed() const { return watches_.size(); }
 
  private:
+  static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
+                       Pavo::FieldId fieldId, void const* key, void const* prior);
+  static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;
+
   struct Watch {
-    Pavo::Subscriber record;  // first member: dispatch and gone find their Watch
+    Watch(ChangeLog& log, Pavo::Node& node, std::string map, Path path)
+        : log(&log), node(&node), map(std::move(map)), path(std::move(path)) {}
+
     ChangeLog* log;
     Pavo::Node* node;  // publishes, and is alive while the Watch exists
     std::string map;
     Path path;
+    Pavo::ScopedSubscriber<Watch, &ChangeLog::dispatch, &ChangeLog::gone> record{*this};
   };
+  using Record = decltype(Watch::record);
 
   void follow(Pavo::Node& entity, std::string const& map, Path const& path);
-  static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
-                       Pavo::FieldId fieldId, void const* key, void const* prior);
-  static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;
+
   void onChange(Watch const& watch, Pavo::FieldId fieldId, void const* key, void const* prior);
 
   Sink sink_;

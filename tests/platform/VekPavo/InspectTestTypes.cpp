@@ -1,6 +1,6 @@
 #include "InspectTestTypes.h"
 
-#include "Pavo/InspectDsl.h"
+#include "VekPavo/InspectDsl.h"
 
 namespace Demo {
 

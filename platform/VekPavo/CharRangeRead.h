@@ -19,7 +19,7 @@
 
 #include "Pavo/String.h"
 #include "Vek/CharRange.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
 
 namespace Vek {
 

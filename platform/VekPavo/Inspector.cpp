@@ -1,11 +1,11 @@
-#include "Pavo/Inspector.h"
+#include "VekPavo/Inspector.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "Pavo/InspectModule.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 
 namespace Pavo::Inspect {
 
