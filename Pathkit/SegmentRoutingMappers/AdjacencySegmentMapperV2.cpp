@@ -2,6 +2,8 @@
 // start-up build, the clean-up and the filing of one entry.
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 
+#include <cstring>
+
 #include "Cspf/IgpRouterId.h"
 #include "Cspf/VertexIdentifier.h"
 #include "Duolog/Duolog.h"
@@ -43,7 +45,66 @@ bool sameNeighbor(AdjacencySegment const& segment) {
   return true;
 }
 
+// Whether record `i` repeats the link and metric of an earlier record of
+// `protoId`: the key files that pair once. All records name one neighbour
+// here, so equal link descriptions make equal link keys.
+bool filedBefore(AdjacencySegment const& segment, std::uint32_t i, unsigned short protoId) {
+  AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+  for (std::uint32_t j = 0; j < i; ++j) {
+    AdjacencySegmentNeighbor const& earlier = segment.neighbor(AdjSegmentNbrIdx(j));
+    if (earlier.protoInstance == protoId && earlier.metric == record.metric &&
+        std::memcmp(&earlier.link, &record.link, sizeof record.link) == 0)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+unsigned AdjacencySegmentMapperV2::SharedEntryKey::hash(unsigned seed) const noexcept {
+  Vek::Hash h(link.hash(seed));
+  h.hashMix<4>(entry.hash(0));
+  h.hashMix<2>(protoId);
+  return h.result();
+}
+
+unsigned AdjacencySegmentMapperV2::FiledPairKey::hash(unsigned seed) const noexcept {
+  Vek::Hash h(link.hash(key.hash(seed)));
+  h.hashMix<4>(metric);
+  h.hashMix<2>(protoId);
+  return h.result();
+}
+
+std::uint32_t AdjacencySegmentMapperV2::sharedEntryCount(unsigned short protoId,
+                                                         Cspf::LinkKey const& link,
+                                                         AdjSegmentEntry const& entry) const {
+  HN_SharedEntryCount const* const m = sharedEntryCount_.member({link, entry, protoId});
+  return m != nullptr ? m->value() : 0;
+}
+
+bool AdjacencySegmentMapperV2::sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+                                                  AdjSegmentEntry const& entry) {
+  if (sharedEntryCount_.empty())
+    return false;
+  SharedEntryKey const pair{link, entry, protoId};
+  HN_SharedEntryCount* const m = sharedEntryCount_.member(pair);
+  if (m == nullptr)
+    return false;
+  if (m->value() > 2)
+    m->valueIs(m->value() - 1);
+  else
+    sharedEntryCount_.memberDel(pair);
+  return true;
+}
+
+void AdjacencySegmentMapperV2::sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+                                              AdjSegmentEntry const& entry) {
+  SharedEntryKey const pair{link, entry, protoId};
+  if (HN_SharedEntryCount* const m = sharedEntryCount_.member(pair))
+    m->valueIs(m->value() + 1);
+  else
+    sharedEntryCount_.memberIs(Pavo::makePtr<HN_SharedEntryCount>(pair, 2u));
+}
 
 Cspf::LinkKey linkKeyOf(AdjacencySegmentNeighbor const& record) {
   Cspf::IgpRouterId last(record.link.vertexKind == Cspf::LinkDescription::kKindRemoteBySystemId
@@ -71,6 +132,8 @@ AdjacencySegmentMapperV2::AdjacencySegmentMapperV2(
 AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
   retire();
   adjSegmentEntryCache_.deleteAll();
+  sharedEntryCount_.deleteAll();
+  filedPair_.deleteAll();
   connectorMap_.reset();
   srStatus_.reset();
 }
@@ -190,6 +253,8 @@ void AdjacencySegmentMapperV2::doCleanup() {
   c.mapDelAll();
   c.cacheDelAll();
   adjSegmentEntryCacheDelAll();
+  sharedEntryCount_.deleteAll();
+  filedPair_.deleteAll();
 }
 
 // --- filing one entry ------------------------------------------------------------
@@ -226,6 +291,9 @@ void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
 //   4. the links left in S (those the key no longer names) are written back
 //      to C, and removed when their list became empty.
 // So a link the key keeps is never published without the key's entries.
+// Step 2 takes out only what the key filed, and only members no other key
+// files (others lose one from their count); step 3 counts a key that files
+// a member its list already holds.
 void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                                                 AdjacencySegment const& segment,
                                                 unsigned short protoId) {
@@ -250,6 +318,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
     AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
+    // With two or more links and entries the key's pairs are recorded.
+    bool const recorded = oldLinks->linkCount() > 1 && oldEntries->adjSegmentEntryCount() > 1;
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
@@ -259,8 +329,13 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
       AdjSegmentList list(*stored);
-      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
-        list.adjSegmentEntryDel(e->key());
+      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
+        AdjSegmentEntry const& entry = e->key();
+        if (recorded && !filedPair_.memberDel({key, link, entry.metric(), protoId}))
+          continue;
+        if (!sharedEntryRelease(protoId, link, entry))
+          list.adjSegmentEntryDel(entry);
+      }
       if (!staging)
         staging = adjSegmentConnectorMapV2Factory();
       if (!staged) {
@@ -304,7 +379,14 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                      lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
         list = *stored;
       }
+      // A member the list holds already is another key's (the key's own
+      // were taken out in step 2), unless this record repeats an earlier one.
+      std::size_t const held = list.adjSegmentEntryCount();
       list.adjSegmentEntryIs(entry, true);
+      if (list.adjSegmentEntryCount() == held &&
+          !(newLinks.linkHas(link) && newEntries.adjSegmentEntryHas(entry) &&
+            filedBefore(segment, i, protoId)))
+        sharedEntryAdd(protoId, link, entry);
       if (!lists) {
         lists = adjSegmentListPerProtoIdFactory(protoId);
         c.mapIs(lists);
@@ -317,6 +399,14 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       if (!c.cacheHas(protoId)) {
         c.cacheIs(neighborSetPerProtoIdFactory(protoId));
         adjSegmentEntryCacheIs(protoId);
+      }
+      if (newLinks.linkCount() > 1 && newEntries.adjSegmentEntryCount() > 1) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+          AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+          if (record.protoInstance == protoId)
+            filedPair_.memberIs(Pavo::makePtr<HN_FiledPair>(
+                FiledPairKey{key, linkKeyOf(record), record.metric, protoId}));
+        }
       }
       c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
       adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));

@@ -25,11 +25,31 @@
 // invariant, or a filed link, missing: the connector map was changed behind
 // the mapper's back.
 //
+// Shared members. A key files the pairs (link, entry) of its records; two
+// keys whose records give equal entries (same isLocal, metric and sid) on one
+// link share that list member, which stays while any key files it:
+//   - a key that files a member the list already holds publishes no change
+//     of that link's list (its key-table entry is published as usual);
+//   - taking out or replacing one of several keys that file a member leaves
+//     the member and publishes no change for it; the last key's removal
+//     removes it as for a member of one key;
+//   - a key's change touches only the pairs it filed: an equal entry that
+//     another key filed on one of its links (for another metric) stays.
+// A change that touches no member another key files publishes exactly what
+// it would if no other key existed. Two private collections beside the entry
+// cache keep this exact: sharedEntryCount, (protoId, link, entry) -> the keys
+// filing it, held only while two or more do; and filedPair, the (link,
+// metric) pairs of the keys whose link set and entry set both have two or
+// more members (for any other key the two sets' product is exactly what it
+// filed). A key of one link or one metric that shares nothing has nothing in
+// either.
+//
 // Threads: none of its own. Everything runs on the thread that delivers the
 // table's notifications. The zombie flag, not a lock, keeps notifications out
 // while the mapper subscribes, unsubscribes or is destroyed.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,6 +68,7 @@
 #include "Vantre/AddressFamily.h"
 #include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
+#include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
 namespace SegmentRouting::Mappers {
@@ -81,6 +102,45 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
       Vek::AttrChildMap<HN_AdjSegmentEntryCache,
                         Vek::IntegerKeyOps<unsigned short, kAdjSegmentEntryCacheHashConstant>,
                         kAdjSegmentEntryCacheField>;
+
+  // An entry filed on a link under a protoId.
+  struct SharedEntryKey {
+    Cspf::LinkKey link;
+    AdjSegmentEntry entry;
+    unsigned short protoId = 0;
+    unsigned hash(unsigned seed) const noexcept;
+    friend bool operator==(SharedEntryKey const&, SharedEntryKey const&) noexcept = default;
+    friend std::strong_ordering operator<=>(SharedEntryKey const&,
+                                            SharedEntryKey const&) noexcept = default;
+  };
+  // Invariant: a member's count is the number of keys filing its entry on
+  // its link, 2 or more; the list member of a pair without one has one key.
+  using HN_SharedEntryCount =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_SharedEntryCount",
+                         SharedEntryKey, std::uint32_t>;
+  using SharedEntryCountCollection =
+      Vek::HashMap2018<HN_SharedEntryCount, SharedEntryKey,
+                       Vek::SeededKeyOps<SharedEntryKey, 1540483477u>>;
+
+  // A (link, metric) that a key filed under a protoId (the key gives isLocal
+  // and sid of the entry).
+  struct FiledPairKey {
+    Kroma::SegmentRouting::AdjacencySegmentKey key;
+    Cspf::LinkKey link;
+    std::uint32_t metric = 0;
+    unsigned short protoId = 0;
+    unsigned hash(unsigned seed) const noexcept;
+    friend bool operator==(FiledPairKey const&, FiledPairKey const&) noexcept = default;
+    friend std::strong_ordering operator<=>(FiledPairKey const&,
+                                            FiledPairKey const&) noexcept = default;
+  };
+  // Invariant: holds exactly the pairs of the keys whose entry cache set and
+  // key table set both have two or more members.
+  using HN_FiledPair =
+      Vek::AttrSetMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_FiledPair",
+                         FiledPairKey>;
+  using FiledPairCollection =
+      Vek::HashMap2018<HN_FiledPair, FiledPairKey, Vek::SeededKeyOps<FiledPairKey, 2246822519u>>;
 
   // Subscribes to `srStatus` and builds the connector map in full. A null
   // pointer for either raises Pavo::NullPointerException. If the build
@@ -140,6 +200,20 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
     return adjSegmentEntryCache_;
   }
 
+  // The sharing bookkeeping, read only (for checks from outside). The number
+  // of keys that file `entry` on `link` under `protoId` when two or more do,
+  // else 0.
+  std::uint32_t sharedEntryCount(unsigned short protoId, Cspf::LinkKey const& link,
+                                 AdjSegmentEntry const& entry) const;
+  SharedEntryCountCollection const& sharedEntryCountCollection() const { return sharedEntryCount_; }
+  // Whether `key` filed an entry of `metric` on `link` under `protoId`, as
+  // recorded for a key with two or more links and entries.
+  bool filedPairHas(unsigned short protoId, Kroma::SegmentRouting::AdjacencySegmentKey const& key,
+                    Cspf::LinkKey const& link, std::uint32_t metric) const {
+    return filedPair_.memberHas({key, link, metric, protoId});
+  }
+  std::size_t filedPairCount() const { return filedPair_.size(); }
+
   Pavo::TypeData typeData() const override;
 
  private:
@@ -155,6 +229,13 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
                         AdjacencySegmentMap::Stored const* const* walked);
   // The step-2 and step-3 trace line of one link.
   void traceLink(char const* fmt, std::uint32_t sid, Cspf::LinkKey const& link) const;
+  // Whether another key still files `entry` on `link` as the calling key
+  // lets go of it: then the pair's count drops by one.
+  bool sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+                          AdjSegmentEntry const& entry);
+  // One more key files an entry that the link's list already holds.
+  void sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+                      AdjSegmentEntry const& entry);
 
   Vantre::AddressFamily const af_;
   // The family's text for trace records, made once.
@@ -162,6 +243,8 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
   Pavo::Ptr<AdjSegmentConnectorMapV2> connectorMap_;
   AdjSegmentEntryCacheCollection adjSegmentEntryCache_;
+  SharedEntryCountCollection sharedEntryCount_;
+  FiledPairCollection filedPair_;
 };
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(
