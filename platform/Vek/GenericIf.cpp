@@ -5,6 +5,7 @@
 #include "Pavo/InspectAttrs.h"
 #include "Pavo/InspectModule.h"
 #include "Vek/CharRange.h"
+#include "Vek/QuotedText.h"
 
 namespace Vek::GenericIfImpl {
 
@@ -147,7 +148,7 @@ GenericValue construct(TypeInfo const& type, std::span<GenericValue const> args)
 GenericValue construct(std::string_view typeName, std::span<GenericValue const> args) {
   TypeInfo const* t = Pavo::ModuleInspectData::typeByName(typeName);
   if (t == nullptr)
-    throw Pavo::Exception("no registered type " + std::string(typeName));
+    throw Pavo::Exception("no registered type " + quotedText(typeName, 0));
   return construct(*t, args);
 }
 

@@ -16,6 +16,7 @@
 #include "Nimblog/Nimblog.h"
 #include "Runner.h"
 #include "Scenario.h"
+#include "Vek/QuotedText.h"
 #include "Vek/Trace.h"
 #include "Writers.h"
 
@@ -126,7 +127,8 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
     std::ofstream dot(o.dot);
     Srmap::writeDot(dot, world);
     if (!dot) {
-      std::cerr << "srmap: cannot write " << o.dot << "\n";
+      std::cerr << "srmap: cannot write "
+                << Vek::QuotedText(o.dot, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
@@ -157,7 +159,8 @@ int main(int argc, char** argv) {
   if (!o.command.empty()) {
     name = o.file == "-" ? "<stdin>" : o.file;
     if (!readFile(o.file, text)) {
-      std::cerr << "srmap: cannot read " << o.file << "\n";
+      std::cerr << "srmap: cannot read "
+                << Vek::QuotedText(o.file, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
