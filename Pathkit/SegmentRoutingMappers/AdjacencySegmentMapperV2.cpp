@@ -2,6 +2,7 @@
 // start-up build, the clean-up and the filing of one entry.
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 
+#include <array>
 #include <cstring>
 
 #include "Cspf/IgpRouterId.h"
@@ -68,11 +69,57 @@ unsigned AdjacencySegmentMapperV2::SharedEntryKey::hash(unsigned seed) const noe
   return h.result();
 }
 
-unsigned AdjacencySegmentMapperV2::FiledPairKey::hash(unsigned seed) const noexcept {
-  Vek::Hash h(link.hash(key.hash(seed)));
-  h.hashMix<4>(metric);
+unsigned AdjacencySegmentMapperV2::FiledPairsKey::hash(unsigned seed) const noexcept {
+  Vek::Hash h(key.hash(seed));
   h.hashMix<2>(protoId);
   return h.result();
+}
+
+bool AdjacencySegmentMapperV2::filedPairHas(unsigned short protoId, AdjacencySegmentKey const& key,
+                                            Cspf::LinkKey const& link, std::uint32_t metric) const {
+  HN_FiledPairs const* const filed = filedPairs_.member({key, protoId});
+  Pavo::Ptr<NeighborSetPerProtoId> const links = connectorMap_->cache(protoId);
+  Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
+  NeighborSet const* const linkSet = links ? links->neighborSetFind(key) : nullptr;
+  AdjSegmentSet const* const entrySet = entries ? entries->adjSegmentSetFind(key) : nullptr;
+  if (filed == nullptr || linkSet == nullptr || entrySet == nullptr)
+    return false;
+  std::size_t i = 0, j = 0;
+  auto l = linkSet->linkCollection().begin();
+  for (; !l.atEnd() && !(l->key() == link); ++l)
+    ++i;
+  auto e = entrySet->adjSegmentEntryCollection().begin();
+  for (; !e.atEnd() && e->key().metric() != metric; ++e)
+    ++j;
+  return !l.atEnd() && !e.atEnd() && filed->value().has(i * entrySet->adjSegmentEntryCount() + j);
+}
+
+AdjacencySegmentMapperV2::FiledPairBits AdjacencySegmentMapperV2::filedPairBits(
+    AdjacencySegment const& segment, unsigned short protoId, NeighborSet const& links,
+    AdjSegmentSet const& entries) {
+  // The sets in their iteration order. The key's entries differ in metric
+  // alone, and all its records name one neighbour, so a record's metric and
+  // link description find its entry and link.
+  std::array<Cspf::LinkDescription const*, AdjacencySegment::kMaxNeighbors> linkAt;
+  std::array<std::uint32_t, AdjacencySegment::kMaxNeighbors> metricAt;
+  std::size_t linkCount = 0, entryCount = 0;
+  for (auto l = links.linkCollection().begin(); !l.atEnd(); ++l)
+    linkAt[linkCount++] = &l->key().description();
+  for (auto e = entries.adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
+    metricAt[entryCount++] = e->key().metric();
+  FiledPairBits bits(linkCount * entryCount);
+  for (std::uint32_t r = 0; r < segment.count(); ++r) {
+    AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(r));
+    if (record.protoInstance != protoId)
+      continue;
+    std::size_t i = 0, j = 0;
+    while (std::memcmp(linkAt[i], &record.link, sizeof record.link) != 0)
+      ++i;
+    while (metricAt[j] != record.metric)
+      ++j;
+    bits.set(i * entryCount + j);
+  }
+  return bits;
 }
 
 std::uint32_t AdjacencySegmentMapperV2::sharedEntryCount(unsigned short protoId,
@@ -133,7 +180,7 @@ AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
   retire();
   adjSegmentEntryCache_.deleteAll();
   sharedEntryCount_.deleteAll();
-  filedPair_.deleteAll();
+  filedPairs_.deleteAll();
   connectorMap_.reset();
   srStatus_.reset();
 }
@@ -254,7 +301,7 @@ void AdjacencySegmentMapperV2::doCleanup() {
   c.cacheDelAll();
   adjSegmentEntryCacheDelAll();
   sharedEntryCount_.deleteAll();
-  filedPair_.deleteAll();
+  filedPairs_.deleteAll();
 }
 
 // --- filing one entry ------------------------------------------------------------
@@ -309,6 +356,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   // move in and out of it instead of being copied.
   Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
   Pavo::Ptr<AdjSegmentListPerProtoId> staged;
+  // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
+  Pavo::Ptr<HN_FiledPairs> filed;
 
   // Step 2. The key's old links and entries are read in place: nothing
   // changes C->cache(p) or the entry cache until they are deleted below.
@@ -318,8 +367,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
     AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
-    // With two or more links and entries the key's pairs are recorded.
-    bool const recorded = oldLinks->linkCount() > 1 && oldEntries->adjSegmentEntryCount() > 1;
+    // With two or more links and entries the key's pairs are recorded; they
+    // go with the rest of its contribution.
+    std::size_t const entryCount = oldEntries->adjSegmentEntryCount();
+    if (oldLinks->linkCount() > 1 && entryCount > 1)
+      filed = filedPairs_.memberDel({key, protoId});
+    std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
@@ -329,9 +382,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
       AdjSegmentList list(*stored);
-      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
+      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e, ++pair) {
         AdjSegmentEntry const& entry = e->key();
-        if (recorded && !filedPair_.memberDel({key, link, entry.metric(), protoId}))
+        if (filed && !filed->value().has(pair))
           continue;
         if (!sharedEntryRelease(protoId, link, entry))
           list.adjSegmentEntryDel(entry);
@@ -401,12 +454,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         adjSegmentEntryCacheIs(protoId);
       }
       if (newLinks.linkCount() > 1 && newEntries.adjSegmentEntryCount() > 1) {
-        for (std::uint32_t i = 0; i < count; ++i) {
-          AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
-          if (record.protoInstance == protoId)
-            filedPair_.memberIs(Pavo::makePtr<HN_FiledPair>(
-                FiledPairKey{key, linkKeyOf(record), record.metric, protoId}));
-        }
+        FiledPairBits bits = filedPairBits(segment, protoId, newLinks, newEntries);
+        if (filed)
+          filed->valueExchange(std::move(bits));
+        else
+          filed = Pavo::makePtr<HN_FiledPairs>(FiledPairsKey{key, protoId}, std::move(bits));
+        filedPairs_.memberIs(std::move(filed));
       }
       c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
       adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));

@@ -38,11 +38,11 @@
 // A change that touches no member another key files publishes exactly what
 // it would if no other key existed. Two private collections beside the entry
 // cache keep this exact: sharedEntryCount, (protoId, link, entry) -> the keys
-// filing it, held only while two or more do; and filedPair, the (link,
-// metric) pairs of the keys whose link set and entry set both have two or
-// more members (for any other key the two sets' product is exactly what it
-// filed). A key of one link or one metric that shares nothing has nothing in
-// either.
+// filing it, held only while two or more do; and filedPairs, for a key whose
+// link set and entry set both have two or more members, which pairs of their
+// product it filed (one bit each; for any other key the product is exactly
+// what it filed). A key of one link or one metric that shares nothing has
+// nothing in either.
 //
 // Threads: none of its own. Everything runs on the thread that delivers the
 // table's notifications. The zombie flag, not a lock, keeps notifications out
@@ -52,6 +52,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Cspf/LinkKey.h"
@@ -122,25 +123,39 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
       Vek::HashMap2018<HN_SharedEntryCount, SharedEntryKey,
                        Vek::SeededKeyOps<SharedEntryKey, 1540483477u>>;
 
-  // A (link, metric) that a key filed under a protoId (the key gives isLocal
-  // and sid of the entry).
-  struct FiledPairKey {
+  // Which (link, entry) pairs of the product of a key's link set and entry
+  // set the key filed: bit i * entries + j for its i-th link and j-th entry
+  // in the sets' iteration order. Hash sets iterate in a canonical order, so
+  // the copies in the key table and the entry cache agree with the sets the
+  // bits were made from.
+  class FiledPairBits {
+   public:
+    explicit FiledPairBits(std::size_t bits)
+        : words_(bits > 64 ? std::make_unique<std::uint64_t[]>((bits + 63) / 64) : nullptr) {}
+    bool has(std::size_t bit) const noexcept {
+      return ((words_ ? words_[bit / 64] : word_) >> bit % 64 & 1u) != 0;
+    }
+    void set(std::size_t bit) noexcept { (words_ ? words_[bit / 64] : word_) |= 1ull << bit % 64; }
+
+   private:
+    std::uint64_t word_ = 0;                  // the bits, when there are 64 at most
+    std::unique_ptr<std::uint64_t[]> words_;  // else all of them
+  };
+  struct FiledPairsKey {
     Kroma::SegmentRouting::AdjacencySegmentKey key;
-    Cspf::LinkKey link;
-    std::uint32_t metric = 0;
     unsigned short protoId = 0;
     unsigned hash(unsigned seed) const noexcept;
-    friend bool operator==(FiledPairKey const&, FiledPairKey const&) noexcept = default;
-    friend std::strong_ordering operator<=>(FiledPairKey const&,
-                                            FiledPairKey const&) noexcept = default;
+    friend bool operator==(FiledPairsKey const&, FiledPairsKey const&) noexcept = default;
+    friend std::strong_ordering operator<=>(FiledPairsKey const&,
+                                            FiledPairsKey const&) noexcept = default;
   };
-  // Invariant: holds exactly the pairs of the keys whose entry cache set and
-  // key table set both have two or more members.
-  using HN_FiledPair =
-      Vek::AttrSetMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_FiledPair",
-                         FiledPairKey>;
-  using FiledPairCollection =
-      Vek::HashMap2018<HN_FiledPair, FiledPairKey, Vek::SeededKeyOps<FiledPairKey, 2246822519u>>;
+  // Invariant: a member for exactly the keys whose key table set and entry
+  // cache set both have two or more members.
+  using HN_FiledPairs =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_FiledPairs",
+                         FiledPairsKey, FiledPairBits>;
+  using FiledPairsCollection =
+      Vek::HashMap2018<HN_FiledPairs, FiledPairsKey, Vek::SeededKeyOps<FiledPairsKey, 2246822519u>>;
 
   // Subscribes to `srStatus` and builds the connector map in full. A null
   // pointer for either raises Pavo::NullPointerException. If the build
@@ -207,12 +222,11 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
                                  AdjSegmentEntry const& entry) const;
   SharedEntryCountCollection const& sharedEntryCountCollection() const { return sharedEntryCount_; }
   // Whether `key` filed an entry of `metric` on `link` under `protoId`, as
-  // recorded for a key with two or more links and entries.
+  // recorded for a key with two or more links and entries (false for others).
   bool filedPairHas(unsigned short protoId, Kroma::SegmentRouting::AdjacencySegmentKey const& key,
-                    Cspf::LinkKey const& link, std::uint32_t metric) const {
-    return filedPair_.memberHas({key, link, metric, protoId});
-  }
-  std::size_t filedPairCount() const { return filedPair_.size(); }
+                    Cspf::LinkKey const& link, std::uint32_t metric) const;
+  // The keys whose pairs are recorded.
+  std::size_t filedPairsCount() const { return filedPairs_.size(); }
 
   Pavo::TypeData typeData() const override;
 
@@ -236,6 +250,10 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   // One more key files an entry that the link's list already holds.
   void sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
                       AdjSegmentEntry const& entry);
+  // The pairs that the records of `protoId` file, over the key's new sets.
+  static FiledPairBits filedPairBits(Kroma::SegmentRouting::AdjacencySegment const& segment,
+                                     unsigned short protoId, NeighborSet const& links,
+                                     AdjSegmentSet const& entries);
 
   Vantre::AddressFamily const af_;
   // The family's text for trace records, made once.
@@ -244,7 +262,7 @@ class AdjacencySegmentMapperV2 : public StatusReactor<AdjacencySegmentMapperV2>,
   Pavo::Ptr<AdjSegmentConnectorMapV2> connectorMap_;
   AdjSegmentEntryCacheCollection adjSegmentEntryCache_;
   SharedEntryCountCollection sharedEntryCount_;
-  FiledPairCollection filedPair_;
+  FiledPairsCollection filedPairs_;
 };
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(

@@ -89,6 +89,7 @@ Violations invariantViolations(M::AdjacencySegmentMapperV2 const* mapper,
       if (!filed)
         continue;
       bool const byPair = k->value().linkCount() > 1 && filed->adjSegmentEntryCount() > 1;
+      recorded += byPair ? 1 : 0;
       std::set<Cspf::LinkKey> linksUsed;
       std::set<M::AdjSegmentEntry> entriesUsed;
       for (auto l = k->value().linkCollection().begin(); !l.atEnd(); ++l) {
@@ -96,7 +97,6 @@ Violations invariantViolations(M::AdjacencySegmentMapperV2 const* mapper,
         for (auto e = filed->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
           if (byPair && !mapper->filedPairHas(p->key(), k->key(), l->key(), e->key().metric()))
             continue;
-          recorded += byPair ? 1 : 0;
           linksUsed.insert(l->key());
           entriesUsed.insert(e->key());
           ++filers[{l->key(), e->key(), p->key()}];
@@ -110,9 +110,9 @@ Violations invariantViolations(M::AdjacencySegmentMapperV2 const* mapper,
         v.push_back(key + ": a link or an entry of its caches in none of its pairs");
     }
   }
-  if (recorded != mapper->filedPairCount())
-    v.push_back(std::to_string(mapper->filedPairCount()) + " pairs recorded, " +
-                std::to_string(recorded) + " of keys with two or more links and entries");
+  if (recorded != mapper->filedPairsCount())
+    v.push_back("pairs recorded for " + std::to_string(mapper->filedPairsCount()) + " keys, " +
+                std::to_string(recorded) + " keys have two or more links and entries");
   std::size_t shared = 0;
   for (auto const& [pair, n] : filers)
     shared += n > 1 ? 1 : 0;

@@ -256,15 +256,19 @@ void AdjacencySegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
   // instances 0 to 2.
   unsigned const sids = 1 + static_cast<unsigned>(seed / 5 % 4);
   auto const randomKey = [&] { return key(16000 + pick(sids), pick(6), pick(4) == 0); };
+  // Now and then a key of up to 40 records over twice the links and eight
+  // metrics (more link-metric pairs than one machine word).
   auto const randomSegment = [&](AdjacencySegmentKey const& k) {
     AdjacencySegment s(k, static_cast<std::uint8_t>(pick(2)));
     Mpls::RouterId const neighbor = Mpls::RouterId::isis(systemId(pick(3)));
-    for (unsigned n = pick(5); n > 0; --n) {
-      bool const mixed = pick(12) == 0;
+    bool const big = pick(60) == 0;
+    for (unsigned n = big ? pick(41) : pick(5); n > 0; --n) {
+      bool const mixed = !big && pick(12) == 0;
       unsigned const proto = k.routerId().af() == 3 ? 1 + pick(2) : 0;
-      s.neighbors().push(
-          record(pick(kLinks), mixed ? Mpls::RouterId::isis(systemId(pick(3))) : neighbor,
-                 10 * (1 + pick(2)), static_cast<std::uint8_t>(pick(8) == 0 ? pick(3) : proto)));
+      s.neighbors().push(record(pick(big ? 2 * kLinks : kLinks),
+                                mixed ? Mpls::RouterId::isis(systemId(pick(3))) : neighbor,
+                                10 * (1 + pick(big ? 8 : 2)),
+                                static_cast<std::uint8_t>(pick(8) == 0 ? pick(3) : proto)));
     }
     return s;
   };
