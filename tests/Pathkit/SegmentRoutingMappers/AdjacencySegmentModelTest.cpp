@@ -62,7 +62,9 @@ struct ProtoModel {
   std::map<AdjacencySegmentKey, std::set<Cspf::LinkKey>> links;
   std::map<AdjacencySegmentKey, std::set<AdjSegmentEntry>> entries;
   std::map<Pair, unsigned> filers;  // keys filing each pair
-  std::map<AdjacencySegmentKey, std::set<Pair>> pairs;
+  // A key's entries on a link, and how many of its records name the link.
+  std::map<std::pair<AdjacencySegmentKey, Cspf::LinkKey>, std::set<AdjSegmentEntry>> filedOn;
+  std::map<std::pair<AdjacencySegmentKey, Cspf::LinkKey>, unsigned> records;
 };
 using Model = std::map<unsigned, ProtoModel>;
 
@@ -73,28 +75,32 @@ Model modelOf(Table const& table) {
     for (AdjacencySegmentNeighbor const& r : records)
       same = same && r.neighbor == records.front().neighbor;
     for (unsigned p : k.routerId().af() == 3 ? std::set<unsigned>{1, 2} : std::set<unsigned>{0}) {
+      ProtoModel& m = model[p];
       std::set<Pair> filed;
       for (AdjacencySegmentNeighbor const& r : records) {
-        if (same && r.protoInstance == p)
+        if (same && r.protoInstance == p) {
           filed.insert({modelLink(r), AdjSegmentEntry(k.sidFlag() != 0, r.metric, k.sid())});
+          ++m.records[{k, modelLink(r)}];
+        }
       }
-      ProtoModel& m = model[p];
       for (Pair const& f : filed) {
         m.lists[f.first].insert(f.second);
         m.links[k].insert(f.first);
         m.entries[k].insert(f.second);
         ++m.filers[f];
-        m.pairs[k].insert(f);
+        m.filedOn[{k, f.first}].insert(f.second);
       }
     }
   }
   return model;
 }
 
-ProtoModel const& under(Model const& model, unsigned p) {
-  static ProtoModel const none;
-  auto const m = model.find(p);
-  return m != model.end() ? m->second : none;
+// The value under `key`, or an empty one.
+template <class Map>
+typename Map::mapped_type const& under(Map const& map, typename Map::key_type const& key) {
+  static typename Map::mapped_type const none{};
+  auto const m = map.find(key);
+  return m != map.end() ? m->second : none;
 }
 
 class AdjacencySegmentModelTest : public ::testing::Test {
@@ -180,13 +186,13 @@ class AdjacencySegmentModelTest : public ::testing::Test {
       ProtoModel const& after = under(w.test->next_, w.protoId);
       ProtoModel const& before = under(w.test->model_, w.protoId);
       AdjSegmentList const list = w.lists->adjSegmentList(link);
-      std::set<AdjSegmentEntry> const mineAfter = filedOn(after, w.key, link);
-      std::set<AdjSegmentEntry> const mineBefore = filedOn(before, w.key, link);
+      std::set<AdjSegmentEntry> const& mineAfter = under(after.filedOn, {w.key, link});
+      std::set<AdjSegmentEntry> const& mineBefore = under(before.filedOn, {w.key, link});
       bool carries = false;
       for (AdjSegmentEntry const& e : mineAfter)
         carries = carries || list.adjSegmentEntryHas(e);
       bool others = true;
-      for (AdjSegmentEntry const& e : listOf(before, link))
+      for (AdjSegmentEntry const& e : under(before.lists, link))
         others = others &&
                  (before.filers.at({link, e}) == mineBefore.count(e) || list.adjSegmentEntryHas(e));
       std::string const what = "link " + link.toString();
@@ -196,22 +202,9 @@ class AdjacencySegmentModelTest : public ::testing::Test {
         w.test->published_ += what + " without the key; ";
       if (!others)
         w.test->published_ += what + " without another key's entry; ";
-      if (listOf(after, link) == listOf(before, link) && w.test->recordsOn(w.protoId, link) < 2)
+      if (under(after.lists, link) == under(before.lists, link) &&
+          under(after.records, {w.key, link}) < 2)
         w.test->published_ += what + " unchanged; ";
-    }
-    static std::set<AdjSegmentEntry> listOf(ProtoModel const& m, Cspf::LinkKey const& link) {
-      auto const l = m.lists.find(link);
-      return l != m.lists.end() ? l->second : std::set<AdjSegmentEntry>();
-    }
-    static std::set<AdjSegmentEntry> filedOn(ProtoModel const& m, AdjacencySegmentKey const& k,
-                                             Cspf::LinkKey const& link) {
-      std::set<AdjSegmentEntry> out;
-      if (auto const p = m.pairs.find(k); p != m.pairs.end()) {
-        for (Pair const& f : p->second)
-          if (f.first == link)
-            out.insert(f.second);
-      }
-      return out;
     }
     Pavo::Subscriber record{&Watch::dispatch};  // first: dispatch finds its Watch
     AdjacencySegmentModelTest* test;
@@ -219,18 +212,9 @@ class AdjacencySegmentModelTest : public ::testing::Test {
     unsigned protoId;
     Pavo::Ptr<AdjSegmentListPerProtoId> lists;
   };
-  // The written segment's records for p on `link`.
-  unsigned recordsOn(unsigned p, Cspf::LinkKey const& link) const {
-    unsigned n = 0;
-    for (AdjacencySegmentNeighbor const& r : written_)
-      n += r.protoInstance == p && modelLink(r) == link ? 1 : 0;
-    return n;
-  }
-
   AddressFamily af_;
   Table tables_[2];  // [1]: IPv4, [0]: IPv6
   Model model_, next_;
-  Records written_;
   std::string published_;
   Pavo::Ptr<Status> status_;
   Pavo::Ptr<AdjSegmentConnectorMapV2> connectors_;
@@ -312,7 +296,6 @@ void AdjacencySegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
     Table after = tables_[v4];
     next != nullptr ? void(after[k] = recordsOf(s)) : void(after.erase(k));
     next_ = reaches ? modelOf(after) : model_;
-    written_ = next != nullptr ? recordsOf(s) : Records();
     // Watch the link lists the change may touch, as they are before it.
     std::vector<std::unique_ptr<Watch>> watches;
     for (unsigned p = 0; p < 3 && reaches; ++p) {
