@@ -76,6 +76,12 @@ mutant kroma-bound-off-by-one platform/Kroma/KromaMap.h caught \
       Vek::PodArrayImpl::throwRangeException(kBound, count);' \
   '    if (count > kBound + 1)
       Vek::PodArrayImpl::throwRangeException(kBound, count);'
+mutant kroma-walk-no-generation platform/Kroma/KromaMap.h caught \
+  "a walk step trusts its stored position after nodes were let go (reads a freed node)" \
+  'if (hint.owner_ == this && hint.generation_ == generation_) {' 'if (hint.owner_ == this) {'
+mutant kroma-letgo-keeps-generation platform/Kroma/KromaMap.h caught \
+  "letting absent nodes go leaves the walks' stored positions trusted" \
+  $'    absent_ = 0;\n    ++generation_;' $'    absent_ = 0;'
 mutant kroma-fault-countdown platform/Kroma/KromaMap.cpp caught \
   "an injected fault fires one call late" \
   'if (faultCountdown_ > 0) {' 'if (faultCountdown_ > 1) {'
@@ -218,6 +224,11 @@ mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught
 mutant adj-entry-eq-metric Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h caught \
   "two entries differing only in metric are equal" \
   'return x.isLocal_ == y.isLocal_ && x.metric_ == y.metric_ &&' 'return x.isLocal_ == y.isLocal_ &&'
+
+# --- the PQ-index maps --------------------------------------------------------
+mutant pq-algoset-hash-constant Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h caught \
+  "a PQ index's algorithm entries are hashed with a wrong constant (another order)" \
+  'kAlgoSetHashConstant = 608949734u;' 'kAlgoSetHashConstant = 608949735u;'
 
 # -------------------------------------------------------------------------------
 
