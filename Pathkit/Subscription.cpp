@@ -2,16 +2,13 @@
 
 #include <string>
 
+#include "Pathkit/SubscribedField.h"
 #include "Pavo/Exception.h"
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 namespace SegmentRouting::Mappers {
 
 namespace {
-
-std::string typeName(Pavo::Inspect::TypeInfo const* type) {
-  return type ? type->name() : std::string("(none)");
-}
 
 // The field must be a collection of `node`'s registered type whose key and
 // prior values have the expected types; raises naming both sides otherwise.
@@ -25,18 +22,7 @@ void checkField(Pavo::Node const& node, Pavo::FieldId fieldId, Pavo::Inspect::Ty
     throw Pavo::Exception(where + ": the entity does not notify");
   if (type == nullptr)
     throw Pavo::Exception(where + ": the entity's type is not registered");
-  auto const* attr = type->attr(fieldId);
-  if (attr == nullptr || !attr->isCollection())
-    throw Pavo::Exception(where + ": no collection attribute has this field id");
-  auto const* wantPrior = attr->isSet() ? attr->keyType() : attr->valueType();
-  bool const wantPtr = !attr->isSet() && attr->valueIsEntity();
-  if (attr->keyType() != key || wantPrior != prior || wantPtr != priorIsPtr) {
-    throw Pavo::Exception(where + " (" + attr->name() + "): registered key " +
-                          typeName(attr->keyType()) + ", prior " + typeName(wantPrior) +
-                          (wantPtr ? " (counted pointer)" : "") + "; subscribed with key " +
-                          typeName(key) + ", prior " + typeName(prior) +
-                          (priorIsPtr ? " (counted pointer)" : ""));
-  }
+  subscribedFieldCheck(where, *type, fieldId, key, prior, priorIsPtr);
 }
 
 }  // namespace
@@ -48,10 +34,7 @@ SubscriptionBase::SubscriptionBase(Pavo::Node* node, Pavo::FieldId fieldId,
   if (node == nullptr)
     throw Pavo::Exception("Subscription to a null entity");
   checkField(*node, fieldId, expected.key, expected.prior, expected.priorIsPtr);
-  record_.dispatch = &dispatch;
-  record_.gone = &gone;
-  record_.owner = this;
-  node->publisher()->subscriberAdd(&record_, false);
+  record_.subscribe(*node->publisher());
   node_ = node;
 }
 
@@ -60,22 +43,18 @@ SubscriptionBase::~SubscriptionBase() {
 }
 
 void SubscriptionBase::reset() noexcept {
-  if (node_ == nullptr)
-    return;
-  node_->publisher()->subscriberRemove(&record_);
-  node_ = nullptr;
+  record_.unsubscribe();
 }
 
 void SubscriptionBase::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
                                 Pavo::FieldId fieldId, void const* key, void const* prior) {
-  auto& self = *static_cast<Record*>(subscriber)->owner;
+  SubscriptionBase& self = Record::ownerOf(subscriber);
   if (fieldId == self.fieldId_)
     self.deliver_(self, key, prior);
 }
 
 void SubscriptionBase::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
-  auto& self = *static_cast<Record*>(subscriber)->owner;
-  self.node_ = nullptr;  // already unsubscribed by the publisher
+  SubscriptionBase& self = Record::ownerOf(subscriber);  // unsubscribed already
   if (self.onGone_)
     self.onGone_();
 }

@@ -1,7 +1,8 @@
 # Packaging: SONAMEs, the exported symbol sets, and what `cmake --install`
 # puts down — headers, the two shared libraries, a CMake package
 # (find_package(Pathkit CONFIG) -> Pathkit::pathkit, Pathkit::platform) and
-# a pkg-config file (pathkit.pc).
+# a pkg-config file (pathkit.pc) — and the `uninstall` target that removes
+# it again.
 include(CMakePackageConfigHelpers)
 
 # Each library exports what its version script names (cmake/*.map) and keeps
@@ -41,3 +42,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/PathkitConfig.cmake
 string(REGEX REPLACE "[^/]+" ".." PATHKIT_PC_UP ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 configure_file(cmake/pathkit.pc.in ${CMAKE_CURRENT_BINARY_DIR}/pathkit.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pathkit.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# `cmake --build <dir> --target uninstall` removes what the last install from
+# <dir> put down (its install_manifest.txt), wherever --prefix sent it.
+configure_file(cmake/Uninstall.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/Uninstall.cmake @ONLY)
+add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_CURRENT_BINARY_DIR}/Uninstall.cmake
+                  COMMENT "Removing the installed Pathkit files")

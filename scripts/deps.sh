@@ -10,6 +10,9 @@ command -v clang++ >/dev/null || need+=(clang)
 command -v pkg-config >/dev/null || need+=(pkgconf)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+# The tools' command line and JSON output.
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 # Abseil, for the benchmarks alone: the second plain side of the end-to-end benchmarks.
 [ -f /usr/include/absl/container/flat_hash_map.h ] || need+=(libabsl-dev)
 # The sanitizer runtimes of the asan and tsan presets.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "GenericText.h"
-#include "Invariants.h"
+#include "oracles/GenericText.h"
+#include "oracles/Invariants.h"
 
 namespace Srmap {
 
@@ -98,8 +98,8 @@ CheckResult check(World& world) {
 std::vector<std::string> checkLines(CheckResult const& result) {
   std::vector<std::string> lines;
   for (auto const& d : result.differences)
-    lines.push_back("difference " + d.map + " " + d.path + ": live " + d.live + ", rebuilt " +
-                    d.rebuilt);
+    lines.push_back("difference " + d.map + " " + pathText(d.path) + ": live " + d.live +
+                    ", rebuilt " + d.rebuilt);
   for (auto const& i : result.invariants)
     lines.push_back("invariant " + i.map + ": " + i.violation);
   for (auto const& s : result.sharedSids) {

@@ -5,7 +5,6 @@
 
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "Check.h"
@@ -22,17 +21,17 @@ struct Extras {
 
 void writeText(std::ostream& out, RunLog const& log, World const& world, Extras const& extras);
 
-// One object: {"changes": [...], "maps": {NAME: {PATH: VALUE}}, "failures":
-// [...], "error": TEXT|null, and "check" and "ring" when given}. Steps are
-// not entries of their own: each change names the step it came in.
+// One object, written with nlohmann-json (docs/scenario.md has the
+// structure): "changes" (each naming its step, map and path), "maps" (each
+// member with its path and value), "failures", "error" (null when none), and
+// "check" and "ring" when given. A path is an array of {attribute, key}
+// steps: keys are never joined into one text, since prefixes hold '/'.
 void writeJson(std::ostream& out, RunLog const& log, World const& world, Extras const& extras);
 
-// Links (first vertex -> second vertex) labelled with their adjacency SIDs
-// per map and protocol instance; routers labelled with their prefixes per
-// algorithm.
+// Routers (boxes labelled with their node segments per algorithm) and links
+// (first vertex -> second vertex, labelled with their adjacency SIDs per map
+// and protocol instance), with a legend. A router's box is its link endpoint
+// too, whatever the form of its router id.
 void writeDot(std::ostream& out, World const& world);
-
-// `text` as a JSON string, quotes included.
-std::string jsonString(std::string_view text);
 
 }  // namespace Srmap

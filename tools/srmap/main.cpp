@@ -4,9 +4,14 @@
 // standard input); `check FILE` plays it, then compares every live map with
 // a rebuild and checks its mapper's invariants. The format and the exit
 // statuses: docs/scenario.md.
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,25 +21,11 @@
 #include "Nimblog/Nimblog.h"
 #include "Runner.h"
 #include "Scenario.h"
+#include "Vek/QuotedText.h"
 #include "Vek/Trace.h"
 #include "Writers.h"
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: srmap [OPTIONS] [replay FILE | check FILE]\n"
-    "  (no command)        play the built-in scenario\n"
-    "  replay FILE         play a scenario file ('-': standard input)\n"
-    "  check FILE          play it, then compare each live map with a rebuild\n"
-    "                      and check its mapper's invariants\n"
-    "options:\n"
-    "  --format text|json  output format (default text)\n"
-    "  --dot FILE          write a Graphviz picture of the final maps to FILE\n"
-    "  --trace LEVELS      show the library's trace on stderr (e.g. 8,9 or all)\n"
-    "  --ring              dump the binary ring buffer at the end\n"
-    "  --help              this text\n"
-    "exit status: 0 all well, 1 an expectation failed or check found something,\n"
-    "  2 usage, unreadable or malformed scenario, or a library error during the run\n";
 
 struct Options {
   std::string command;  // "", "replay" or "check"
@@ -44,35 +35,78 @@ struct Options {
   bool ring = false;
 };
 
-int usage() {
-  std::cerr << kUsage;
-  return 2;
-}
+constexpr char kExitStatus[] =
+    "exit status: 0 all well, 1 an expectation failed or check found something,\n"
+    "  2 usage, unreadable or malformed scenario, or a library error during the run\n"
+    "(the scenario format: docs/scenario.md)";
 
-// Parses the arguments; false on anything it does not know.
-bool parseArgs(int argc, char** argv, Options& o) {
-  std::vector<std::string> const args(argv + 1, argv + argc);
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string const& a = args[i];
-    bool const hasValue = i + 1 < args.size();
-    if (a == "--format" && hasValue && (args[i + 1] == "text" || args[i + 1] == "json")) {
-      o.json = args[++i] == "json";
-    } else if (a == "--dot" && hasValue) {
-      o.dot = args[++i];
-    } else if (a == "--trace" && hasValue) {
-      if (!Vek::traceSettingsApply("SegmentRoutingMappers=" + args[++i]))
-        return false;
-    } else if (a == "--ring") {
-      o.ring = true;
-    } else if ((a == "replay" || a == "check") && o.command.empty() && hasValue) {
-      o.command = a;
-      o.file = args[++i];
-    } else {
-      return false;
+// The command line. Options may stand before or after the command.
+class CommandLine {
+ public:
+  CommandLine() {
+    app_.footer(kExitStatus);
+    app_.require_subcommand(0, 1);
+    app_.add_option("--format", format_, "output format: text (default) or json")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->option_text("text|json");
+    app_.add_option("--dot", o_.dot, "write a Graphviz picture of the final maps to FILE")
+        ->option_text("FILE");
+    app_.add_option("--trace", trace_, "show the library's trace on stderr (e.g. 8,9 or all)")
+        ->option_text("LEVELS")
+        ->check(
+            [](std::string const& levels) -> std::string {
+              // Applied here: the levels hold only if the whole value is good.
+              if (Vek::traceSettingsApply("SegmentRoutingMappers=" + levels))
+                return {};
+              return "'" + levels +
+                     "' is not a list of levels 0-9 and ranges (8,9 or 0-3,9), all or none";
+            },
+            "LEVELS");
+    app_.add_flag("--ring", o_.ring, "dump the binary ring buffer at the end");
+    for (auto [name, text] : {std::pair{"replay", "play a scenario file ('-': standard input)"},
+                              std::pair{"check",
+                                        "play a scenario file, then compare each live map with "
+                                        "a rebuild and check its mapper's invariants"}}) {
+      CLI::App* command = app_.add_subcommand(name, text);
+      command->fallthrough();
+      command->add_option("FILE", o_.file, "the scenario file")->required();
+      command->footer(std::string("srmap's options (srmap --help) may stand before or after the "
+                                  "command.\n") +
+                      kExitStatus);
     }
+    app_.description(
+        "srmap: plays segment-routing scenarios through the mappers and shows every change "
+        "the output maps publish, then the final maps. Without a command: the built-in "
+        "scenario.");
   }
-  return true;
-}
+
+  // Parses the arguments; an error names the option, value or word that is
+  // wrong. Returns the exit status when the program should stop (help: 0,
+  // error: 2).
+  std::optional<int> parse(int argc, char** argv) {
+    try {
+      app_.parse(argc, argv);
+    } catch (CLI::CallForHelp const&) {
+      std::cout << app_.help();
+      return 0;
+    } catch (CLI::ParseError const& e) {
+      std::cerr << "srmap: " << e.what() << "\n(srmap --help for the usage)\n";
+      return 2;
+    }
+    for (CLI::App const* command : app_.get_subcommands())
+      o_.command = command->get_name();
+    o_.json = format_ == "json";
+    return std::nullopt;
+  }
+
+  Options const& options() const { return o_; }
+
+ private:
+  CLI::App app_{"", "srmap"};
+  Options o_;
+  std::string format_ = "text";
+  std::string trace_;
+};
 
 // False when the file cannot be opened or read (a directory, say).
 bool readFile(std::string const& name, std::string& text) {
@@ -126,7 +160,8 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
     std::ofstream dot(o.dot);
     Srmap::writeDot(dot, world);
     if (!dot) {
-      std::cerr << "srmap: cannot write " << o.dot << "\n";
+      std::cerr << "srmap: cannot write "
+                << Vek::QuotedText(o.dot, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
@@ -143,21 +178,19 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--help") {
-      std::cout << kUsage;
-      return 0;
-    }
-  }
-  Options o;
-  if (!parseArgs(argc, argv, o))
-    return usage();
+  CommandLine line;
+  if (std::optional<int> const status = line.parse(argc, argv))
+    return *status;
+  Options const& o = line.options();
   std::string text = Srmap::kDefaultScenario;
   std::string name = "default";
   if (!o.command.empty()) {
     name = o.file == "-" ? "<stdin>" : o.file;
+    errno = 0;
     if (!readFile(o.file, text)) {
-      std::cerr << "srmap: cannot read " << o.file << "\n";
+      std::cerr << "srmap: cannot read "
+                << Vek::QuotedText(o.file, 0, Vek::QuotedText::Keep::end).view()
+                << (errno != 0 ? ": " : "") << (errno != 0 ? std::strerror(errno) : "") << "\n";
       return 2;
     }
   }

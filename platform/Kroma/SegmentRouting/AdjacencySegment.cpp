@@ -1,5 +1,7 @@
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 
+#include <algorithm>
+#include <array>
 #include <ostream>
 
 #include "Pavo/Exception.h"
@@ -46,6 +48,42 @@ AdjacencySegmentKey AdjacencySegmentKey::read(Vek::CharRange& range) {
       Mpls::SegmentRouting::SegmentIdentifier::read(range);
   range.expect(" router ");
   return {sid, Mpls::RouterId::read(range)};
+}
+
+Cspf::LinkDescription AdjacencyLink::description() const noexcept {
+  Cspf::LinkDescription d;
+  d.firstVertex = local;
+  d.vertexKind = static_cast<std::uint32_t>(kind);
+  d.secondVertex = remote;
+  d.linkId = localInterfaceId;
+  d.remoteLinkId = remoteInterfaceId;
+  // Both families keep their address in the prefix's leading bytes, network
+  // order, the rest zero: the description's own layout.
+  std::memcpy(d.localAddress, localAddress.address().data(), sizeof d.localAddress);
+  return d;
+}
+
+AdjacencyLink AdjacencyLink::of(Cspf::LinkDescription const& d) {
+  AdjacencyLink link;
+  link.local = d.firstVertex;
+  link.remote = d.secondVertex;
+  link.localInterfaceId = d.linkId;
+  link.remoteInterfaceId = d.remoteLinkId;
+  link.kind = static_cast<LinkKind>(d.vertexKind);
+  std::array<std::uint8_t, 16> address;
+  std::memcpy(address.data(), d.localAddress, address.size());
+  bool const ipv6 = std::any_of(address.begin() + 4, address.end(), [](auto b) { return b != 0; });
+  bool const none =
+      !ipv6 && std::all_of(address.begin(), address.begin() + 4, [](auto b) { return b == 0; });
+  if (ipv6) {
+    link.localAddress = Vantre::IpGenPrefix::ipv6(address, 128);
+  } else if (!none) {
+    link.localAddress = Vantre::IpGenPrefix::ipv4((std::uint32_t{address[0]} << 24) |
+                                                      (std::uint32_t{address[1]} << 16) |
+                                                      (std::uint32_t{address[2]} << 8) | address[3],
+                                                  32);
+  }
+  return link;
 }
 
 std::string AdjacencySegmentNeighbor::toString() const {

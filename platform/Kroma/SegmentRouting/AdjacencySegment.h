@@ -23,12 +23,20 @@
 //   record: "<link description> neighbor 1921.6800.1002 metric 10 proto 0"
 //   entry:  "sid 16001/0x40 router 10.0.0.1:0 flags 0 neighbors [<record>; <record>]"
 // AdjSegmentNbrIdx: a record index 0..511, checked when it is made.
+//
+// Built from typed values, without the layouts (what a routing agent writes):
+//   AdjacencyLink link{local, remote, 1, 1, Vantre::IpGenPrefix("10.0.12.1/32"),
+//                      LinkKind::remoteBySystemId};
+//   AdjacencySegment entry(AdjacencySegmentKey(sid, router),
+//                          {AdjacencySegmentNeighbor(link, neighbor, 10, 1)});
+// and read back the same way: record.linkParts(), record.neighbor, ...
 #pragma once
 
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <iosfwd>
 #include <string>
 
@@ -36,6 +44,7 @@
 #include "Kroma/EntryLayout.h"
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/SegmentIdentifier.h"
+#include "Vantre/IpGenPrefix.h"
 #include "Vek/Hash.h"
 #include "Vek/PodArray.h"
 
@@ -110,7 +119,46 @@ class AdjSegmentNbrIdx {
   std::uint32_t value_;
 };
 
+// How the link key of a record names the link's far end (the description's
+// vertex kind). The mapper reads no other kind: any other value is `plain`.
+enum class LinkKind : std::uint32_t {
+  plain = 0,  // the link key's last vertex is the empty identifier
+  // The last vertex is the neighbour router's IS-IS system id.
+  remoteBySystemId = Cspf::LinkDescription::kKindRemoteBySystemId,
+};
+
+// The link of a neighbour record as typed parts: what an IGP agent knows of
+// one adjacency. description() lays it out as the record carries it; of()
+// reads a description back. The local address is kept as its 16 address
+// bytes (an IPv4 address in the first 4): of() reads them as IPv4 (/32)
+// when the last 12 are zero, as IPv6 (/128) otherwise, and all zero as no
+// address (the default prefix). The prefix length is not kept.
+struct AdjacencyLink {
+  Cspf::VertexIdentifierBase local;   // this router's end
+  Cspf::VertexIdentifierBase remote;  // the neighbour's end (router or pseudonode)
+  std::uint32_t localInterfaceId = 0;
+  std::uint32_t remoteInterfaceId = 0;
+  Vantre::IpGenPrefix localAddress;  // e.g. 10.0.12.1/32; default: none
+  LinkKind kind = LinkKind::plain;
+
+  Cspf::LinkDescription description() const noexcept;
+  static AdjacencyLink of(Cspf::LinkDescription const& description);
+  friend bool operator==(AdjacencyLink const&, AdjacencyLink const&) noexcept = default;
+};
+
 struct AdjacencySegmentNeighbor {
+  AdjacencySegmentNeighbor() noexcept = default;
+  // One record from typed values: the link, the neighbour router, the
+  // adjacency's metric and the protocol instance it belongs to.
+  AdjacencySegmentNeighbor(AdjacencyLink const& parts, Mpls::RouterId const& router,
+                           std::uint32_t cost, std::uint8_t instance) noexcept
+      : AdjacencySegmentNeighbor(parts.description(), router, cost, instance) {}
+  AdjacencySegmentNeighbor(Cspf::LinkDescription const& description, Mpls::RouterId const& router,
+                           std::uint32_t cost, std::uint8_t instance) noexcept
+      : link(description), neighbor(router), metric(cost), protoInstance(instance) {}
+
+  AdjacencyLink linkParts() const { return AdjacencyLink::of(link); }
+
   Cspf::LinkDescription link;
   Mpls::RouterId neighbor;
   std::uint32_t metric = 0;
@@ -146,6 +194,14 @@ class AdjacencySegment {
   AdjacencySegment() noexcept = default;
   explicit AdjacencySegment(AdjacencySegmentKey const& key, std::uint8_t flags = 0) noexcept
       : key_(key), flags_(flags) {}
+  // The key and its neighbour records, in order; `flags` is the entry's own
+  // byte, which the mappers do not read. More than 512 records raise the
+  // range error.
+  AdjacencySegment(AdjacencySegmentKey const& key,
+                   std::initializer_list<AdjacencySegmentNeighbor> records, std::uint8_t flags = 0)
+      : key_(key), flags_(flags) {
+    neighbors_.assign(records.begin(), static_cast<std::uint32_t>(records.size()));
+  }
   // Built from its parts: the key, the head and `count` neighbour records; a
   // count over 512 raises the range error.
   AdjacencySegment(AdjacencySegmentKey const& key, Head const& head,

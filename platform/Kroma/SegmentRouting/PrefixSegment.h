@@ -16,6 +16,10 @@
 // PrefixSegment = key Vantre::IpGenPrefix (0..19) + info (20..2463);
 // PrefixSegmentWithAlgo = key PrefixAlgoKey (0..23) + info (24..2467).
 //
+// Built from typed values (what a routing agent writes):
+//   PrefixSegment(prefix, originator, PrefixSegmentInfo::kFlagMapToOriginator,
+//                 {PrefixSegmentRecord::of(sid)})
+//
 // Copies move the fixed head and `count` records; a count over 100 (only
 // from shared memory or countIsUnchecked) makes the copy raise
 // Vek::PodArrayImpl::throwRangeException(100, count). Equality compares
@@ -26,11 +30,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 
 #include "Kroma/EntryLayout.h"
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/PrefixAlgoKey.h"
+#include "Mpls/SegmentRouting/SegmentIdentifier.h"
 #include "Vantre/IpGenPrefix.h"
 #include "Vek/PodArray.h"
 
@@ -41,6 +47,17 @@ struct PrefixSegmentRecord {
   std::uint8_t sidFlags = 0;
   std::uint8_t algorithm = 0;
   std::uint8_t reserved[18] = {};
+
+  // The record of `sid` (value and flag byte) for `algo`.
+  static PrefixSegmentRecord of(Mpls::SegmentRouting::SegmentIdentifier const& sid,
+                                std::uint8_t algo = 0) noexcept {
+    PrefixSegmentRecord r;
+    r.sidValue = sid.value();
+    r.sidFlags = sid.flag();
+    r.algorithm = algo;
+    return r;
+  }
+  Mpls::SegmentRouting::SegmentIdentifier sid() const noexcept { return {sidValue, sidFlags}; }
 };
 static_assert(sizeof(PrefixSegmentRecord) == 24);
 static_assert(std::has_unique_object_representations_v<PrefixSegmentRecord>);
@@ -71,6 +88,13 @@ class PrefixSegmentInfo {
     head_.originator = originator;
     head_.flags = flags;
   }
+  // The originator, the flags and the records, in order; more than 100
+  // records raise the range error.
+  PrefixSegmentInfo(Mpls::RouterId const& originator, std::uint8_t flags,
+                    std::initializer_list<PrefixSegmentRecord> records)
+      : PrefixSegmentInfo(originator, flags) {
+    records_.assign(records.begin(), static_cast<std::uint32_t>(records.size()));
+  }
   // The head and `count` records; a count over 100 raises the range error.
   PrefixSegmentInfo(Head const& head, PrefixSegmentRecord const* records, std::uint32_t count)
       : head_(head) {
@@ -80,6 +104,11 @@ class PrefixSegmentInfo {
   Head const& head() const noexcept { return head_; }
   Mpls::RouterId const& originator() const noexcept { return head_.originator; }
   std::uint8_t flags() const noexcept { return head_.flags; }
+  // What a node-segment mapper makes of the flags: map the prefix to its
+  // originator (0x04 set, 0x10 clear).
+  bool mapsToOriginator() const noexcept {
+    return (head_.flags & (kFlagMapToOriginator | kFlagDoNotMap)) == kFlagMapToOriginator;
+  }
   Records const& records() const noexcept { return records_; }
   Records& records() noexcept { return records_; }
 
@@ -107,6 +136,11 @@ class PrefixSegmentEntry {
 
   PrefixSegmentEntry() noexcept = default;
   PrefixSegmentEntry(K const& key, PrefixSegmentInfo const& info) : key_(key), info_(info) {}
+  // The key, the originator, the flags and the records; more than 100
+  // records raise the range error.
+  PrefixSegmentEntry(K const& key, Mpls::RouterId const& originator, std::uint8_t flags,
+                     std::initializer_list<PrefixSegmentRecord> records = {})
+      : key_(key), info_(originator, flags, records) {}
   // Built from its parts (see Kroma::EntryLayout): one copy of the head and
   // of `count` records; a count over 100 raises the range error.
   PrefixSegmentEntry(K const& key, PrefixSegmentInfo::Head const& head,

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "ChangeLog.h"
-#include "Invariants.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Segments.h"
+#include "oracles/ChangeLog.h"
+#include "oracles/Invariants.h"
 #include "support/SeededRuns.h"
 
 namespace {
@@ -89,21 +89,35 @@ int algoIndex(unsigned algo) {
 
 // One publication of the output tree followed as "out", as the change log
 // writes it: of the root, of an algorithm map or of a router entry.
-std::string algoPath(unsigned algo) {
-  return "out/routerToNodeSegmentMap[" + std::to_string(algo) + "]";
+Srmap::PathStep algoStep(unsigned algo) {
+  return {"routerToNodeSegmentMap", std::to_string(algo)};
 }
 std::string rootChange(unsigned algo, Kind kind) {
-  return changeLine({"out", RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
-                     "routerToNodeSegmentMap", std::to_string(algo), kind, std::nullopt});
+  return changeLine({"out",
+                     {},
+                     RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
+                     "routerToNodeSegmentMap",
+                     std::to_string(algo),
+                     kind,
+                     std::nullopt});
 }
 std::string mapChange(unsigned algo, RouterId const& r, Kind kind) {
-  return changeLine({algoPath(algo), RouterToNodeSegmentMap::kPrefixMapField, "prefixMap",
-                     r.toString(), kind, std::nullopt});
+  return changeLine({"out",
+                     {algoStep(algo)},
+                     RouterToNodeSegmentMap::kPrefixMapField,
+                     "prefixMap",
+                     r.toString(),
+                     kind,
+                     std::nullopt});
 }
 // A prefix is always mapped with the value true, so its removal's prior is "true".
 std::string entryChange(unsigned algo, RouterId const& r, IpGenPrefix const& p, Kind kind) {
-  return changeLine({algoPath(algo) + "/prefixMap[" + r.toString() + "]",
-                     RouterToNodeSegment::kPrefixField, "prefix", p.toString(), kind,
+  return changeLine({"out",
+                     {algoStep(algo), {"prefixMap", r.toString()}},
+                     RouterToNodeSegment::kPrefixField,
+                     "prefix",
+                     p.toString(),
+                     kind,
                      kind == Kind::added ? std::nullopt : std::optional<std::string>("true")});
 }
 

@@ -85,7 +85,7 @@ class ModelRun {
     if (reads(Fault::lookup, [&] { s = map_.find(k); })) {
       ASSERT_EQ(s != nullptr, payload != 0);
     }
-    ASSERT_EQ(map_.has(k), payload != 0);
+    ASSERT_EQ(map_.contains(k), payload != 0);
     ASSERT_EQ(map_.size(), model_.size());
     std::size_t const nodes = model_.size() + waiting_.size();
     ASSERT_EQ(map_.memoryBytes(), nodes * nodeBytes_ + map_.bucketCount() * sizeof(void*));

@@ -1,9 +1,14 @@
 # Runs srmap with a fixed hash seed and checks its exit status and output.
 # Arguments: SRMAP (the program), ARGS (;-separated), RC (expected status),
 # OUT / ERR (text that stdout / stderr must contain; empty: not checked),
-# GOLDEN (a file stdout must equal), JSON (stdout must be valid JSON), NO_OUT
-# (stdout must be empty: nothing ran), ACTUAL
-# (where a differing stdout is written for inspection).
+# GOLDEN (a file stdout must equal), JSON_CHECK (a checker program: stdout is
+# JSON and agrees with the text output of the same run, srmap_json_check),
+# DOT_GOLDEN (a file the --dot picture must equal), NO_OUT (stdout must be
+# empty: nothing ran), ACTUAL (where a differing output is written for
+# inspection).
+if(DOT_GOLDEN)
+  list(PREPEND ARGS --dot ${ACTUAL}.dot)
+endif()
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env VEK_HASH_SEED=1 ${SRMAP} ${ARGS}
   OUTPUT_VARIABLE out
@@ -24,10 +29,23 @@ function(require_part name text part)
 endfunction()
 require_part(stdout "${out}" "${OUT}")
 require_part(stderr "${err}" "${ERR}")
-if(JSON)
-  string(JSON changes ERROR_VARIABLE bad LENGTH "${out}" changes)
-  if(bad OR changes EQUAL 0)
-    message(FATAL_ERROR "srmap ${ARGS}: not JSON with changes (${bad})")
+if(JSON_CHECK)
+  # The same run as text: the JSON must tell what the text shows.
+  string(REPLACE "--format;json" "--format;text" textArgs "${ARGS}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env VEK_HASH_SEED=1 ${SRMAP} ${textArgs}
+                  OUTPUT_FILE ${ACTUAL}.txt ERROR_QUIET)
+  file(WRITE ${ACTUAL}.json "${out}")
+  execute_process(COMMAND ${JSON_CHECK} ${ACTUAL}.json ${ACTUAL}.txt RESULT_VARIABLE bad
+                  ERROR_VARIABLE why)
+  if(bad)
+    message(FATAL_ERROR "srmap ${ARGS}: its JSON does not hold: ${why}")
+  endif()
+endif()
+if(DOT_GOLDEN)
+  file(READ ${DOT_GOLDEN} expected)
+  file(READ ${ACTUAL}.dot dot)
+  if(NOT dot STREQUAL expected)
+    message(FATAL_ERROR "srmap ${ARGS}: picture differs from ${DOT_GOLDEN}; it is in ${ACTUAL}.dot")
   endif()
 endif()
 if(GOLDEN)

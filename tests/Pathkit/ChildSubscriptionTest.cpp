@@ -1,0 +1,134 @@
+#include "Pathkit/ChildSubscription.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "Pathkit/NodeSegmentReverseMapper.h"
+#include "support/ThrowsWith.h"
+#include "support/TrackedNode.h"
+
+namespace SegmentRouting::Mappers {
+namespace {
+
+using AlgoRouters = ChildSubscription<&RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMap,
+                                      Mpls::RouterId, Pavo::Ptr<RouterToNodeSegment>>;
+constexpr unsigned char kWatched = 0;
+
+// The routers of the map under kWatched, whatever becomes of it.
+std::set<Mpls::RouterId> routersOf(RouterToNodeSegmentMapPerAlgo const& root) {
+  std::set<Mpls::RouterId> out;
+  if (auto const map = root.routerToNodeSegmentMap(kWatched)) {
+    for (auto r = map->prefixMapCollection().begin(); !r.atEnd(); ++r)
+      out.insert(r->key());
+  }
+  return out;
+}
+
+// Model: what an agent that only listens knows of the watched map's routers
+// (added on addition, dropped on removal, all dropped on detachment) is at
+// every step what the map holds, through random creations and removals of
+// the watched map and of another, router changes in both, and changes of a
+// removed map kept alive elsewhere, which must not be heard.
+TEST(ChildSubscriptionTest, ListenersKnowTheWatchedMapWhetherItExistsOrNot) {
+  TestSupport::TrackerGuard guard;
+  std::mt19937 rng(7);
+  auto pick = [&](unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng); };
+  auto root = routerToNodeSegmentMapPerAlgoFactory();
+  std::set<Mpls::RouterId> known;
+  RouterToNodeSegmentMap* attached = nullptr;
+  int attachments = 0;
+  AlgoRouters watch(
+      root, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField, kWatched,
+      RouterToNodeSegmentMap::kPrefixMapField,
+      [&](Mpls::RouterId const& r, Pavo::Ptr<RouterToNodeSegment> const* prior) {
+        if (prior)
+          known.erase(r);
+        else
+          known.insert(r);
+      },
+      [&](RouterToNodeSegmentMap* map) {
+        EXPECT_NE(map == nullptr, attached == nullptr) << "told twice";
+        attached = map;
+        attachments += map != nullptr;
+        if (map == nullptr)
+          known.clear();
+      });
+  Pavo::Ptr<RouterToNodeSegmentMap> removed;  // a removed map, alive
+  for (int step = 0; step < 3000; ++step) {
+    unsigned char const algo = pick(3) == 0 ? 1 : kWatched;
+    Mpls::RouterId const router = Mpls::RouterId::ipv4(0x0A000001u + pick(4));
+    switch (pick(6)) {
+      case 0:
+        removed = root->routerToNodeSegmentMapDel(algo);
+        break;
+      case 1:
+      case 2:
+        root->routerToNodeSegmentMapIs(algo)->prefixMapIs(router);
+        break;
+      case 3:
+        if (auto map = root->routerToNodeSegmentMap(algo))
+          map->prefixMapDel(router);
+        break;
+      case 4:
+        if (removed)
+          removed->prefixMapIs(router);
+        break;
+      default:
+        removed = nullptr;
+    }
+    ASSERT_EQ(known, routersOf(*root)) << "step " << step;
+    ASSERT_EQ(attached, root->routerToNodeSegmentMap(kWatched).get());
+    ASSERT_EQ(watch.child(), attached);
+  }
+  EXPECT_GT(attachments, 10);
+  removed = nullptr;
+  root.reset();  // the parent goes: detached once, inactive
+  EXPECT_EQ(attached, nullptr);
+  EXPECT_FALSE(watch.active());
+  EXPECT_EQ(watch.child(), nullptr);
+}
+
+TEST(ChildSubscriptionTest, ChecksTheChildFieldBeforeAnyChildExists) {
+  auto root = routerToNodeSegmentMapPerAlgoFactory();
+  EXPECT_TRUE(throwsWith<Pavo::Exception>(
+      [&] {
+        ChildSubscription<&RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMap,
+                          Vantre::IpGenPrefix, bool>
+            wrong(root, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField, kWatched,
+                  RouterToNodeSegmentMap::kPrefixMapField,
+                  [](Vantre::IpGenPrefix const&, bool const*) {});
+      },
+      {"ChildSubscription to SegmentRouting::Mappers::RouterToNodeSegmentMap field 131 "
+       "(prefixMap)",
+       "subscribed with key Vantre::IpGenPrefix"}));
+  EXPECT_FALSE(root->publisher()->hasSubscribers());
+}
+
+// A reset() subscription hears nothing more and tells nothing of itself.
+TEST(ChildSubscriptionTest, ResetLeavesBothEntitiesAlone) {
+  TestSupport::TrackerGuard guard;
+  auto root = routerToNodeSegmentMapPerAlgoFactory();
+  auto map = root->routerToNodeSegmentMapIs(kWatched);
+  int heard = 0;
+  std::optional<AlgoRouters> watch;
+  watch.emplace(
+      root, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField, kWatched,
+      RouterToNodeSegmentMap::kPrefixMapField,
+      [&](Mpls::RouterId const&, Pavo::Ptr<RouterToNodeSegment> const*) { ++heard; },
+      [&](RouterToNodeSegmentMap*) { ++heard; });
+  EXPECT_EQ(heard, 1);  // attached at once
+  watch->reset();
+  map->prefixMapIs(Mpls::RouterId::ipv4(1));
+  root->routerToNodeSegmentMapDel(kWatched);
+  EXPECT_EQ(heard, 1);
+  EXPECT_FALSE(root->publisher()->hasSubscribers());
+  EXPECT_FALSE(map->publisher()->hasSubscribers());
+}
+
+}  // namespace
+}  // namespace SegmentRouting::Mappers
