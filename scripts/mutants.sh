@@ -296,7 +296,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COM
   -DPATHKIT_BENCH=OFF -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "${launcher[@]}" \
   >/dev/null || exit 2
 build() {
-  ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" "${FUZZ_TARGETS[@]/#/fuzz_}" srmap \
+  ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" "${FUZZ_TARGETS[@]/#/fuzz_}" srmap srmap_json_check \
     >"$BUILD/mutant-build.log" 2>&1
 }
 # Every program runs even when an earlier one fails: the log shows all the
