@@ -808,8 +808,10 @@ void Resolver::readEdge(EdgeRec const& e, Where const& at) {
   for (std::size_t j = 0; j < e.sidCount; ++j) {
     SidRec const& s = r_.sids[e.firstSid + j];
     Where const sw = list.at(j);
-    Where const sidW = sw / (s.adjSid || !s.lanAdjSid ? "adj-sid" : "lan-adj-sid");
-    std::uint64_t const sid = s.adjSid ? *s.adjSid : need(s.lanAdjSid, sidW);
+    // Neither given: a LAN adjacency's (it names its neighbour) lacks its lan-adj-sid.
+    bool const lan = !s.adjSid && (s.lanAdjSid || s.neighbor);
+    Where const sidW = sw / (lan ? "lan-adj-sid" : "adj-sid");
+    std::uint64_t const sid = need(lan ? s.lanAdjSid : s.adjSid, sidW);
     std::uint8_t const wire = need(s.flags, sw / "flags");
     std::uint32_t const value =
         label(sid, (wire & (isis_ ? kIsisAdjV : kOspfAdjV)) != 0, local, sidW);
