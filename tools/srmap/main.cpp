@@ -49,7 +49,7 @@ struct Options {
 
 constexpr char kExitStatus[] =
     "exit status: 0 all well, 1 an expectation failed or check found something,\n"
-    "  2 usage, unreadable or malformed scenario, or a library error during the run\n"
+    "  2 usage, unreadable or malformed scenario or export, or a library error\n"
     "(the scenario format: docs/scenario.md)";
 
 // The command line. Options may stand before or after the command.
