@@ -120,6 +120,7 @@ struct SubnetRec {
 };
 struct Records {
   bool hasTed = false;
+  bool hasLists[3] = {};  // vertices, edges, subnets
   std::optional<std::string> name;
   std::vector<VertexRec> vertices;
   std::vector<EdgeRec> edges;
@@ -147,108 +148,98 @@ enum class Ctx : std::uint8_t {
 };
 enum class Kind : std::uint8_t { text, number, flags, address, address6, prefix, object, array };
 
-// The fields the import reads.
-enum class F : std::uint8_t {
-  ted,
-  name,
-  vertices,
-  edges,
-  subnets,
-  vertexId,
-  vertexName,
-  vertexSr,
-  srgbLower,
-  srgbSize,
-  edgeStatus,
-  origin,
-  edgeAdv,
-  localVertex,
-  remoteVertex,
-  metric,
-  attrs,
-  edgeSids,
-  address,
-  address6,
-  localId,
-  remoteId,
-  adjSid,
-  lanAdjSid,
-  adjFlags,
-  neighbor,
-  subnetStatus,
-  subnetId,
-  subnetAdv,
-  subnetVertex,
-  subnetSr,
-  prefSid,
-  algo,
-  prefixFlags,
-  none
+// A value as its field's kind reads it.
+struct Value {
+  std::string* text = nullptr;
+  std::uint64_t number = 0;    // numbers, flags
+  Vantre::IpGenPrefix prefix;  // addresses, prefixes
 };
 
-// One field: where it stands, its name there, the form its value must have,
-// the largest number, and the context an object or list opens.
+// One field the import reads: where it stands, its name there, the form its
+// value must have (and the largest number); a value's field stores it in the
+// latest record, an object's or list's opens a context, once per record.
 struct Field {
-  F id;
   Ctx in;
   char const* name;
   Kind kind;
   std::uint64_t max = 0;
+  void (*store)(Records&, Value&) = nullptr;
   Ctx opens = Ctx::root;
+  bool& (*once)(Records&) = nullptr;
 };
 
 constexpr std::uint64_t kU32 = UINT32_MAX;
 constexpr std::uint64_t kU64 = UINT64_MAX;
 
 constexpr Field kFields[] = {
-    {F::ted, Ctx::root, "ted", Kind::object, 0, Ctx::ted},
-    {F::name, Ctx::ted, "name", Kind::text},
-    {F::vertices, Ctx::ted, "vertices", Kind::array, 0, Ctx::vertices},
-    {F::edges, Ctx::ted, "edges", Kind::array, 0, Ctx::edges},
-    {F::subnets, Ctx::ted, "subnets", Kind::array, 0, Ctx::subnets},
-    {F::vertexId, Ctx::vertex, "vertex-id", Kind::number, kU64},
-    {F::vertexName, Ctx::vertex, "name", Kind::text},
-    {F::vertexSr, Ctx::vertex, "segment-routing", Kind::object, 0, Ctx::vertexSr},
-    {F::srgbLower, Ctx::vertexSr, "srgb-lower", Kind::number, kMaxLabel},
-    {F::srgbSize, Ctx::vertexSr, "srgb-size", Kind::number, kMaxLabel + 1},
-    {F::edgeStatus, Ctx::edge, "status", Kind::text},
-    {F::origin, Ctx::edge, "origin", Kind::text},
-    {F::edgeAdv, Ctx::edge, "advertised-router", Kind::text},
-    {F::localVertex, Ctx::edge, "local-vertex-id", Kind::number, kU64},
-    {F::remoteVertex, Ctx::edge, "remote-vertex-id", Kind::number, kU64},
-    {F::metric, Ctx::edge, "metric", Kind::number, kU32},
-    {F::attrs, Ctx::edge, "edge-attributes", Kind::object, 0, Ctx::attrs},
-    {F::edgeSids, Ctx::edge, "segment-routing", Kind::array, 0, Ctx::sids},
-    {F::address, Ctx::attrs, "local-address", Kind::address},
-    {F::address6, Ctx::attrs, "local-address-v6", Kind::address6},
-    {F::localId, Ctx::attrs, "local-identifier", Kind::number, kU32},
-    {F::remoteId, Ctx::attrs, "remote-identifier", Kind::number, kU32},
-    {F::adjSid, Ctx::sid, "adj-sid", Kind::number, kU32},
-    {F::lanAdjSid, Ctx::sid, "lan-adj-sid", Kind::number, kU32},
-    {F::adjFlags, Ctx::sid, "flags", Kind::flags},
-    {F::neighbor, Ctx::sid, "neighbor-id", Kind::text},
-    {F::subnetStatus, Ctx::subnet, "status", Kind::text},
-    {F::subnetId, Ctx::subnet, "subnet-id", Kind::prefix},
-    {F::subnetAdv, Ctx::subnet, "advertised-router", Kind::text},
-    {F::subnetVertex, Ctx::subnet, "vertex-id", Kind::number, kU64},
-    {F::subnetSr, Ctx::subnet, "segment-routing", Kind::object, 0, Ctx::subnetSr},
-    {F::prefSid, Ctx::subnetSr, "pref-sid", Kind::number, kU32},
-    {F::algo, Ctx::subnetSr, "algo", Kind::number, 255},
-    {F::prefixFlags, Ctx::subnetSr, "flags", Kind::flags},
+    {Ctx::root, "ted", Kind::object, 0, nullptr, Ctx::ted,
+     [](Records& r) -> bool& { return r.hasTed; }},
+    {Ctx::ted, "name", Kind::text, 0, [](Records& r, Value& v) { r.name = std::move(*v.text); }},
+    {Ctx::ted, "vertices", Kind::array, 0, nullptr, Ctx::vertices,
+     [](Records& r) -> bool& { return r.hasLists[0]; }},
+    {Ctx::ted, "edges", Kind::array, 0, nullptr, Ctx::edges,
+     [](Records& r) -> bool& { return r.hasLists[1]; }},
+    {Ctx::ted, "subnets", Kind::array, 0, nullptr, Ctx::subnets,
+     [](Records& r) -> bool& { return r.hasLists[2]; }},
+    {Ctx::vertex, "vertex-id", Kind::number, kU64,
+     [](Records& r, Value& v) { r.vertices.back().id = v.number; }},
+    {Ctx::vertex, "name", Kind::text, 0,
+     [](Records& r, Value& v) { r.vertices.back().name = std::move(*v.text); }},
+    {Ctx::vertex, "segment-routing", Kind::object, 0, nullptr, Ctx::vertexSr,
+     [](Records& r) -> bool& { return r.vertices.back().hasSr; }},
+    {Ctx::vertexSr, "srgb-lower", Kind::number, kMaxLabel,
+     [](Records& r, Value& v) { r.vertices.back().srgbLower = v.number; }},
+    {Ctx::vertexSr, "srgb-size", Kind::number, kMaxLabel + 1,
+     [](Records& r, Value& v) { r.vertices.back().srgbSize = v.number; }},
+    {Ctx::edge, "status", Kind::text, 0,
+     [](Records& r, Value& v) { r.edges.back().deleted = *v.text == "Delete"; }},
+    {Ctx::edge, "origin", Kind::text, 0,
+     [](Records& r, Value& v) { r.edges.back().origin = std::move(*v.text); }},
+    {Ctx::edge, "advertised-router", Kind::text, 0,
+     [](Records& r, Value& v) { r.edges.back().adv = std::move(*v.text); }},
+    {Ctx::edge, "local-vertex-id", Kind::number, kU64,
+     [](Records& r, Value& v) { r.edges.back().local = v.number; }},
+    {Ctx::edge, "remote-vertex-id", Kind::number, kU64,
+     [](Records& r, Value& v) { r.edges.back().remote = v.number; }},
+    {Ctx::edge, "metric", Kind::number, kU32,
+     [](Records& r, Value& v) { r.edges.back().metric = v.number; }},
+    {Ctx::edge, "edge-attributes", Kind::object, 0, nullptr, Ctx::attrs,
+     [](Records& r) -> bool& { return r.edges.back().hasAttrs; }},
+    {Ctx::edge, "segment-routing", Kind::array, 0, nullptr, Ctx::sids,
+     [](Records& r) -> bool& { return r.edges.back().hasSids; }},
+    {Ctx::attrs, "local-address", Kind::address, 0,
+     [](Records& r, Value& v) { r.edges.back().address = v.prefix; }},
+    {Ctx::attrs, "local-address-v6", Kind::address6, 0,
+     [](Records& r, Value& v) { r.edges.back().address6 = v.prefix; }},
+    {Ctx::attrs, "local-identifier", Kind::number, kU32,
+     [](Records& r, Value& v) { r.edges.back().localId = v.number; }},
+    {Ctx::attrs, "remote-identifier", Kind::number, kU32,
+     [](Records& r, Value& v) { r.edges.back().remoteId = v.number; }},
+    {Ctx::sid, "adj-sid", Kind::number, kU32,
+     [](Records& r, Value& v) { r.sids.back().adjSid = v.number; }},
+    {Ctx::sid, "lan-adj-sid", Kind::number, kU32,
+     [](Records& r, Value& v) { r.sids.back().lanAdjSid = v.number; }},
+    {Ctx::sid, "flags", Kind::flags, 0xFF,
+     [](Records& r, Value& v) { r.sids.back().flags = static_cast<std::uint8_t>(v.number); }},
+    {Ctx::sid, "neighbor-id", Kind::text, 0,
+     [](Records& r, Value& v) { r.sids.back().neighbor = std::move(*v.text); }},
+    {Ctx::subnet, "status", Kind::text, 0,
+     [](Records& r, Value& v) { r.subnets.back().deleted = *v.text == "Delete"; }},
+    {Ctx::subnet, "subnet-id", Kind::prefix, 0,
+     [](Records& r, Value& v) { r.subnets.back().prefix = v.prefix; }},
+    {Ctx::subnet, "advertised-router", Kind::text, 0,
+     [](Records& r, Value& v) { r.subnets.back().adv = std::move(*v.text); }},
+    {Ctx::subnet, "vertex-id", Kind::number, kU64,
+     [](Records& r, Value& v) { r.subnets.back().vertex = v.number; }},
+    {Ctx::subnet, "segment-routing", Kind::object, 0, nullptr, Ctx::subnetSr,
+     [](Records& r) -> bool& { return r.subnets.back().hasSr; }},
+    {Ctx::subnetSr, "pref-sid", Kind::number, kU32,
+     [](Records& r, Value& v) { r.subnets.back().prefSid = v.number; }},
+    {Ctx::subnetSr, "algo", Kind::number, 255,
+     [](Records& r, Value& v) { r.subnets.back().algo = v.number; }},
+    {Ctx::subnetSr, "flags", Kind::flags, 0xFF,
+     [](Records& r, Value& v) { r.subnets.back().flags = static_cast<std::uint8_t>(v.number); }},
 };
-// kFields is indexed by F.
-constexpr bool fieldsInOrder() {
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    if (static_cast<std::size_t>(kFields[i].id) != i)
-      return false;
-  }
-  return std::size(kFields) == static_cast<std::size_t>(F::none);
-}
-static_assert(fieldsInOrder());
-
-Field const& fieldOf(F id) {
-  return kFields[static_cast<std::size_t>(id)];
-}
 
 // The elements of a list: what each one is.
 Ctx elementOf(Ctx list) {
@@ -289,10 +280,10 @@ class Streamer {
   bool key(std::string& k) {
     if (skip_ == 0) {
       Frame& top = stack_.back();
-      top.field = F::none;
+      top.field = nullptr;
       for (Field const& f : kFields) {
         if (f.in == top.ctx && k == f.name) {
-          top.field = f.id;
+          top.field = &f;
           break;
         }
       }
@@ -323,8 +314,8 @@ class Streamer {
   struct Frame {
     Ctx ctx;
     bool list = false;
-    std::size_t index = 0;  // a list's next element
-    F field = F::none;      // an object's member whose value comes next
+    std::size_t index = 0;         // a list's next element
+    Field const* field = nullptr;  // an object's member whose value comes next
   };
 
   // The path of the value about to be read, below the "ted" object (the
@@ -336,12 +327,12 @@ class Streamer {
       if (parent.list)
         s += "[" + std::to_string(parent.index - 1) + "]";
       else
-        s += (s.empty() ? "" : ".") + std::string(fieldOf(parent.field).name);
+        s += (s.empty() ? "" : ".") + std::string(parent.field->name);
     }
     Frame const& top = stack_.back();
     if (top.list)
       return s + "[" + std::to_string(top.index) + "]";
-    return s + (s.empty() ? "" : ".") + fieldOf(top.field).name;
+    return s + (s.empty() ? "" : ".") + top.field->name;
   }
   [[noreturn]] void fail(std::string const& what) const { throw ImportError(file_, path(), what); }
   [[noreturn]] void mismatch(Kind want) const {
@@ -360,7 +351,7 @@ class Streamer {
   }
 
   bool open(Kind kind) {
-    if (skip_ != 0 || (!stack_.empty() && !stack_.back().list && stack_.back().field == F::none)) {
+    if (skip_ != 0 || (!stack_.empty() && !stack_.back().list && stack_.back().field == nullptr)) {
       ++skip_;
       return true;
     }
@@ -379,11 +370,14 @@ class Streamer {
       element(ctx);
       ++top.index;
     } else {
-      Field const& f = fieldOf(top.field);
+      Field const& f = *top.field;
       if (f.kind != kind)
         mismatch(f.kind);
       ctx = f.opens;
-      given(top.field);
+      bool& given = f.once(out_);
+      if (given)
+        fail("given twice");
+      given = true;
     }
     stack_.push_back({ctx, kind == Kind::array});
     return true;
@@ -415,35 +409,6 @@ class Streamer {
         break;
     }
   }
-  // An object or list field opens: once per element.
-  void given(F field) {
-    bool* flag = nullptr;
-    switch (field) {
-      case F::ted:
-        flag = &out_.hasTed;
-        break;
-      case F::vertices:
-      case F::edges:
-      case F::subnets:
-        flag = &listGiven_[static_cast<int>(field) - static_cast<int>(F::vertices)];
-        break;
-      case F::vertexSr:
-        flag = &out_.vertices.back().hasSr;
-        break;
-      case F::attrs:
-        flag = &out_.edges.back().hasAttrs;
-        break;
-      case F::edgeSids:
-        flag = &out_.edges.back().hasSids;
-        break;
-      default:
-        flag = &out_.subnets.back().hasSr;
-        break;
-    }
-    if (*flag)
-      fail("given twice");
-    *flag = true;
-  }
 
   // A value that is not an object or a list. `text` for a string; for a
   // number, `negative` (its text) or `number`.
@@ -452,26 +417,36 @@ class Streamer {
     if (stack_.empty())
       throw ImportError(file_, "", "not a TED export: no \"ted\" object");
     Frame const& top = stack_.back();
-    if (skip_ != 0 || (!top.list && top.field == F::none))
+    if (skip_ != 0 || (!top.list && top.field == nullptr))
       return true;
     if (top.list)
       fail("not an object");
     if (std::string_view(what) == "null")
       return true;
-    Field const& f = fieldOf(top.field);
-    bool const isNumber = std::string_view(what) == "number";
+    Field const& f = *top.field;
+    Value v;
+    v.text = text;
     if (f.kind == Kind::number) {
-      if (!isNumber)
+      if (std::string_view(what) != "number")
         fail("not an integer");
       if (!number || *number > f.max)
         fail((number ? std::to_string(*number) : negative) + " out of range (at most " +
              std::to_string(f.max) + ")");
-      store(top.field, nullptr, *number);
-      return true;
-    }
-    if (text == nullptr)
+      v.number = *number;
+    } else if (text == nullptr || f.store == nullptr) {
       mismatch(f.kind);
-    store(top.field, text, 0);
+    } else if (f.kind == Kind::flags) {
+      v.number = flags(*text);
+    } else if (f.kind == Kind::prefix) {
+      try {
+        v.prefix = Vantre::IpGenPrefix::parse(*text);
+      } catch (Pavo::Exception const&) {
+        fail(inputText(*text) + " is not a prefix");
+      }
+    } else if (f.kind != Kind::text) {
+      v.prefix = address(*text, f.kind == Kind::address6);
+    }
+    f.store(out_, v);
     return true;
   }
 
@@ -501,105 +476,11 @@ class Streamer {
     }
   }
 
-  void store(F field, std::string* t, std::uint64_t n) {
-    VertexRec* v = out_.vertices.empty() ? nullptr : &out_.vertices.back();
-    EdgeRec* e = out_.edges.empty() ? nullptr : &out_.edges.back();
-    SidRec* sid = out_.sids.empty() ? nullptr : &out_.sids.back();
-    SubnetRec* s = out_.subnets.empty() ? nullptr : &out_.subnets.back();
-    switch (field) {
-      case F::name:
-        out_.name = std::move(*t);
-        break;
-      case F::vertexId:
-        v->id = n;
-        break;
-      case F::vertexName:
-        v->name = std::move(*t);
-        break;
-      case F::srgbLower:
-        v->srgbLower = n;
-        break;
-      case F::srgbSize:
-        v->srgbSize = n;
-        break;
-      case F::edgeStatus:
-        e->deleted = *t == "Delete";
-        break;
-      case F::origin:
-        e->origin = std::move(*t);
-        break;
-      case F::edgeAdv:
-        e->adv = std::move(*t);
-        break;
-      case F::localVertex:
-        e->local = n;
-        break;
-      case F::remoteVertex:
-        e->remote = n;
-        break;
-      case F::metric:
-        e->metric = n;
-        break;
-      case F::address:
-        e->address = address(*t, false);
-        break;
-      case F::address6:
-        e->address6 = address(*t, true);
-        break;
-      case F::localId:
-        e->localId = n;
-        break;
-      case F::remoteId:
-        e->remoteId = n;
-        break;
-      case F::adjSid:
-        sid->adjSid = n;
-        break;
-      case F::lanAdjSid:
-        sid->lanAdjSid = n;
-        break;
-      case F::adjFlags:
-        sid->flags = flags(*t);
-        break;
-      case F::neighbor:
-        sid->neighbor = std::move(*t);
-        break;
-      case F::subnetStatus:
-        s->deleted = *t == "Delete";
-        break;
-      case F::subnetId:
-        try {
-          s->prefix = Vantre::IpGenPrefix::parse(*t);
-        } catch (Pavo::Exception const&) {
-          fail(inputText(*t) + " is not a prefix");
-        }
-        break;
-      case F::subnetAdv:
-        s->adv = std::move(*t);
-        break;
-      case F::subnetVertex:
-        s->vertex = n;
-        break;
-      case F::prefSid:
-        s->prefSid = n;
-        break;
-      case F::algo:
-        s->algo = n;
-        break;
-      case F::prefixFlags:
-        s->flags = flags(*t);
-        break;
-      default:  // objects and lists, opened by open()
-        break;
-    }
-  }
-
   std::string_view file_;
   std::string_view text_;
   Records& out_;
   std::vector<Frame> stack_;
   std::size_t skip_ = 0;  // depth inside a value the import does not read
-  bool listGiven_[3] = {};
 };
 
 // ---- the second pass ----
