@@ -255,8 +255,6 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
   return log.failures.empty() && (extras.check == nullptr || checked.clean()) ? 0 : 1;
 }
 
-}  // namespace
-
 // The scenario of a command: the built-in one, a scenario file, or the
 // exports of `import` (and of `query --on` when they end in .json). False,
 // with the message on stderr, when a file cannot be read.
@@ -316,6 +314,8 @@ int genTed(Options const& o) {
   }
   return 0;
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CommandLine line;
