@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Pavo/InspectTypes.h"
+#include "VekPavo/InspectTypes.h"
 #include "Pavo/Publisher.h"
 
 namespace SegmentRouting::Mappers {

@@ -4,7 +4,7 @@
 
 #include "Pathkit/SubscribedField.h"
 #include "Pavo/Exception.h"
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 namespace SegmentRouting::Mappers {
 
@@ -34,10 +34,7 @@ SubscriptionBase::SubscriptionBase(Pavo::Node* node, Pavo::FieldId fieldId,
   if (node == nullptr)
     throw Pavo::Exception("Subscription to a null entity");
   checkField(*node, fieldId, expected.key, expected.prior, expected.priorIsPtr);
-  record_.dispatch = &dispatch;
-  record_.gone = &gone;
-  record_.owner = this;
-  node->publisher()->subscriberAdd(&record_, false);
+  record_.subscribe(*node->publisher());
   node_ = node;
 }
 
@@ -46,22 +43,18 @@ SubscriptionBase::~SubscriptionBase() {
 }
 
 void SubscriptionBase::reset() noexcept {
-  if (node_ == nullptr)
-    return;
-  node_->publisher()->subscriberRemove(&record_);
-  node_ = nullptr;
+  record_.unsubscribe();
 }
 
 void SubscriptionBase::dispatch(Pavo::Publisher*, Pavo::Subscriber* subscriber,
                                 Pavo::FieldId fieldId, void const* key, void const* prior) {
-  auto& self = *static_cast<Record*>(subscriber)->owner;
+  SubscriptionBase& self = Record::ownerOf(subscriber);
   if (fieldId == self.fieldId_)
     self.deliver_(self, key, prior);
 }
 
 void SubscriptionBase::gone(Pavo::Publisher*, Pavo::Subscriber* subscriber) noexcept {
-  auto& self = *static_cast<Record*>(subscriber)->owner;
-  self.node_ = nullptr;  // already unsubscribed by the publisher
+  SubscriptionBase& self = Record::ownerOf(subscriber);  // unsubscribed already
   if (self.onGone_)
     self.onGone_();
 }

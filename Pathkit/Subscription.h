@@ -30,10 +30,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/ScopedSubscriber.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace SegmentRouting::Mappers {
 
@@ -45,8 +46,8 @@ class SubscriptionBase {
   SubscriptionBase& operator=(SubscriptionBase const&) = delete;
 
   // The watched entity; null once reset() or the entity is gone.
-  Pavo::Node* node() const noexcept { return node_; }
-  bool active() const noexcept { return node_ != nullptr; }
+  Pavo::Node* node() const noexcept { return record_.subscribed() ? node_ : nullptr; }
+  bool active() const noexcept { return record_.subscribed(); }
   Pavo::FieldId fieldId() const noexcept { return fieldId_; }
   // Unsubscribes now; the callables are not called any more.
   void reset() noexcept;
@@ -65,14 +66,14 @@ class SubscriptionBase {
   ~SubscriptionBase();
 
  private:
-  struct Record : Pavo::Subscriber {
-    SubscriptionBase* owner;
-  };
   static void dispatch(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber,
                        Pavo::FieldId fieldId, void const* key, void const* prior);
   static void gone(Pavo::Publisher* publisher, Pavo::Subscriber* subscriber) noexcept;
+  using Record = Pavo::ScopedSubscriber<SubscriptionBase, &SubscriptionBase::dispatch,
+                                        &SubscriptionBase::gone>;
 
-  Record record_;
+  Record record_{*this};
+  // Meaningful while record_ is subscribed.
   Pavo::Node* node_;
   Pavo::FieldId fieldId_;
   DeliverFn deliver_;

@@ -59,7 +59,7 @@ void fill(StdMap& map, std::vector<Key> const& keys) {
 template <class M>
 bool lookup(M const& map, Key k) {
   if constexpr (std::is_same_v<M, Map>) {
-    return map.member(k) != nullptr;
+    return map.find(k) != nullptr;
   } else {
     return map.find(k) != map.end();
   }

@@ -58,7 +58,7 @@ void fill(StdMap& m, std::vector<std::uint64_t> const& keys) {
     m.emplace(k, true);
 }
 bool lookup(Tree const& m, std::uint64_t k) {
-  return m.member(k) != nullptr;
+  return m.find(k) != nullptr;
 }
 bool lookup(StdMap const& m, std::uint64_t k) {
   return m.find(k) != m.end();

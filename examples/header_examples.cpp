@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Duolog/Duolog.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/Reading.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -19,15 +20,14 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
-#include "Pavo/InspectDsl.h"
 #include "Pavo/IsEq.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
-#include "Vek/GenericIf.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/RbTreeMap.h"
 #include "Vek/Trace.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectDsl.h"
 #include "VekPavo/Strep.h"
 
 namespace {
@@ -108,7 +108,7 @@ void rbTreeMap(Prefix const& p) {
   // example: platform/Vek/RbTreeMap.h
   Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes;
   prefixes.memberIs(p, true);
-  bool const stored = prefixes[p];  // false when absent
+  bool const stored = prefixes.lookup(p);  // false when absent
   for (auto it = prefixes.iterFrom(p); !it.atEnd(); ++it)
     use(it->key());
   // end example
@@ -206,14 +206,14 @@ Pavo::Ptr<Router> routerFactory(std::uint32_t routerId) {
   return Pavo::Ptr<Router>::adopt(new Router(routerId));
 }
 
-// example: platform/Pavo/InspectModule.h
+// example: platform/VekPavo/InspectModule.h
 Pavo::ModuleInspectData& inspectModule() {
   static Pavo::ModuleInspectData module("Example/Routers");
   return module;
 }
 [[maybe_unused]] bool const registered = [] {
   // end example
-  // example: platform/Pavo/InspectDsl.h
+  // example: platform/VekPavo/InspectDsl.h
   Pavo::Inspect::EntityType<Router>(inspectModule(), "Example::Router")
       .value("routerId", &Router::routerId)                    // 130
       .orderedCollection("prefix", &Router::prefixCollection,  // 131, Prefix -> bool
@@ -221,14 +221,14 @@ Pavo::ModuleInspectData& inspectModule() {
       .operation("reset", &Router::reset)  // 132
       .constructor(&routerFactory, "routerId");
   // end example
-  // example: platform/Pavo/InspectModule.h
+  // example: platform/VekPavo/InspectModule.h
   inspectModule().loaded();
   return true;
 }();
 // end example
 
 void genericIf(Pavo::Ptr<Router> const& router, Prefix const& p, AdjSegmentEntry const& entry) {
-  // example: platform/Vek/GenericIf.h
+  // example: platform/VekPavo/GenericIf.h
   Vek::GenericValue r = router;
   GenericIf::set(r, 131, p, true);  // router->prefixIs(p, true)
   bool f = GenericIf::get(r, 131, p).as<bool>();
@@ -237,7 +237,7 @@ void genericIf(Pavo::Ptr<Router> const& router, Prefix const& p, AdjSegmentEntry
   GenericValue e = GenericIf::construct("Example::Router", {7u});
   // end example
   use(f);
-  // example: platform/Vek/GenericValue.h
+  // example: platform/VekPavo/GenericValue.h
   Vek::GenericValue a = 10u;      // U32
   Vek::GenericValue b = entry;    // registered value type
   Vek::GenericValue c = router;   // entity
@@ -378,7 +378,7 @@ void isEqAndTrackers(Pavo::Publisher& publisher, unsigned short protoId, void co
   // example: platform/Pavo/IsEq.h
   publisher.publishChangeRecursive(field, &protoId, prior, &Pavo::Util::IsEq<unsigned short>::isEq);
   // end example
-  // example: platform/Vek/AllocTrack.h
+  // example: platform/Granule/AllocTrack.h
   bool const noneLeft = Vek::AllocTrackTypeInfo::liveObjectsAll() == 0;
   // end example
   use(noneLeft);

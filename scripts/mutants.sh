@@ -22,7 +22,7 @@ set -uo pipefail
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 ROOT=${MUTANTS_DIR:-$SOURCE/build/mutants}/tree
 BUILD=${MUTANTS_DIR:-$SOURCE/build/mutants}/out
-PROGRAMS=(platform_tests alloc_tests pathkit_tests)
+PROGRAMS=(platform_tests alloc_tests pathkit_tests srmap_tests)
 FUZZ_TARGETS=(text_forms generic_if node_events adjacency_events scenario)
 TIMEOUT=${MUTANTS_TIMEOUT:-900}
 
@@ -59,7 +59,7 @@ mutant publisher-remove-skips-next platform/Pavo/Publisher.cpp caught \
 mutant publisher-no-gone platform/Pavo/Publisher.cpp caught \
   "a dying publisher does not tell its watchers" \
   's->gone(this, s);' '(void)s;'
-mutant generic-value-leak platform/Vek/GenericValue.cpp caught \
+mutant generic-value-leak platform/VekPavo/GenericValue.cpp caught \
   "a generic value holding an entity never releases it (leak)" \
   $'    if (node_)\n      node_->decUseImpl();' $'    (void)node_;'
 # Missed: every entity publishes one collection field, so no test can tell.
@@ -114,7 +114,7 @@ mutant strep-separator platform/VekPavo/Strep.cpp caught \
 mutant podarray-index-text platform/Vek/PodArray.cpp caught \
   "wrong text for an array index out of range" \
   '" is not below the count of "' '" is not below the count "'
-mutant generic-invoke-arity platform/Vek/GenericIf.cpp caught \
+mutant generic-invoke-arity platform/VekPavo/GenericIf.cpp caught \
   "an operation invoked with the wrong number of arguments is not refused" \
   'a.kind() == Pavo::Inspect::AttrKind::operation && args.size() != a.args().size()' \
   'a.kind() == Pavo::Inspect::AttrKind::operation && args.size() > a.args().size() + 1'
@@ -126,19 +126,19 @@ mutant membly-min-alignment platform/Membly/Membly.cpp caught \
   "the smallest alignment allowed is refused" \
   '*v >= kMinAlignment' '*v > kMinAlignment'
 
-mutant inspector-hash-unsorted platform/Pavo/Inspector.cpp caught \
+mutant inspector-hash-unsorted platform/VekPavo/Inspector.cpp caught \
   "the inspector lists hash-collection members in storage order" \
   'if (a.kind() == AttrKind::hashCollection) {' 'if (false) {'
-mutant inspector-plural platform/Pavo/Inspector.cpp caught \
+mutant inspector-plural platform/VekPavo/Inspector.cpp caught \
   "the inspector counts one member as \"members\"" \
   '(members.size() == 1 ? " member\n" : " members\n")' '" members\n"'
-mutant inspect-index-taken platform/Pavo/InspectModule.cpp caught \
+mutant inspect-index-taken platform/VekPavo/InspectModule.cpp caught \
   "a type registered at an index already taken replaces it" \
   'if (index < types_.size() && types_[index]) {' 'if (false) {'
-mutant inspect-type-twice platform/Pavo/InspectModule.cpp caught \
+mutant inspect-type-twice platform/VekPavo/InspectModule.cpp caught \
   "a type name registered by two modules is accepted" \
   'if (!inserted && it->second != &type) {' 'if (false) {'
-mutant generic-fit-bound platform/Vek/GenericValue.cpp caught \
+mutant generic-fit-bound platform/VekPavo/GenericValue.cpp caught \
   "a builtin at the maximum of the wanted type does not fit" \
   ': mag <= max;' ': mag < max;'
 
@@ -190,7 +190,7 @@ mutant nodeseg-prior-lost Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMa
   $'  m->valueIs(value);\n  (void)prior;\n  publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,'
 mutant reactor-zombie-dispatch Pathkit/StatusReactor.h caught \
   "a retired mapper still reacts to the status table" \
-  $'    if (reactor->nodeFlag(kZombie))\n      return;\n' ''
+  $'    if (reactor.nodeFlag(kZombie))\n      return;\n' ''
 
 # --- the adjacency segment mapper ---------------------------------------------
 mutant adj-any-instance Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
@@ -213,6 +213,19 @@ mutant adj-neighbor-bound Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2
 mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the clean-up drops the link lists without telling their subscribers" \
   $'    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)\n      lists->adjSegmentListDel(l->key());\n' ''
+mutant adj-shared-uncounted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key filing a member its link already lists is not counted: its partner's removal drops it" \
+  $'        sharedEntryAdd(protoId, link, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
+mutant adj-shared-removed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key's removal takes a member out although another key still files it" \
+  $'        if (!sharedEntryRelease(protoId, link, entry))\n          list.adjSegmentEntryDel(entry);' \
+  $'        sharedEntryRelease(protoId, link, entry);\n        list.adjSegmentEntryDel(entry);'
+mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key of several links and metrics lets go of every link-entry combination, filed or not" \
+  $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'
+mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a record repeating an earlier one of its key counts as another key" \
+  $'      return true;\n  }\n  return false;' $'      return false;\n  }\n  return false;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

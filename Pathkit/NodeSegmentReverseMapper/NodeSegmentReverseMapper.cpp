@@ -4,8 +4,6 @@
 
 #include "Duolog/Duolog.h"
 #include "Kroma/Reading.h"
-#include "Pavo/Exception.h"
-#include "Pavo/InspectTypes.h"
 #include "Vek/Trace.h"
 
 namespace SegmentRouting::Mappers {
@@ -26,36 +24,13 @@ using PrefixSegmentWithAlgoMap = Kroma::SegmentRouting::Status::PrefixSegmentWit
 NodeSegmentReverseMapper::NodeSegmentReverseMapper(
     Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
     Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo)
-    : af_(af),
-      afText_(af.toString()),
-      srStatus_(srStatus),
-      routerToNodeSegmentMapPerAlgo_(routerToNodeSegmentMapPerAlgo) {
-  // Both are read from the first moment on; refusing them here keeps a
-  // caller's mistake from becoming a null dereference in the build.
-  if (!srStatus_) {
-    throw Pavo::NullPointerException("NodeSegmentReverseMapper needs a status table (srStatus)");
-  }
-  if (!routerToNodeSegmentMapPerAlgo_) {
-    throw Pavo::NullPointerException(
-        "NodeSegmentReverseMapper needs an output map (routerToNodeSegmentMapPerAlgo)");
-  }
+    : StatusReactor(af, srStatus, routerToNodeSegmentMapPerAlgo) {
   subscribeAndBuild();
 }
 
 NodeSegmentReverseMapper::~NodeSegmentReverseMapper() {
   retire();
   prefixToOriginatorCache_.deleteAll();
-  routerToNodeSegmentMapPerAlgo_.reset();
-  srStatus_.reset();
-}
-
-Pavo::Ptr<NodeSegmentReverseMapper> NodeSegmentReverseMapper::NodeSegmentReverseMapperIs(
-    Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
-    Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo) {
-  auto mapper = Pavo::Ptr<NodeSegmentReverseMapper>::adopt(
-      new NodeSegmentReverseMapper(af, srStatus, routerToNodeSegmentMapPerAlgo));
-  mapper->hasNotificationActiveIs(true);
-  return mapper;
 }
 
 Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
@@ -65,24 +40,15 @@ Pavo::Ptr<NodeSegmentReverseMapper> nodeSegmentReverseMapperFactory(
                                                               routerToNodeSegmentMapPerAlgo);
 }
 
-Pavo::TypeData NodeSegmentReverseMapper::typeData() const {
-  return Pavo::Inspect::typeDataOf<NodeSegmentReverseMapper>();
-}
-
 // --- dispatch ----------------------------------------------------------------
 
-void NodeSegmentReverseMapper::statusChanged(std::uint16_t fieldId, void const* key) {
-  switch (fieldId) {
-    case kPrefixSegmentField:
-      handlePrefixSegment(*static_cast<Vantre::IpGenPrefix const*>(key));
-      break;
-    case kPrefixSegmentWithAlgoField:
-      handlePrefixSegmentWithAlgo(*static_cast<PrefixAlgoKey const*>(key));
-      break;
-    default:
-      break;
-  }
-}
+constinit std::array<NodeSegmentReverseMapper::StatusHandler, 2> const
+    NodeSegmentReverseMapper::kStatusHandlers{
+        on<&NodeSegmentReverseMapper::handlePrefixSegment>(
+            Kroma::SegmentRouting::Status::kPrefixSegment),
+        on<&NodeSegmentReverseMapper::handlePrefixSegmentWithAlgo>(
+            Kroma::SegmentRouting::Status::kPrefixSegmentWithAlgo),
+    };
 
 // --- handlers ----------------------------------------------------------------
 
@@ -148,7 +114,7 @@ void NodeSegmentReverseMapper::doCleanup() {
   VEK_TRACE(traceHandle(), 9,
             "doCleanup"
                 << ": " << af_ << "Cleaning up the routerToNodeSegment map");
-  routerToNodeSegmentMapPerAlgo_->routerToNodeSegmentMapDelAll();
+  output_->routerToNodeSegmentMapDelAll();
 }
 
 // --- the update ----------------------------------------------------------------
@@ -181,7 +147,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
                          (info.flags() & PrefixSegmentInfo::kFlagMapToOriginator) != 0 &&
                          (info.flags() & PrefixSegmentInfo::kFlagDoNotMap) == 0 &&
                          !newOriginator.isZero();
-  RouterToNodeSegmentMapPerAlgo& out = *routerToNodeSegmentMapPerAlgo_;
+  RouterToNodeSegmentMapPerAlgo& out = *output_;
   auto const& algoMaps = out.routerToNodeSegmentMapCollection();
 
   // The key is hashed once; the cache member found here serves the removal
@@ -190,12 +156,11 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   // references keep what the update works on alive while the output's
   // subscribers run.
   std::uint32_t const hash = prefixToOriginatorCache_.hashOf(prefixAlgoKey);
-  Pavo::Ptr<HN_PrefixToOriginatorCache> cached(
-      prefixToOriginatorCache_.member(prefixAlgoKey, hash));
+  Pavo::Ptr<HN_PrefixToOriginatorCache> cached(prefixToOriginatorCache_.find(prefixAlgoKey, hash));
   Mpls::RouterId const oldOriginator = cached ? cached->value() : Mpls::RouterId::zero();
   // The algorithm's map, found once.
   Pavo::Ptr<RouterToNodeSegmentMap> algoMap;
-  if (auto const* m = algoMaps.member(static_cast<unsigned char>(algo)))
+  if (auto const* m = algoMaps.find(static_cast<unsigned char>(algo)))
     algoMap = m->value();
 
   bool const keep = qualifies && newOriginator == oldOriginator;
@@ -203,7 +168,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
     // The algorithm's map or the router's entry can be missing only after a
     // clean-up on a running mapper; what is missing is skipped.
     if (algoMap) {
-      if (auto const* r = algoMap->prefixMapCollection().member(oldOriginator)) {
+      if (auto const* r = algoMap->prefixMapCollection().find(oldOriginator)) {
         Pavo::Ptr<RouterToNodeSegment> const entry = r->value();
         entry->prefixDel(prefix);
         if (entry->prefixCount() == 0)
@@ -237,7 +202,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
   if (!algoMap)
     algoMap = out.routerToNodeSegmentMapIs(static_cast<unsigned char>(algo));
   Pavo::Ptr<RouterToNodeSegment> entry;
-  if (auto const* r = algoMap->prefixMapCollection().member(newOriginator)) {
+  if (auto const* r = algoMap->prefixMapCollection().find(newOriginator)) {
     entry = r->value();
   } else {
     entry = algoMap->prefixMapIs(newOriginator);
@@ -254,7 +219,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
 void NodeSegmentReverseMapper::prefixToOriginatorCacheIs(PrefixAlgoKey const& key,
                                                          Mpls::RouterId const& routerId) {
   std::uint32_t const hash = prefixToOriginatorCache_.hashOf(key);
-  if (HN_PrefixToOriginatorCache* m = prefixToOriginatorCache_.member(key, hash)) {
+  if (HN_PrefixToOriginatorCache* m = prefixToOriginatorCache_.find(key, hash)) {
     m->valueIs(routerId);
     return;
   }
@@ -269,13 +234,13 @@ Mpls::RouterId NodeSegmentReverseMapper::prefixToOriginatorCacheDel(PrefixAlgoKe
 }
 
 Mpls::RouterId NodeSegmentReverseMapper::prefixToOriginatorCache(PrefixAlgoKey const& key) const {
-  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.member(key);
+  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.find(key);
   return m != nullptr ? m->value() : Mpls::RouterId::zero();
 }
 
 std::optional<Mpls::RouterId> NodeSegmentReverseMapper::prefixToOriginatorCacheGet(
     PrefixAlgoKey const& key) const {
-  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.member(key);
+  HN_PrefixToOriginatorCache const* m = prefixToOriginatorCache_.find(key);
   if (m == nullptr)
     return std::nullopt;
   return m->value();

@@ -36,12 +36,13 @@
 // while the mapper subscribes, unsubscribes or is destroyed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <string>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Mpls/RouterId.h"
@@ -53,21 +54,20 @@
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
 namespace SegmentRouting::Mappers {
 
-class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
-                                 public Granule::SlabAllocated<NodeSegmentReverseMapper> {
+class NodeSegmentReverseMapper
+    : public StatusReactor<NodeSegmentReverseMapper, RouterToNodeSegmentMapPerAlgo>,
+      public Granule::SlabAllocated<NodeSegmentReverseMapper> {
  public:
   static inline Vek::AllocTrackTypeInfo memAllocationTracker_{
       "SegmentRouting::Mappers::NodeSegmentReverseMapper"};
   static constexpr std::uint32_t kPrefixToOriginatorCacheHashConstant = 2987357345u;
-  // Status-table collections this mapper follows.
-  static constexpr std::uint16_t kPrefixSegmentField = 258;
-  static constexpr std::uint16_t kPrefixSegmentWithAlgoField = 259;
+  static constexpr char const* kReactorName = "NodeSegmentReverseMapper";
+  static constexpr char const* kOutputNeed = "an output map (routerToNodeSegmentMapPerAlgo)";
 
   // A member of the cache: (prefix, algorithm) -> router id, kept in the
   // bytes that carry meaning only (64 bytes with the hash links): the
@@ -130,12 +130,13 @@ class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
   // Allocates and constructs a mapper, then turns its notifications on.
   static Pavo::Ptr<NodeSegmentReverseMapper> NodeSegmentReverseMapperIs(
       Vantre::AddressFamily af, Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus,
-      Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo);
+      Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo) {
+    return create(af, srStatus, routerToNodeSegmentMapPerAlgo);
+  }
 
-  Vantre::AddressFamily af() const { return af_; }
-  Pavo::Ptr<Kroma::SegmentRouting::Status const> const& srStatus() const { return srStatus_; }
+  // af() and srStatus() come with the StatusReactor.
   Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> const& routerToNodeSegmentMapPerAlgo() const {
-    return routerToNodeSegmentMapPerAlgo_;
+    return output_;
   }
 
   // Brings the output in line with one prefix segment (the update).
@@ -164,19 +165,17 @@ class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
   std::optional<Mpls::RouterId> prefixToOriginatorCacheGet(
       Mpls::SegmentRouting::PrefixAlgoKey const& key) const;
   bool prefixToOriginatorCacheHas(Mpls::SegmentRouting::PrefixAlgoKey const& key) const {
-    return prefixToOriginatorCache_.memberHas(key);
+    return prefixToOriginatorCache_.contains(key);
   }
   std::size_t prefixToOriginatorCacheCount() const { return prefixToOriginatorCache_.size(); }
   PrefixToOriginatorCacheCollection const& prefixToOriginatorCacheCollection() const {
     return prefixToOriginatorCache_;
   }
 
-  Pavo::TypeData typeData() const override;
-
  private:
-  friend class StatusReactor<NodeSegmentReverseMapper>;
-  // The table's change of `fieldId` (258 or 259; others are ignored).
-  void statusChanged(std::uint16_t fieldId, void const* key);
+  friend class StatusReactor<NodeSegmentReverseMapper, RouterToNodeSegmentMapPerAlgo>;
+  // The status-table collections this mapper follows: 258 and 259.
+  static std::array<StatusHandler, 2> const kStatusHandlers;
   // The handlers' second halves: the entry found (null: absent or reported
   // corrupt) is copied once into the update's value.
   void prefixSegmentRead(Vantre::IpGenPrefix const& prefix,
@@ -185,11 +184,6 @@ class NodeSegmentReverseMapper : public StatusReactor<NodeSegmentReverseMapper>,
       Mpls::SegmentRouting::PrefixAlgoKey const& prefixAlgoKey,
       Kroma::SegmentRouting::Status::PrefixSegmentWithAlgoMap::Stored const* stored);
 
-  Vantre::AddressFamily const af_;
-  // The family's text for the function-entry trace records, made once.
-  std::string const afText_;
-  Pavo::Ptr<Kroma::SegmentRouting::Status const> srStatus_;
-  Pavo::Ptr<RouterToNodeSegmentMapPerAlgo> routerToNodeSegmentMapPerAlgo_;
   PrefixToOriginatorCacheCollection prefixToOriginatorCache_;
 };
 

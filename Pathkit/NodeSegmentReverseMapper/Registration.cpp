@@ -7,8 +7,8 @@
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
-#include "Pavo/InspectDsl.h"
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectDsl.h"
+#include "VekPavo/InspectModule.h"
 
 namespace SegmentRouting::Mappers {
 

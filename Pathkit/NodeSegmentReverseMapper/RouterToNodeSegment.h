@@ -14,13 +14,13 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/RbTreeMap.h"
 
 namespace SegmentRouting::Mappers {
@@ -62,10 +62,8 @@ class RouterToNodeSegment : public Pavo::Node, public Granule::SlabAllocated<Rou
   void prefixDelAll();
 
   // The member, or null when absent.
-  VekPrefix const* prefix(Vantre::IpGenPrefix const& prefix) const {
-    return prefix_.member(prefix);
-  }
-  bool prefixHas(Vantre::IpGenPrefix const& prefix) const { return prefix_.memberHas(prefix); }
+  VekPrefix const* prefix(Vantre::IpGenPrefix const& prefix) const { return prefix_.find(prefix); }
+  bool prefixHas(Vantre::IpGenPrefix const& prefix) const { return prefix_.contains(prefix); }
   std::size_t prefixCount() const { return prefix_.size(); }
   PrefixCollection const& prefixCollection() const { return prefix_; }
 

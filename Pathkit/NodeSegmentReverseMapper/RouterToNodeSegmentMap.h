@@ -15,13 +15,13 @@
 #include <cstddef>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
@@ -70,7 +70,7 @@ class RouterToNodeSegmentMap : public Pavo::Node,
   void prefixMapDelAll();
 
   Pavo::Ptr<RouterToNodeSegment> prefixMap(Mpls::RouterId const& routerId) const;
-  bool prefixMapHas(Mpls::RouterId const& routerId) const { return prefixMap_.memberHas(routerId); }
+  bool prefixMapHas(Mpls::RouterId const& routerId) const { return prefixMap_.contains(routerId); }
   std::size_t prefixMapCount() const { return prefixMap_.size(); }
   PrefixMapCollection const& prefixMapCollection() const { return prefixMap_; }
 

@@ -15,12 +15,12 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
@@ -62,7 +62,7 @@ class RouterToNodeSegmentMapPerAlgo : public Pavo::Node,
 
   Pavo::Ptr<RouterToNodeSegmentMap> routerToNodeSegmentMap(unsigned char algo) const;
   bool routerToNodeSegmentMapHas(unsigned char algo) const {
-    return routerToNodeSegmentMap_.memberHas(algo);
+    return routerToNodeSegmentMap_.contains(algo);
   }
   std::size_t routerToNodeSegmentMapCount() const { return routerToNodeSegmentMap_.size(); }
   RouterToNodeSegmentMapCollection const& routerToNodeSegmentMapCollection() const {

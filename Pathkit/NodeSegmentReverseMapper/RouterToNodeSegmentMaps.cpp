@@ -2,7 +2,7 @@
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegment.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMap.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
-#include "Pavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace SegmentRouting::Mappers {
 
@@ -99,7 +99,7 @@ void RouterToNodeSegmentMap::prefixMapDelAll() {
 
 Pavo::Ptr<RouterToNodeSegment> RouterToNodeSegmentMap::prefixMap(
     Mpls::RouterId const& routerId) const {
-  return prefixMap_.value(routerId);
+  return prefixMap_.lookup(routerId);
 }
 
 // --- RouterToNodeSegmentMapPerAlgo -----------------------------------------
@@ -138,7 +138,7 @@ void RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMapDelAll() {
 
 Pavo::Ptr<RouterToNodeSegmentMap> RouterToNodeSegmentMapPerAlgo::routerToNodeSegmentMap(
     unsigned char algo) const {
-  return routerToNodeSegmentMap_.value(algo);
+  return routerToNodeSegmentMap_.lookup(algo);
 }
 
 }  // namespace SegmentRouting::Mappers

@@ -2,7 +2,7 @@
 // the attribute collections' own).
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 
-#include "Pavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -23,12 +23,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 
@@ -76,9 +76,9 @@ class AdjSegmentConnectorMapV2 final : public Pavo::Node,
   // Child by child (each published) when subscribed, else in one step.
   void mapDelAll() { map_.delAll(&publisher_); }
   Pavo::Ptr<AdjSegmentListPerProtoId> map(unsigned short protoId) const {
-    return map_.value(protoId);
+    return map_.lookup(protoId);
   }
-  bool mapHas(unsigned short protoId) const { return map_.memberHas(protoId); }
+  bool mapHas(unsigned short protoId) const { return map_.contains(protoId); }
   std::size_t mapCount() const noexcept { return map_.size(); }
   // begin(), or iterFrom(protoId): at the key, else at the member after its place.
   MapCollection const& mapCollection() const noexcept { return map_; }
@@ -92,9 +92,9 @@ class AdjSegmentConnectorMapV2 final : public Pavo::Node,
   }
   void cacheDelAll() { cache_.delAll(&publisher_); }
   Pavo::Ptr<NeighborSetPerProtoId> cache(unsigned short protoId) const {
-    return cache_.value(protoId);
+    return cache_.lookup(protoId);
   }
-  bool cacheHas(unsigned short protoId) const { return cache_.memberHas(protoId); }
+  bool cacheHas(unsigned short protoId) const { return cache_.contains(protoId); }
   std::size_t cacheCount() const noexcept { return cache_.size(); }
   CacheCollection const& cacheCollection() const noexcept { return cache_; }
 

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "Vek/CharRangeRead.h"
+#include "VekPavo/CharRangeRead.h"
 #include "VekPavo/Strep.h"
 
 namespace SegmentRouting::Mappers {

@@ -16,9 +16,9 @@
 
 #include <cstddef>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/RbTreeMap.h"
 
 namespace SegmentRouting::Mappers {
@@ -57,8 +57,8 @@ class AdjSegmentList {
   void adjSegmentEntryDelAll() & { entries_.deleteAll(); }
 
   // The entry's value, false when absent.
-  bool adjSegmentEntry(AdjSegmentEntry const& entry) const { return entries_[entry]; }
-  bool adjSegmentEntryHas(AdjSegmentEntry const& entry) const { return entries_.memberHas(entry); }
+  bool adjSegmentEntry(AdjSegmentEntry const& entry) const { return entries_.lookup(entry); }
+  bool adjSegmentEntryHas(AdjSegmentEntry const& entry) const { return entries_.contains(entry); }
   std::size_t adjSegmentEntryCount() const noexcept { return entries_.size(); }
   // Ascending iteration: begin(), or iterFrom(entry) for the first member not
   // less than `entry`.

@@ -20,10 +20,10 @@
 #include <cstdint>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentEntry.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
@@ -54,12 +54,12 @@ class KeySet {
   // Adds a copy of `key` unless it is a member.
   void add(Key const& key) {
     std::uint32_t const hash = Collection::hashOf(key);
-    if (!members_.memberHas(key, hash))
+    if (!members_.contains(key, hash))
       members_.memberIs(Pavo::Ptr<Node>::adopt(new Node(key)), hash);
   }
   bool remove(Key const& key) { return members_.memberDel(key) != nullptr; }
   void clear() noexcept { members_.deleteAll(); }
-  bool contains(Key const& key) const { return members_.memberHas(key); }
+  bool contains(Key const& key) const { return members_.contains(key); }
   Collection const& members() const noexcept { return members_; }
 
   friend bool operator==(KeySet const& a, KeySet const& b) {

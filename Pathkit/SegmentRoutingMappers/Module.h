@@ -5,8 +5,8 @@
 // every type at its fixed index) and one trace handle shared by its files.
 #pragma once
 
-#include "Pavo/InspectModule.h"
 #include "Vek/Trace.h"
+#include "VekPavo/InspectModule.h"
 
 namespace SegmentRouting::Mappers {
 

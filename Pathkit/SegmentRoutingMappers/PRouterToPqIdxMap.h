@@ -18,11 +18,11 @@
 #include <cstdint>
 
 #include "Cspf/Lfa/PqIdx.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Mpls/RouterId.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 
@@ -55,8 +55,8 @@ class PRouterToPqIdx : public Pavo::Node, public Granule::SlabAllocated<PRouterT
   bool pqIndexDel(Cspf::Lfa::PqIdx index) { return pqIndex_.valueDel(index, Vek::kNoPublisher); }
   void pqIndexDelAll() { pqIndex_.deleteAll(); }
   // The stored value, false when absent.
-  bool pqIndex(Cspf::Lfa::PqIdx index) const { return pqIndex_.value(index); }
-  bool pqIndexHas(Cspf::Lfa::PqIdx index) const { return pqIndex_.memberHas(index); }
+  bool pqIndex(Cspf::Lfa::PqIdx index) const { return pqIndex_.lookup(index); }
+  bool pqIndexHas(Cspf::Lfa::PqIdx index) const { return pqIndex_.contains(index); }
   std::size_t pqIndexCount() const { return pqIndex_.size(); }
   PqIndexCollection const& pqIndexCollection() const { return pqIndex_; }
 
@@ -95,9 +95,9 @@ class PRouterToPqIdxMap : public Pavo::Node, public Granule::SlabAllocated<PRout
   }
   void pqIndexMapDelAll() { pqIndexMap_.deleteAll(); }
   Pavo::Ptr<PRouterToPqIdx> pqIndexMap(Mpls::RouterId const& router) const {
-    return pqIndexMap_.value(router);
+    return pqIndexMap_.lookup(router);
   }
-  bool pqIndexMapHas(Mpls::RouterId const& router) const { return pqIndexMap_.memberHas(router); }
+  bool pqIndexMapHas(Mpls::RouterId const& router) const { return pqIndexMap_.contains(router); }
   std::size_t pqIndexMapCount() const { return pqIndexMap_.size(); }
   PqIndexMapCollection const& pqIndexMapCollection() const { return pqIndexMap_; }
 

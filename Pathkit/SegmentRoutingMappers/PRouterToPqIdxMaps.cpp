@@ -1,6 +1,6 @@
 // The P-router map entities: creation, type data and destruction.
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
-#include "Pavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace SegmentRouting::Mappers {
 

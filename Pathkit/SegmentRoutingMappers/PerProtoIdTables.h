@@ -28,15 +28,15 @@
 #include <utility>
 
 #include "Cspf/LinkKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
-#include "Pavo/InspectTypes.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
+#include "Pavo/TypeData.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 
@@ -63,8 +63,8 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
 
  protected:
   // A copy of the stored value; an empty one when absent.
-  Value get(Key const& key) const { return table_.value(key); }
-  bool has(Key const& key) const { return table_.memberHas(key); }
+  Value lookup(Key const& key) const { return table_.lookup(key); }
+  bool contains(Key const& key) const { return table_.contains(key); }
   // The stored value itself, null when absent: valid until this table next
   // changes. For readers that only look (no copy); callers get copies.
   Value const* find(Key const& key) const { return find(key, Collection::hashOf(key)); }
@@ -75,7 +75,7 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
   // The same three with the key's hash already known (Collection::hashOf):
   // every table of one kind hashes a key alike, so one hash serves several.
   Value const* find(Key const& key, std::uint32_t hash) const {
-    auto const* m = table_.member(key, hash);
+    auto const* m = table_.find(key, hash);
     return m ? &m->value() : nullptr;
   }
   void set(Key const& key, std::uint32_t hash, Value&& value) {
@@ -102,9 +102,9 @@ class AdjSegmentListPerProtoId final
   using HN_AdjSegmentList = Member;
   using PerProtoIdTable::PerProtoIdTable;
 
-  AdjSegmentList adjSegmentList(Cspf::LinkKey const& key) const { return get(key); }
+  AdjSegmentList adjSegmentList(Cspf::LinkKey const& key) const { return lookup(key); }
   AdjSegmentList const* adjSegmentListFind(Cspf::LinkKey const& key) const { return find(key); }
-  bool adjSegmentListHas(Cspf::LinkKey const& key) const { return has(key); }
+  bool adjSegmentListHas(Cspf::LinkKey const& key) const { return contains(key); }
   void adjSegmentListIs(Cspf::LinkKey const& key, AdjSegmentList const& value) { set(key, value); }
   void adjSegmentListIs(Cspf::LinkKey const& key, AdjSegmentList&& value) {
     set(key, std::move(value));
@@ -141,9 +141,9 @@ class NeighborSetPerProtoId final
   using Key = Kroma::SegmentRouting::AdjacencySegmentKey;
   using PerProtoIdTable::PerProtoIdTable;
 
-  NeighborSet neighborSet(Key const& key) const { return get(key); }
+  NeighborSet neighborSet(Key const& key) const { return lookup(key); }
   NeighborSet const* neighborSetFind(Key const& key) const { return find(key); }
-  bool neighborSetHas(Key const& key) const { return has(key); }
+  bool neighborSetHas(Key const& key) const { return contains(key); }
   void neighborSetIs(Key const& key, NeighborSet const& value) { set(key, value); }
   void neighborSetIs(Key const& key, NeighborSet&& value) { set(key, std::move(value)); }
   NeighborSet neighborSetDel(Key const& key) { return del(key); }
@@ -163,9 +163,9 @@ class AdjSegmentSetPerProtoId final
   using Key = Kroma::SegmentRouting::AdjacencySegmentKey;
   using PerProtoIdTable::PerProtoIdTable;
 
-  AdjSegmentSet adjSegmentSet(Key const& key) const { return get(key); }
+  AdjSegmentSet adjSegmentSet(Key const& key) const { return lookup(key); }
   AdjSegmentSet const* adjSegmentSetFind(Key const& key) const { return find(key); }
-  bool adjSegmentSetHas(Key const& key) const { return has(key); }
+  bool adjSegmentSetHas(Key const& key) const { return contains(key); }
   void adjSegmentSetIs(Key const& key, AdjSegmentSet const& value) { set(key, value); }
   void adjSegmentSetIs(Key const& key, AdjSegmentSet&& value) { set(key, std::move(value)); }
   AdjSegmentSet adjSegmentSetDel(Key const& key) { return del(key); }

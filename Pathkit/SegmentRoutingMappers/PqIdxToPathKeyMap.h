@@ -24,12 +24,12 @@
 
 #include "Cspf/Lfa/PqIdx.h"
 #include "Cspf/PathKey.h"
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pavo/Node.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/AttrHashCollections.h"
 #include "Vek/KeyOps.h"
 
@@ -68,7 +68,7 @@ class AlgoToPathKeySet : public Pavo::Node, public Granule::SlabAllocated<AlgoTo
   bool pathKeyDel(Cspf::PathKey const& key) { return pathKey_.keyDel(key, &publisher_); }
   // Key by key (each published) when subscribed, else in one step.
   void pathKeyDelAll() { pathKey_.delAll(&publisher_); }
-  bool pathKeyHas(Cspf::PathKey const& key) const { return pathKey_.memberHas(key); }
+  bool pathKeyHas(Cspf::PathKey const& key) const { return pathKey_.contains(key); }
   std::size_t pathKeyCount() const { return pathKey_.size(); }
   PathKeyCollection const& pathKeyCollection() const { return pathKey_; }
 
@@ -76,7 +76,7 @@ class AlgoToPathKeySet : public Pavo::Node, public Granule::SlabAllocated<AlgoTo
   void prefixKeyIs(Vantre::IpGenPrefix const& key) { prefixKey_.keyIs(key, &publisher_); }
   bool prefixKeyDel(Vantre::IpGenPrefix const& key) { return prefixKey_.keyDel(key, &publisher_); }
   void prefixKeyDelAll() { prefixKey_.delAll(&publisher_); }
-  bool prefixKeyHas(Vantre::IpGenPrefix const& key) const { return prefixKey_.memberHas(key); }
+  bool prefixKeyHas(Vantre::IpGenPrefix const& key) const { return prefixKey_.contains(key); }
   std::size_t prefixKeyCount() const { return prefixKey_.size(); }
   PrefixKeyCollection const& prefixKeyCollection() const { return prefixKey_; }
 
@@ -127,8 +127,8 @@ class PqIdxToPathKey : public Pavo::Node, public Granule::SlabAllocated<PqIdxToP
   // Key by key (each published) when subscribed, else in one step.
   void pathKeyDelAll() { pathKey_.delAll(&publisher_); }
   // The stored value, false when absent.
-  bool pathKey(Cspf::PathKey const& key) const { return pathKey_.value(key); }
-  bool pathKeyHas(Cspf::PathKey const& key) const { return pathKey_.memberHas(key); }
+  bool pathKey(Cspf::PathKey const& key) const { return pathKey_.lookup(key); }
+  bool pathKeyHas(Cspf::PathKey const& key) const { return pathKey_.contains(key); }
   std::size_t pathKeyCount() const { return pathKey_.size(); }
   PathKeyCollection const& pathKeyCollection() const { return pathKey_; }
 
@@ -142,8 +142,8 @@ class PqIdxToPathKey : public Pavo::Node, public Granule::SlabAllocated<PqIdxToP
   }
   // Entry by entry through algoSetDel, always.
   void algoSetDelAll() { algoSet_.delEach(&publisher_); }
-  Pavo::Ptr<AlgoToPathKeySet> algoSet(unsigned char algo) const { return algoSet_.value(algo); }
-  bool algoSetHas(unsigned char algo) const { return algoSet_.memberHas(algo); }
+  Pavo::Ptr<AlgoToPathKeySet> algoSet(unsigned char algo) const { return algoSet_.lookup(algo); }
+  bool algoSetHas(unsigned char algo) const { return algoSet_.contains(algo); }
   std::size_t algoSetCount() const { return algoSet_.size(); }
   AlgoSetCollection const& algoSetCollection() const { return algoSet_; }
 
@@ -187,9 +187,9 @@ class PqIdxToPathKeyMap : public Pavo::Node, public Granule::SlabAllocated<PqIdx
   // Entry by entry through pathKeyMapDel, always.
   void pathKeyMapDelAll() { pathKeyMap_.delEach(&publisher_); }
   Pavo::Ptr<PqIdxToPathKey> pathKeyMap(Cspf::Lfa::PqIdx pqIdx) const {
-    return pathKeyMap_.value(pqIdx);
+    return pathKeyMap_.lookup(pqIdx);
   }
-  bool pathKeyMapHas(Cspf::Lfa::PqIdx pqIdx) const { return pathKeyMap_.memberHas(pqIdx); }
+  bool pathKeyMapHas(Cspf::Lfa::PqIdx pqIdx) const { return pathKeyMap_.contains(pqIdx); }
   std::size_t pathKeyMapCount() const { return pathKeyMap_.size(); }
   PathKeyMapCollection const& pathKeyMapCollection() const { return pathKeyMap_; }
 

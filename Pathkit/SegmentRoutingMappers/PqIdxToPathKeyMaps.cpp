@@ -1,7 +1,7 @@
 // The PQ-index map entities: creation, type data and what destruction
 // publishes (their mutators are the attribute collections' own).
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
-#include "Pavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -11,7 +11,7 @@
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PerProtoIdTables.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
-#include "Pavo/InspectDsl.h"
+#include "VekPavo/InspectDsl.h"
 
 namespace SegmentRouting::Mappers {
 

@@ -34,7 +34,7 @@
 #include "Containers.h"
 #include "CountingAllocator.h"
 #include "RatioReporter.h"
-#include "Vek/AllocTrack.h"
+#include "Granule/AllocTrack.h"
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>

@@ -25,7 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Vek/AllocTrack.h"
+#include "Granule/AllocTrack.h"
 
 namespace Granule {
 

@@ -70,10 +70,10 @@
 #include <type_traits>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/EntryLayout.h"
 #include "Pavo/Exception.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Errors.h"
 #include "Vek/Hash.h"
 #include "Vek/KeyOps.h"
@@ -264,7 +264,6 @@ class KromaMap : public KromaMapBase {
     Stored const* s = findStored(key, hashOf(key));
     return s != nullptr ? entryOf(*s) : defaultEntry();
   }
-  E operator[](K const& key) const { return lookup(key); }
 
   // The stored entry, or null when absent: the look-up's reading step
   // without the copy.
@@ -318,7 +317,7 @@ class KromaMap : public KromaMapBase {
 
   // Entries present (absent nodes not counted).
   std::size_t size() const noexcept { return size_; }
-  bool has(K const& key) const { return findStored(key, hashOf(key)) != nullptr; }
+  bool contains(K const& key) const { return findStored(key, hashOf(key)) != nullptr; }
   // Bytes held: every node (absent ones too) and record block
   // (slab-rounded) and the buckets.
   std::size_t memoryBytes() const noexcept { return bytes_ + bucketCount() * sizeof(Stored*); }

@@ -10,8 +10,9 @@
 // their type asks for it with keyIsEq().
 //
 // A Subscriber is a record owned by the subscribing object (usually a member
-// of it, so the dispatch function recovers its owner from the record). Its
-// first word is its dispatch function. The publisher stores pointers only.
+// of it, so the dispatch function recovers its owner from the record: see
+// Pavo::ScopedSubscriber, "Pavo/ScopedSubscriber.h"). Its first word is its
+// dispatch function. The publisher stores pointers only.
 //
 // The publisher going away (its entity destroyed while records are still
 // subscribed): each such record whose `gone` function was set when it was
@@ -19,8 +20,8 @@
 // last subscribed first, with the record already removed, so its owner must
 // not unsubscribe it any more. `gone` must not throw, must not touch the
 // dying entity, and must not subscribe anything to this publisher; it may
-// unsubscribe other records from it. A record without `gone` (the mappers',
-// which hold their table and so never see it go) is dropped silently.
+// unsubscribe other records from it. A record without `gone` is dropped
+// silently: its owner must not outlive the publisher subscribed.
 //
 // Changes to the subscriber list during a publication (the policy):
 //   - a subscriber removed during a publication is not called by it any more,

@@ -43,11 +43,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Pavo/IsEq.h"
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Errors.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
@@ -107,12 +107,30 @@ class AttrChildMember final
 template <class Member>
 using MemberKey = std::remove_cvref_t<decltype(std::declval<Member const&>().key())>;
 
-// What the three collections share: publication and removal.
+// What the three collections share: publication and removal. The hash map
+// is a private base: what it offers besides is reading (look-ups, walks,
+// hashOf) and deleteAll, so no change can skip its publication.
 template <class Member, class KeyOps, Pavo::FieldId Field>
-class AttrHashCollection : public HashMap2018<Member, MemberKey<Member>, KeyOps> {
+class AttrHashCollection : private HashMap2018<Member, MemberKey<Member>, KeyOps> {
+  using Map = HashMap2018<Member, MemberKey<Member>, KeyOps>;
+
  public:
   using Key = MemberKey<Member>;
+  using Iterator = typename Map::Iterator;
   static constexpr Pavo::FieldId kField = Field;
+
+  using Map::begin;
+  using Map::bucketCount;
+  using Map::contains;
+  using Map::deleteAll;
+  using Map::empty;
+  using Map::end;
+  using Map::find;
+  using Map::following;
+  using Map::hashOf;
+  using Map::isEq;
+  using Map::iterFrom;
+  using Map::size;
 
   // The key equality handed to subscribers: the key type's own where it has
   // one, else the shared one of plain keys (operator==, as DefaultKeyOps).
@@ -161,6 +179,10 @@ class AttrHashCollection : public HashMap2018<Member, MemberKey<Member>, KeyOps>
   }
 
  protected:
+  // For the collections' own mutators, which publish what they change.
+  using Map::memberDel;
+  using Map::memberIs;
+
   // Publishes a change of the linked member `m`, keeping it alive meanwhile.
   static void publishChange(Pavo::Publisher* publisher, Member* m, void const* prior) {
     if (!publisher)
@@ -188,7 +210,7 @@ class AttrHashSet : public AttrHashCollection<Member, KeyOps, Field> {
   // Returns whether the key was added.
   bool keyIs(Key const& key, Pavo::Publisher* publisher) {
     std::uint32_t const hash = this->hashOf(key);
-    if (this->memberHas(key, hash))
+    if (this->contains(key, hash))
       return false;
     auto [m, inserted] = this->memberIs(Pavo::makePtr<Member>(key), hash);
     this->publishChange(publisher, m, nullptr);
@@ -208,8 +230,8 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   using Value = std::remove_cvref_t<decltype(std::declval<Member const&>().value())>;
 
   // The stored value; a default Value (false, a null Ptr) when absent.
-  Value value(Key const& key) const {
-    Member const* m = this->member(key);
+  Value lookup(Key const& key) const {
+    Member const* m = this->find(key);
     return m ? m->value() : Value();
   }
 
@@ -219,7 +241,7 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   // added (whatever the value) and published without prior.
   void valueIs(Key const& key, Value const& value, Pavo::Publisher* publisher) {
     std::uint32_t const hash = this->hashOf(key);
-    if (Member* m = this->member(key, hash)) {
+    if (Member* m = this->find(key, hash)) {
       if (m->value() == value)
         return;
       Value const prior = m->valueExchange(Value(value));
@@ -235,7 +257,7 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   }
   // The same with the key's hash already known (hashOf(key)).
   void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher) {
-    if (Member* m = this->member(key, hash)) {
+    if (Member* m = this->find(key, hash)) {
       if (m->value() == value)
         return;
       Value const prior = m->valueExchange(std::move(value));
@@ -291,7 +313,7 @@ class AttrChildMap : public AttrHashMap<Member, KeyOps, Field> {
   // handed back.
   ChildPtr childIs(Key const& key, Pavo::Publisher* publisher) {
     std::uint32_t const hash = this->hashOf(key);
-    if (Member* m = this->member(key, hash))
+    if (Member* m = this->find(key, hash))
       return m->value();
     auto [m, inserted] = this->memberIs(this->memberOf(key, Pavo::makePtr<Child>(key)), hash);
     Pavo::Ptr<Member> const held(m);

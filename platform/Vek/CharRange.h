@@ -14,7 +14,7 @@
 // integers in decimal, strings double-quoted with `\"` and `\\` escaped.
 //
 // A reader is a constructor `T(Vek::CharRange&)` that consumes one value from the
-// cursor's position, written with the helpers of "Vek/CharRangeRead.h"; the
+// cursor's position, written with the helpers of "VekPavo/CharRangeRead.h"; the
 // reader of SegmentRouting::Mappers::AdjSegmentEntry is one.
 //
 // A value type whose text is not in that form (the outside value types:
@@ -26,7 +26,8 @@
 // Every reading error is a Vek::DeserializeException that names the
 // attribute being read (when known) and the character position in the whole
 // text; inside a value read with its own parser it also names the type and
-// the value's text (cut at 64 characters):
+// the value's text. Text of the input shows as Vek::QuotedText shows it
+// (escaped, cut when long), so an error stays short whatever the text:
 //   cannot read attribute 'prefix' at position 19: Vantre::IpGenPrefix "10.0.0/8": expected '.'
 // It is a Pavo::RangeException (text outside what the reader accepts), so a
 // reader that rethrows range errors under its attribute's name catches

@@ -186,23 +186,15 @@ class HashMap2018 : public HashMapImpl {
 
   static std::uint32_t hashOf(Key const& key) { return KeyOps::hash(key); }
 
-  Node* member(Key const& key) const { return member(key, hashOf(key)); }
-  Node* member(Key const& key, std::uint32_t hash) const {
-    HashLink* link = chainOf(hash);
-    while (link && hashOfLink(link) < hash)
-      link = nextRef(link);
-    for (; link && hashOfLink(link) == hash; link = nextRef(link)) {
-      Node* const node = nodeOf(link);
-      auto const& k = node->key();
-      if (KeyOps::isEq(k, key))
-        return node;
-      if (KeyOps::less(key, k))
-        break;
-    }
-    return nullptr;
-  }
-  bool memberHas(Key const& key) const { return member(key) != nullptr; }
-  bool memberHas(Key const& key, std::uint32_t hash) const { return member(key, hash); }
+  // Look-ups: the member with an equal key or null (a const map hands out
+  // const members), and whether there is one; also with the key's hash
+  // already known (hashOf(key)).
+  Node* find(Key const& key) { return findNode(key, hashOf(key)); }
+  Node* find(Key const& key, std::uint32_t hash) { return findNode(key, hash); }
+  Node const* find(Key const& key) const { return findNode(key, hashOf(key)); }
+  Node const* find(Key const& key, std::uint32_t hash) const { return findNode(key, hash); }
+  bool contains(Key const& key) const { return findNode(key, hashOf(key)) != nullptr; }
+  bool contains(Key const& key, std::uint32_t hash) const { return findNode(key, hash) != nullptr; }
 
   // Inserts `node` unless its key is present. Returns the stored member and
   // whether `node` was inserted; a refused node is released with the Ptr.
@@ -240,7 +232,7 @@ class HashMap2018 : public HashMapImpl {
   // Removes the member; hands it back unlinked with the map's reference. Null when absent.
   Pavo::Ptr<Node> memberDel(Key const& key) { return memberDel(key, hashOf(key)); }
   Pavo::Ptr<Node> memberDel(Key const& key, std::uint32_t hash) {
-    if (HashLink** slot = find(key, hash))
+    if (HashLink** slot = slotOfKey(key, hash))
       return Pavo::Ptr<Node>::adopt(nodeOf(unlinkAt(slot)));
     return nullptr;
   }
@@ -302,8 +294,23 @@ class HashMap2018 : public HashMapImpl {
   }
   static Node* nodeOrNull(HashLink* link) noexcept { return link ? nodeOf(link) : nullptr; }
 
+  Node* findNode(Key const& key, std::uint32_t hash) const {
+    HashLink* link = chainOf(hash);
+    while (link && hashOfLink(link) < hash)
+      link = nextRef(link);
+    for (; link && hashOfLink(link) == hash; link = nextRef(link)) {
+      Node* const node = nodeOf(link);
+      auto const& k = node->key();
+      if (KeyOps::isEq(k, key))
+        return node;
+      if (KeyOps::less(key, k))
+        break;
+    }
+    return nullptr;
+  }
+
   // Slot pointing at the member with `key`, or null.
-  HashLink** find(Key const& key, std::uint32_t hash) {
+  HashLink** slotOfKey(Key const& key, std::uint32_t hash) {
     if (!chainOf(hash))
       return nullptr;
     HashLink** slot = slotFor(hash);

@@ -16,7 +16,7 @@
 //   };
 //   Vek::RbTreeMap<VekPrefix, Prefix, bool> prefixes;
 //   prefixes.memberIs(p, true);
-//   bool const stored = prefixes[p];   // false when absent
+//   bool const stored = prefixes.lookup(p);   // false when absent
 //   for (auto it = prefixes.iterFrom(p); !it.atEnd(); ++it) use(it->key());
 //
 // Look-ups walk one root-to-leaf path: an equal key (KeyOps::isEq) ends the
@@ -78,21 +78,14 @@ class RbTreeMap {
   }
   ~RbTreeMap() { deleteAll(); }
 
-  // The member with an equal key, or null.
-  Node* member(Key const& key) const noexcept {
-    RbTreeNodeBase* n = root_.get();
-    while (n) {
-      Key const& k = asNode(n)->key();
-      if (KeyOps::isEq(key, k))
-        return asNode(n);
-      n = KeyOps::less(key, k) ? n->left_.get() : n->right_.get();
-    }
-    return nullptr;
-  }
-  bool memberHas(Key const& key) const noexcept { return member(key) != nullptr; }
-  // The value stored under an equal key, or Value() when absent (no insertion).
-  Value operator[](Key const& key) const {
-    Node const* m = member(key);
+  // Look-ups: the member with an equal key or null (a const map hands out
+  // const members), whether there is one, and the value stored under it or
+  // Value() when absent (no insertion).
+  Node* find(Key const& key) noexcept { return findNode(key); }
+  Node const* find(Key const& key) const noexcept { return findNode(key); }
+  bool contains(Key const& key) const noexcept { return findNode(key) != nullptr; }
+  Value lookup(Key const& key) const {
+    Node const* m = findNode(key);
     return m ? m->value() : Value();
   }
 
@@ -134,7 +127,7 @@ class RbTreeMap {
 
   // The removed member, or null when the key is absent.
   Pavo::Ptr<Node> memberDel(Key const& key) {
-    Node* m = member(key);
+    Node* m = findNode(key);
     return m ? unlink(m) : Pavo::Ptr<Node>();
   }
   // The removed member; null for end() or a member that is already out.
@@ -201,6 +194,17 @@ class RbTreeMap {
 
  private:
   static Node* asNode(RbTreeNodeBase* n) noexcept { return static_cast<Node*>(n); }
+
+  Node* findNode(Key const& key) const noexcept {
+    RbTreeNodeBase* n = root_.get();
+    while (n) {
+      Key const& k = asNode(n)->key();
+      if (KeyOps::isEq(key, k))
+        return asNode(n);
+      n = KeyOps::less(key, k) ? n->left_.get() : n->right_.get();
+    }
+    return nullptr;
+  }
 
   // The first member with a key greater than `key`, or null.
   Node* upperBound(Key const& key) const noexcept {

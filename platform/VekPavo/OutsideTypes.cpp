@@ -15,11 +15,11 @@
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/PrefixAlgoKey.h"
 #include "Mpls/SegmentRouting/SegmentIdentifier.h"
-#include "Pavo/InspectDsl.h"
 #include "Routing/Isis/SystemId.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
 #include "Vek/CharRange.h"
+#include "VekPavo/InspectDsl.h"
 
 namespace VekPavo {
 

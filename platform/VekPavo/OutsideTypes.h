@@ -51,7 +51,7 @@
 // field ids (258, 259, 263, 264; see "Kroma/SegmentRouting/Status.h").
 #pragma once
 
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 namespace VekPavo {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Pavo/InspectModule.h"
+#include "VekPavo/InspectModule.h"
 
 namespace VekPavo::Impl {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <type_traits>
 
-#include "Pavo/InspectTypes.h"
 #include "Pavo/String.h"
 #include "Vek/CharRange.h"
-#include "Vek/GenericValue.h"
+#include "VekPavo/GenericValue.h"
+#include "VekPavo/InspectTypes.h"
 
 namespace VekPavo {
 

@@ -13,6 +13,7 @@
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
 #include "Pavo/Publisher.h"
+#include "Pavo/ScopedSubscriber.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -53,18 +54,25 @@ long allocationsOf(F&& fn) {
   return allocations.load() - before;
 }
 
+// Counts the publications it is handed.
+struct Counter {
+  static void count(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*,
+                    void const*) {
+    ++Record::ownerOf(s).calls;
+  }
+  using Record = Pavo::ScopedSubscriber<Counter, &count>;
+  int calls = 0;
+  Record record{*this};
+};
+
 TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing) {
   auto root = routerToNodeSegmentMapPerAlgoFactory();
   auto algoMap = root->routerToNodeSegmentMapIs(0);
   auto entry = algoMap->prefixMapIs(router(1));
   for (unsigned i = 0; i < 100; ++i)
     entry->prefixIs(prefix(i), true);
-  struct Counter {
-    Pavo::Subscriber record{[](Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*,
-                               void const*) { ++reinterpret_cast<Counter*>(s)->calls; }};
-    int calls = 0;
-  } counter;
-  entry->publisher()->subscriberAdd(&counter.record, false);
+  Counter counter;
+  counter.record.subscribe(*entry->publisher());
 
   long const made = allocationsOf([&] {
     for (unsigned i = 0; i < 200; ++i) {
@@ -80,7 +88,7 @@ TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing)
   });
   EXPECT_EQ(made, 0);
   EXPECT_EQ(counter.calls, 2);
-  entry->publisher()->subscriberRemove(&counter.record);
+  counter.record.unsubscribe();
 }
 
 TEST(HotPathAllocationTest, AnUnchangedSegmentNotificationAllocatesNothing) {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "Pavo/InspectModule.h"
-#include "Pavo/InspectTypes.h"
-#include "Vek/AllocTrackSnapshot.h"
+#include "Granule/AllocTrackSnapshot.h"
+#include "VekPavo/InspectModule.h"
+#include "VekPavo/InspectTypes.h"
 
 // Stops the run (libFuzzer keeps the input as a crash) when `cond` is false.
 #define FUZZ_CHECK(cond, what)                                                         \

@@ -26,12 +26,12 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "Invariants.h"
 #include "Kroma/KromaMap.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pavo/Exception.h"
 #include "Vantre/AddressFamily.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "oracles/Invariants.h"
 
 namespace FuzzSupport {
 

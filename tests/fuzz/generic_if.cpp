@@ -20,7 +20,7 @@
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <string>
 
+#include "Granule/AllocTrack.h"
+#include "Granule/AllocTrackSnapshot.h"
 #include "Granule/Slab.h"
 #include "Pavo/Node.h"
-#include "Vek/AllocTrack.h"
-#include "Vek/AllocTrackSnapshot.h"
 
 namespace TestSupport {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "GenericText.h"
-#include "Invariants.h"
+#include "oracles/GenericText.h"
+#include "oracles/Invariants.h"
 
 namespace Srmap {
 

@@ -2,9 +2,9 @@
 // give? For every mapper still running it builds a fresh mapper of the same
 // family over the same table into a fresh map, compares the two maps member
 // by member, and lets the fresh mapper go. It also lists the invariants
-// (Invariants.h) each running mapper breaks, and a stopped mapper's map that
-// is not empty, and adjacency segments filed on more than one link of one
-// protocol instance.
+// (oracles/Invariants.h) each running mapper breaks, and a stopped mapper's
+// map that is not empty, and adjacency segments filed on more than one link
+// of one protocol instance.
 //
 // Fault switches left armed by the scenario are cleared first, so that the
 // rebuild reads the whole table.
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "GenericText.h"
+#include "oracles/GenericText.h"
 #include "World.h"
 
 namespace Srmap {
@@ -27,7 +27,7 @@ struct CheckResult {
     std::string live;
     std::string rebuilt;
   };
-  // A broken invariant: text of Invariants.h.
+  // A broken invariant: text of oracles/Invariants.h.
   struct Invariant {
     std::string map;
     std::string violation;

@@ -12,9 +12,9 @@
 #include <variant>
 #include <vector>
 
-#include "ChangeLog.h"
 #include "Scenario.h"
 #include "World.h"
+#include "oracles/ChangeLog.h"
 
 namespace Srmap {
 

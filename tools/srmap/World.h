@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "ChangeLog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Scenario.h"
+#include "oracles/ChangeLog.h"
 
 namespace Srmap {
 

@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "GenericText.h"
-#include "Pavo/Inspector.h"
+#include "VekPavo/Inspector.h"
+#include "oracles/GenericText.h"
 
 namespace Srmap {
 

@@ -26,6 +26,7 @@
 #include "Query.h"
 #include "Scenario.h"
 #include "ScenarioWriter.h"
+#include "Vek/QuotedText.h"
 #include "Vek/Trace.h"
 #include "Writers.h"
 
@@ -217,7 +218,8 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
     std::ofstream file(o.writeScenario);
     file << written.str();
     if (!file) {
-      std::cerr << "srmap: cannot write " << o.writeScenario << "\n";
+      std::cerr << "srmap: cannot write "
+                << Vek::QuotedText(o.writeScenario, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
@@ -241,7 +243,8 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
     std::ofstream dot(o.dot);
     Srmap::writeDot(dot, world);
     if (!dot) {
-      std::cerr << "srmap: cannot write " << o.dot << "\n";
+      std::cerr << "srmap: cannot write "
+                << Vek::QuotedText(o.dot, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
@@ -277,8 +280,9 @@ bool scenarioOf(Options const& o, Srmap::Scenario& scenario) {
     name = file == "-" ? "<stdin>" : file;
     errno = 0;
     if (!Srmap::readText(file, text)) {
-      std::cerr << "srmap: cannot read " << file << (errno != 0 ? ": " : "")
-                << (errno != 0 ? std::strerror(errno) : "") << "\n";
+      std::cerr << "srmap: cannot read "
+                << Vek::QuotedText(file, 0, Vek::QuotedText::Keep::end).view()
+                << (errno != 0 ? ": " : "") << (errno != 0 ? std::strerror(errno) : "") << "\n";
       return false;
     }
   }
@@ -309,7 +313,8 @@ int genTed(Options const& o) {
   std::ofstream file(o.output, std::ios::binary);
   file << text;
   if (!file) {
-    std::cerr << "srmap: cannot write " << o.output << "\n";
+    std::cerr << "srmap: cannot write "
+              << Vek::QuotedText(o.output, 0, Vek::QuotedText::Keep::end).view() << "\n";
     return 2;
   }
   return 0;

@@ -1,6 +1,6 @@
 #include "Kroma/SegmentRouting/Status.h"
 
-#include "Pavo/InspectTypes.h"
+#include "Pavo/TypeData.h"
 
 namespace Kroma::SegmentRouting {
 

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
 #include "Kroma/KromaMap.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
@@ -35,7 +36,6 @@
 #include "Pavo/Ptr.h"
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
-#include "Vek/AllocTrack.h"
 
 namespace Kroma::SegmentRouting {
 

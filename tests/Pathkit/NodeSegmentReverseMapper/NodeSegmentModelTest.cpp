@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "ChangeLog.h"
-#include "Invariants.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Segments.h"
+#include "oracles/ChangeLog.h"
+#include "oracles/Invariants.h"
 #include "support/SeededRuns.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Segments.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 #include "support/ThrowsWith.h"
 #include "support/TraceCapture.h"
 #include "support/TrackedNode.h"

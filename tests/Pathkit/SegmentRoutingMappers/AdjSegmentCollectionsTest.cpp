@@ -14,8 +14,8 @@
 
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
-#include "Vek/CharRangeRead.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/CharRangeRead.h"
+#include "VekPavo/GenericIf.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
 #include "VekPavo/Strep.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "AdjSegments.h"
-#include "ChangeLog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/GenericIf.h"
+#include "oracles/ChangeLog.h"
 #include "support/TraceCapture.h"
 #include "support/TrackedNode.h"
 

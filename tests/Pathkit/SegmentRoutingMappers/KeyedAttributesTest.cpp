@@ -19,8 +19,9 @@
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
-#include "Pavo/InspectModule.h"
-#include "Vek/GenericIf.h"
+#include "Pavo/ScopedSubscriber.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
@@ -163,15 +164,15 @@ TYPED_TEST_SUITE(KeyedAttrTest, Attrs);
 template <class T>
 struct Recorder {
   using Event = std::tuple<Pavo::FieldId, typename T::Key, GV>;
-  Pavo::Subscriber record{&dispatch};  // first: dispatch finds the recorder from it
   std::vector<Event> events;
   bool on = false;
   static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
                        void const* prior) {
     GV const p = prior ? GV(*static_cast<typename T::Prior const*>(prior)) : GV();
-    reinterpret_cast<Recorder*>(s)->events.emplace_back(
-        f, *static_cast<typename T::Key const*>(key), p);
+    Record::ownerOf(s).events.emplace_back(f, *static_cast<typename T::Key const*>(key), p);
   }
+  using Record = Pavo::ScopedSubscriber<Recorder, &Recorder::dispatch>;
+  Record record{*this};
 };
 
 TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce) {
@@ -200,9 +201,9 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
     switch (rng() % 8) {
       case 0:
         if (T::kPublishes && rec.on)
-          owner->publisher()->subscriberRemove(&rec.record);
+          rec.record.unsubscribe();
         else if (T::kPublishes)
-          owner->publisher()->subscriberAdd(&rec.record, false);
+          rec.record.subscribe(*owner->publisher());
         rec.on = T::kPublishes && !rec.on;
         break;
       case 1:  // member by member in the collection's order, when subscribed; a

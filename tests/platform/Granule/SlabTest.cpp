@@ -8,8 +8,8 @@
 #include <set>
 #include <vector>
 
+#include "Granule/AllocTrackSnapshot.h"
 #include "Pavo/Ptr.h"
-#include "Vek/AllocTrackSnapshot.h"
 #include "support/TrackedNode.h"
 
 namespace {

@@ -113,7 +113,7 @@ TEST(KromaMapTest, RemovedKeysReturnAsNewAndWaitingNodesAreLetGo) {
   EXPECT_LT(map.memoryBytes(), full);
   EXPECT_EQ(walk(map), (std::vector<std::uint32_t>{1, 3, 4, 5, 7, 9, 11, 13, 15, 17, 19}));
   EXPECT_EQ(map.lookup(4).payload, 2u);
-  EXPECT_FALSE(map.has(6));
+  EXPECT_FALSE(map.contains(6));
   put(map, 6);
   EXPECT_EQ(map.size(), 12u);
 }

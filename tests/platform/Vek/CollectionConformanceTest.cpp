@@ -13,8 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
-#include "Vek/AllocTrack.h"
 #include "Vek/Hash.h"
 #include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
@@ -59,7 +59,7 @@ struct Tree {
   static bool before(int a, int b) { return a < b; }
   // A present key keeps its member and takes the new value, without allocating.
   static std::pair<Node*, bool> insert(Map& map, int id, int value) {
-    Node* const present = map.member(key(id));
+    Node* const present = map.find(key(id));
     auto const allocations = Node::memAllocationTracker_.totalAllocations();
     Node* const stored = map.memberIs(key(id), value);
     EXPECT_TRUE(!present || (stored == present &&
@@ -67,7 +67,7 @@ struct Tree {
     return {stored, !present};
   }
   static bool valid(Map const& map) { return map.verify(); }
-  static Node* lookup(Map const& map, int id) { return map.member(key(id)); }
+  static Node* lookup(Map& map, int id) { return map.find(key(id)); }
 };
 
 template <class K, class Ops>
@@ -102,9 +102,9 @@ struct Hash {
   }
   // Load factor at most 1; no buckets while empty after deleteAll.
   static bool valid(Map const& map) { return map.size() <= map.bucketCount(); }
-  static Node* lookup(Map const& map, int id) {
-    Node* const n = map.member(key(id));
-    EXPECT_EQ(n, map.member(key(id), Map::hashOf(key(id))));
+  static Node* lookup(Map& map, int id) {
+    Node* const n = map.find(key(id));
+    EXPECT_EQ(n, map.find(key(id), Map::hashOf(key(id))));
     return n;
   }
 };
@@ -231,7 +231,7 @@ TYPED_TEST(CollectionConformance, RandomOperationsMatchTheModel) {
         model.erase(at);
     } else if (op < 999) {
       typename T::Node* n = T::lookup(map, id);
-      ASSERT_EQ(map.memberHas(T::key(id)), model.contains(id));
+      ASSERT_EQ(map.contains(T::key(id)), model.contains(id));
       ASSERT_EQ(n, model.contains(id) ? model[id].node : nullptr);
     } else {
       map.deleteAll();

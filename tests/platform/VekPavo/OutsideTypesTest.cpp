@@ -12,6 +12,7 @@
 #include "Cspf/LinkKey.h"
 #include "Cspf/PathKey.h"
 #include "Cspf/VertexIdentifier.h"
+#include "Granule/AllocTrack.h"
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "Kroma/SegmentRouting/Status.h"
@@ -21,9 +22,8 @@
 #include "Routing/Isis/SystemId.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
-#include "Vek/AllocTrack.h"
-#include "Vek/CharRangeRead.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/CharRangeRead.h"
+#include "VekPavo/GenericIf.h"
 #include "VekPavo/Strep.h"
 
 namespace {

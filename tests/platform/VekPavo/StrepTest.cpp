@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "../Pavo/InspectTestTypes.h"
+#include "InspectTestTypes.h"
 #include "Kroma/SegmentRouting/PrefixSegment.h"
-#include "Pavo/InspectModule.h"
-#include "Vek/CharRangeRead.h"
-#include "Vek/GenericIf.h"
+#include "VekPavo/CharRangeRead.h"
+#include "VekPavo/GenericIf.h"
+#include "VekPavo/InspectModule.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "GenericText.h"
+#include "oracles/GenericText.h"
 #include "ImportRun.h"
 #include "TedImport.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Pavo/ScopedSubscriber.h"
 #include "support/ThrowsWith.h"
 
 namespace {
@@ -26,7 +27,6 @@ using Vantre::IpGenPrefix;
 // Records each publication as "field key prior|new present|gone", the last
 // word saying what the table shows for the key by then.
 struct Recorder {
-  Pavo::Subscriber sub{&Recorder::dispatch};
   Status const* status = nullptr;
   std::vector<std::string> events;
 
@@ -34,11 +34,11 @@ struct Recorder {
   void note(Pavo::FieldId f, Map const& map, void const* key, void const* prior) {
     auto const& k = *static_cast<Key const*>(key);
     events.push_back(std::to_string(f) + " " + k.toString() + (prior ? " prior " : " new ") +
-                     (map.has(k) ? "present" : "gone"));
+                     (map.contains(k) ? "present" : "gone"));
   }
   static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
                        void const* prior) {
-    auto* self = reinterpret_cast<Recorder*>(s);
+    Recorder* self = &Record::ownerOf(s);
     Status const& st = *self->status;
     if (f == Status::kPrefixSegment) {
       self->note<IpGenPrefix>(f, st.prefixSegment(), key, prior);
@@ -52,6 +52,8 @@ struct Recorder {
                                       key, prior);
     }
   }
+  using Record = Pavo::ScopedSubscriber<Recorder, &Recorder::dispatch>;
+  Record sub{*this};
 };
 
 PrefixSegment prefixSegment(char const* prefix, std::uint8_t flags, std::uint32_t sid = 16001) {
@@ -79,10 +81,10 @@ class StatusTest : public ::testing::Test {
     liveBefore_ = Vek::AllocTrackTypeInfo::liveObjectsAll();
     status_ = Status::StatusIs();
     rec_.status = status_.get();
-    status_->publisher()->subscriberAdd(&rec_.sub, false);
+    rec_.sub.subscribe(*status_->publisher());
   }
   void TearDown() override {
-    status_->publisher()->subscriberRemove(&rec_.sub);
+    rec_.sub.unsubscribe();
     status_.reset();
     EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore_);
   }
