@@ -1,5 +1,5 @@
 // Fuzz target: the import of a link-state (TED) export. Any text is read or
-// refused with one line that starts with the file's name. An export that
+// refused with one short printable line that starts with the file's name. An export that
 // reads holds each key once, in key order, each adjacency segment with 1 to
 // 512 records. The writes from a sample network to it, made with the four
 // mappers running, leave the table a direct fill gives, and maps equal to
@@ -19,6 +19,7 @@
 #include "FuzzSupport.h"
 #include "TedImport.h"
 #include "World.h"
+#include "support/Readable.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   } catch (Srmap::ImportError const& e) {
     std::string_view const what = e.what();
     FUZZ_CHECK(what.rfind("fuzz.json: ", 0) == 0, what);
-    FUZZ_CHECK(what.find('\n') == std::string_view::npos, what);
+    FUZZ_CHECK(TestSupport::readableProblem(what).empty(), what);
     return 0;
   }
   FUZZ_CHECK(std::adjacent_find(s.prefixes.begin(), s.prefixes.end(),

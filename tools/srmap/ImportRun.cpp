@@ -9,18 +9,25 @@
 #include "Check.h"
 #include "Pavo/Exception.h"
 #include "TedImport.h"
+#include "Vek/QuotedText.h"
 
 namespace Srmap {
 
 namespace {
+
+// A file's name inside a message or a step: its end, printable.
+std::string shown(std::string const& file) {
+  return Vek::QuotedText(file, 0, Vek::QuotedText::Keep::end).str();
+}
 
 std::string count(std::size_t n, char const* what) {
   return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
 std::string stepText(std::string const& file, TedSnapshot const& s, TableChanges const& c) {
-  std::string text = "import " + file + ": " + s.protocol + ", " + count(s.routers, "router") +
-                     ", " + count(s.prefixes.size(), "prefix segment") + ", " +
+  std::string text = "import " + shown(file) + ": " + s.protocol + ", " +
+                     count(s.routers, "router") + ", " +
+                     count(s.prefixes.size(), "prefix segment") + ", " +
                      count(s.adjacencies.size(), "adjacency segment");
   if (s.shadowed != 0)
     text += " (" + count(s.shadowed, "anycast duplicate") + " left out)";
@@ -35,7 +42,7 @@ void checkNow(World& world, RunLog& log, std::string const& where, std::string c
   try {
     for (std::string& line : checkLines(check(world)))
       log.failures.push_back(
-          {where, "check after " + file, "live maps equal their rebuilds", std::move(line)});
+          {where, "check after " + shown(file), "live maps equal their rebuilds", std::move(line)});
   } catch (Pavo::Exception const& e) {
     log.error = where + ": check: " + e.msg();
   } catch (std::exception const& e) {
@@ -85,7 +92,7 @@ void runScenario(Scenario const& scenario, World& world, RunLog& log, ImportHook
     std::string text;
     errno = 0;
     if (!readText(im->file, text)) {
-      log.error = prefix + "cannot read " + im->file +
+      log.error = prefix + "cannot read " + shown(im->file) +
                   (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
       return;
     }
@@ -101,12 +108,12 @@ void runScenario(Scenario const& scenario, World& world, RunLog& log, ImportHook
     log.events.emplace_back(step);
     for (Action const& a : changes.actions) {
       ran(a);
-      if (!runCommand(a, where.empty() ? im->file : where, world, log))
+      if (!runCommand(a, where.empty() ? shown(im->file) : where, world, log))
         return;
     }
     previous = std::move(next);
     if (hooks.checkEach && i + 1 < scenario.commands.size())
-      checkNow(world, log, where.empty() ? im->file : where, im->file);
+      checkNow(world, log, where.empty() ? shown(im->file) : where, im->file);
     if (log.error)
       return;
   }

@@ -14,6 +14,7 @@
 
 #include "Pavo/Exception.h"
 #include "TedRecords.h"
+#include "Vek/QuotedText.h"
 
 namespace Srmap {
 
@@ -85,7 +86,8 @@ class Resolver {
         return RouterId::isis(Routing::Isis::SystemId::parse(t));
       return RouterId::ipv4(ipv4Of(t));
     } catch (Pavo::Exception const&) {
-      fail(w, inputText(t) + (isis_ ? " is not an IS-IS system id" : " is not an IPv4 router id"));
+      fail(w, Vek::quotedText(t) +
+                  (isis_ ? " is not an IS-IS system id" : " is not an IPv4 router id"));
     }
   }
   Cspf::VertexIdentifierBase vertexIdOf(RouterId const& r) const {
@@ -204,7 +206,7 @@ std::optional<RouterId> Resolver::localRouter() {
   }
   throw ImportError(
       file_, "",
-      "the local router " + inputText(options_.local) + " is no vertex's name or router id");
+      "the local router " + Vek::quotedText(options_.local) + " is no vertex's name or router id");
 }
 
 // A SID's label: the value itself (V set), or the index into the
@@ -240,11 +242,11 @@ void Resolver::readEdge(EdgeRec const& e, Where const& at) {
   if (isis_) {
     std::string const& origin = need(e.origin, originW);
     if (origin != "ISIS_L1" && origin != "ISIS_L2")
-      fail(originW, inputText(origin) + " is not ISIS_L1 or ISIS_L2");
+      fail(originW, Vek::quotedText(origin) + " is not ISIS_L1 or ISIS_L2");
     instance = origin == "ISIS_L1" ? 1 : 2;
   } else if (e.origin) {
     if (e.origin->rfind("OSPF", 0) != 0)
-      fail(originW, inputText(*e.origin) + " is not an OSPF origin");
+      fail(originW, Vek::quotedText(*e.origin) + " is not an OSPF origin");
     ospfV3 = *e.origin == "OSPFv3";
   }
   Sr::AdjacencyLink link;
@@ -324,7 +326,7 @@ TedSnapshot Resolver::resolve() {
     throw ImportError(file_, "", "not a TED export: no \"ted\" object");
   std::string const& name = need(r_.name, kRoot / "name");
   if (name != "ISIS" && name != "OSPF")
-    fail(kRoot / "name", inputText(name) + " is not ISIS or OSPF");
+    fail(kRoot / "name", Vek::quotedText(name) + " is not ISIS or OSPF");
   isis_ = name == "ISIS";
   readVertices();
   Where const edgesW = kRoot / "edges";
@@ -413,7 +415,8 @@ bool ospfNodeSidsOf(std::string_view word, OspfNodeSids& out) {
 }
 
 ImportError::ImportError(std::string_view file, std::string const& path, std::string const& what)
-    : std::runtime_error(std::string(file) + ": " + (path.empty() ? "" : path + ": ") + what) {}
+    : std::runtime_error(Vek::QuotedText(file, 0, Vek::QuotedText::Keep::end).str() + ": " +
+                         (path.empty() ? "" : path + ": ") + what) {}
 
 TedSnapshot readTed(std::string_view text, std::string_view fileName, TedOptions const& options) {
   return Resolver(fileName, options, readTedRecords(text, fileName)).resolve();

@@ -9,6 +9,7 @@
 #include "Pavo/Exception.h"
 #include "TedImport.h"
 #include "Vek/CharRange.h"
+#include "Vek/QuotedText.h"
 
 namespace Srmap {
 
@@ -319,7 +320,7 @@ class Streamer {
       try {
         v.prefix = Vantre::IpGenPrefix::parse(*text);
       } catch (Pavo::Exception const&) {
-        fail(inputText(*text) + " is not a prefix");
+        fail(Vek::quotedText(*text) + " is not a prefix");
       }
     } else if (f.kind != Kind::text) {
       v.prefix = address(*text, f.kind == Kind::address6);
@@ -336,7 +337,7 @@ class Streamer {
     std::uint64_t v = 0;
     auto const [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, 16);
     if (ec != std::errc() || v > 0xFF)
-      fail(inputText(t) + " out of range (at most 0xff)");
+      fail(Vek::quotedText(t) + " out of range (at most 0xff)");
     return static_cast<std::uint8_t>(v);
   }
   Vantre::IpGenPrefix address(std::string const& t, bool v6) const {
@@ -350,7 +351,7 @@ class Streamer {
         r.fail("unexpected text after the address");
       return Vantre::IpGenPrefix::ipv6(a, 128);
     } catch (Pavo::Exception const&) {
-      fail(inputText(t) + (v6 ? " is not an IPv6 address" : " is not an IPv4 address"));
+      fail(Vek::quotedText(t) + (v6 ? " is not an IPv6 address" : " is not an IPv4 address"));
     }
   }
 
@@ -362,21 +363,6 @@ class Streamer {
 };
 
 }  // namespace
-
-std::string inputText(std::string_view text) {
-  constexpr std::size_t kMax = 48;
-  std::string out = "'";
-  for (std::size_t i = 0; i < text.size() && i < kMax; ++i) {
-    auto const c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '\'') {
-      out += static_cast<char>(c);
-    } else {
-      constexpr char kHex[] = "0123456789abcdef";
-      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-    }
-  }
-  return out + (text.size() > kMax ? "...'" : "'");
-}
 
 std::uint32_t ipv4Of(std::string_view t) {
   Vek::CharRange r(t);

@@ -76,9 +76,6 @@ struct TedRecords {
 
 TedRecords readTedRecords(std::string_view text, std::string_view fileName);
 
-// Text of the input inside a message: printable ASCII as it is, other bytes
-// as \xNN, cut at 48 characters; quoted.
-std::string inputText(std::string_view text);
 // "a.b.c.d", whole, in host order; raises Pavo::RangeException otherwise.
 std::uint32_t ipv4Of(std::string_view text);
 

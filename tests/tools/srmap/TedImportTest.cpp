@@ -14,9 +14,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "oracles/GenericText.h"
 #include "ImportRun.h"
 #include "TedImport.h"
+#include "oracles/GenericText.h"
 
 namespace {
 
@@ -135,6 +135,7 @@ TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
        "vertices[0].segment-routing.srgb-size: missing"},
       {"/ted/vertices/1/vertex-id", 1, "vertices[1].vertex-id: 1 names two vertices"},
       {"/ted/name", "IS-IS", "name: 'IS-IS' is not ISIS or OSPF"},
+      {"/ted/name", "\xEF\xBB\xBFISIS\n", "name: '\\xEF\\xBB\\xBFISIS\\x0A' is not ISIS or OSPF"},
       {"/ted/edges", Json::object(), "edges: not an array"},
       {"/ted", Json::array(), "ted: not an object"},
       {"/ted", Json::value_t::discarded, "not a TED export: no \"ted\" object"},
