@@ -2,8 +2,12 @@
 // start-up build, the clean-up and the filing of one entry.
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
+#include <memory_resource>
+#include <vector>
 
 #include "Cspf/IgpRouterId.h"
 #include "Cspf/VertexIdentifier.h"
@@ -57,6 +61,17 @@ bool filedBefore(AdjacencySegment const& segment, std::uint32_t i, unsigned shor
   }
   return false;
 }
+
+// A link's list as step 2 left it, kept aside until step 3 files the link
+// again (and takes the list) or step 4 writes it back.
+struct StagedList {
+  Cspf::LinkKey link;
+  std::uint32_t hash = 0;  // the link's hash in every AdjSegmentListPerProtoId
+  AdjSegmentList list;
+  bool taken = false;
+};
+// Keys of up to this many links stage their lists without allocating.
+constexpr std::size_t kStagedOnStack = 8;
 
 }  // namespace
 
@@ -301,12 +316,13 @@ void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
 // Three phases for one key under one protoId p, on the connector map C:
 //   2. the key's previous contribution (its links in C->cache(p), its entries
 //      in adjSegmentEntryCache(p)) is taken out: each old link's list, minus
-//      the old entries, is staged in a private connector map S, not yet in C;
+//      the old entries, is staged on the side, not yet in C;
 //   3. the entry's records for p are filed: each link's list (the staged one
 //      if there is one, else C's) gains the new entry and is written to C at
 //      once, and its staged copy is dropped;
-//   4. the links left in S (those the key no longer names) are written back
-//      to C, and removed when their list became empty.
+//   4. the links left staged (those the key no longer names) are written
+//      back to C in C's iteration order, and removed when their list became
+//      empty.
 // So a link the key keeps is never published without the key's entries.
 // Step 2 takes out only what the key filed, and only members no other key
 // files (others lose one from their count); step 3 counts a key that files
@@ -322,17 +338,18 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
   AdjSegmentConnectorMapV2& c = *output_;
-  // The staging map, made when step 2 first needs it. It is private: lists
-  // move in and out of it instead of being copied.
-  Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
-  Pavo::Ptr<AdjSegmentListPerProtoId> staged;
+  // The lists step 2 reduced, on the stack for a key of a few links.
+  alignas(StagedList) std::byte stagedRoom[kStagedOnStack * sizeof(StagedList)];
+  std::pmr::monotonic_buffer_resource stagedArena(stagedRoom, sizeof stagedRoom);
+  std::pmr::vector<StagedList> staged(&stagedArena);
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
 
   // Step 2. The key's old links and entries are read in place: nothing
-  // changes C->cache(p) or the entry cache until they are deleted below.
-  if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
-      NeighborSet const* const oldLinks = links ? links->neighborSetFind(key) : nullptr) {
+  // changes C->cache(p) or the entry cache until they are deleted below, and
+  // nothing reaches C's subscribers before the staging is done.
+  Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
+  if (NeighborSet const* const oldLinks = links ? links->neighborSetFind(key) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
     AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
@@ -342,11 +359,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     std::size_t const entryCount = oldEntries->adjSegmentEntryCount();
     if (oldLinks->linkCount() > 1 && entryCount > 1)
       filed = filedPairs_.memberDel({key, protoId});
+    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
+    staged.reserve(oldLinks->linkCount());
     std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
-      Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
       check(lists != nullptr, "connectorMap()->mapHas( protoId )");
       std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
@@ -359,14 +377,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         if (!sharedEntryRelease(protoId, link, entry))
           list.adjSegmentEntryDel(entry);
       }
-      if (!staging)
-        staging = adjSegmentConnectorMapV2Factory();
-      if (!staged) {
-        staging->mapIs(adjSegmentListPerProtoIdFactory(protoId));
-        staged = staging->map(protoId);
-      }
-      staged->adjSegmentListIs(link, hash, std::move(list));
+      staged.push_back({link, hash, std::move(list)});
     }
+    // Step 4 writes back in C's order: by hash, then by link.
+    std::sort(staged.begin(), staged.end(), [](StagedList const& a, StagedList const& b) {
+      return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;
+    });
     links->neighborSetDel(key);
     entries->adjSegmentSetDel(key);
     if (links->neighborSetCount() == 0) {
@@ -375,9 +391,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     }
   }
 
-  // Step 3. A staged list is taken out of S (it would be dropped there right
-  // after); a list of C is copied, as C keeps it until it is replaced. S and
-  // C hash a link alike: one hash per record serves both.
+  // Step 3. A staged list moves on to C (it would be dropped right after); a
+  // list of C is copied, as C keeps it until it is replaced, unless it holds
+  // the entry already: then writing it would change nothing.
   if (segment && oneNeighbor) {
     NeighborSet newLinks;
     AdjSegmentSet newEntries;
@@ -391,15 +407,18 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
       std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      auto const restaged = std::find_if(staged.begin(), staged.end(), [&](StagedList const& s) {
+        return !s.taken && s.hash == hash && s.link == link;
+      });
+      bool const wasStaged = restaged != staged.end();
+      AdjSegmentList const* const stored = wasStaged ? &restaged->list
+                                           : lists   ? lists->adjSegmentListFind(link, hash)
+                                                     : nullptr;
       AdjSegmentList list;
-      if (staged && staged->adjSegmentListFind(link, hash) != nullptr) {
-        list = staged->adjSegmentListDel(link, hash);
-        if (staged->adjSegmentListCount() == 0) {
-          staging->mapDel(protoId);
-          staged.reset();
-        }
-      } else if (AdjSegmentList const* const stored =
-                     lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
+      if (wasStaged) {
+        list = std::move(restaged->list);
+        restaged->taken = true;
+      } else if (stored != nullptr) {
         list = *stored;
       }
       // A member the list holds already is another key's (the key's own
@@ -436,20 +455,17 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     }
   }
 
-  // Step 4. Each staged list moves out of S into C (the iterator steps on
-  // before its member goes, so the list is not shared and moves).
-  if (staged) {
+  // Step 4. Each list still staged moves into C.
+  if (std::any_of(staged.begin(), staged.end(), [](StagedList const& s) { return !s.taken; })) {
     Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
-    for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd();) {
-      Cspf::LinkKey const link = l->key();
-      ++l;
-      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
-      AdjSegmentList list = staged->adjSegmentListDel(link, hash);
-      if (list) {
-        lists->adjSegmentListIs(link, hash, std::move(list));
+    for (StagedList& s : staged) {
+      if (s.taken)
+        continue;
+      if (s.list) {
+        lists->adjSegmentListIs(s.link, s.hash, std::move(s.list));
         continue;
       }
-      lists->adjSegmentListDel(link, hash);
+      lists->adjSegmentListDel(s.link, s.hash);
       if (lists->adjSegmentListCount() == 0)
         c.mapDel(protoId);
     }
