@@ -342,6 +342,16 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   alignas(StagedList) std::byte stagedRoom[kStagedOnStack * sizeof(StagedList)];
   std::pmr::monotonic_buffer_resource stagedArena(stagedRoom, sizeof stagedRoom);
   std::pmr::vector<StagedList> staged(&stagedArena);
+  // The key's hashes in C->cache(p) and in the entry cache, made once.
+  std::uint32_t linksHash = 0, entriesHash = 0;
+  bool keyHashed = false;
+  auto const hashKey = [&] {
+    if (!keyHashed) {
+      linksHash = NeighborSetPerProtoId::neighborSetHash(key);
+      entriesHash = AdjSegmentSetPerProtoId::adjSegmentSetHash(key);
+      keyHashed = true;
+    }
+  };
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
 
@@ -349,10 +359,13 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   // changes C->cache(p) or the entry cache until they are deleted below, and
   // nothing reaches C's subscribers before the staging is done.
   Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
-  if (NeighborSet const* const oldLinks = links ? links->neighborSetFind(key) : nullptr) {
+  if (links)
+    hashKey();
+  if (NeighborSet const* const oldLinks =
+          links ? links->neighborSetFind(key, linksHash) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
-    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
+    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key, entriesHash);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
     // With two or more links and entries the key's pairs are recorded; they
     // go with the rest of its contribution.
@@ -383,8 +396,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     std::sort(staged.begin(), staged.end(), [](StagedList const& a, StagedList const& b) {
       return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;
     });
-    links->neighborSetDel(key);
-    entries->adjSegmentSetDel(key);
+    links->neighborSetDel(key, linksHash);
+    entries->adjSegmentSetDel(key, entriesHash);
     if (links->neighborSetCount() == 0) {
       c.cacheDel(protoId);
       adjSegmentEntryCacheDel(protoId);
@@ -450,8 +463,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
           filed = Pavo::makePtr<HN_FiledPairs>(FiledPairsKey{key, protoId}, std::move(bits));
         filedPairs_.memberIs(std::move(filed));
       }
-      c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
-      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));
+      hashKey();
+      c.cache(protoId)->neighborSetIs(key, linksHash, std::move(newLinks));
+      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, entriesHash, std::move(newEntries));
     }
   }
 
