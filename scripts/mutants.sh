@@ -218,8 +218,8 @@ mutant adj-shared-uncounted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapper
   $'        sharedEntryAdd(protoId, link, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
 mutant adj-shared-removed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key's removal takes a member out although another key still files it" \
-  $'        if (!sharedEntryRelease(protoId, link, entry))\n          list.adjSegmentEntryDel(entry);' \
-  $'        sharedEntryRelease(protoId, link, entry);\n        list.adjSegmentEntryDel(entry);'
+  $'        if (!sharedEntryRelease(protoId, link, entry))\n          gone.push_back(&entry);' \
+  $'        sharedEntryRelease(protoId, link, entry);\n        gone.push_back(&entry);'
 mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key of several links and metrics lets go of every link-entry combination, filed or not" \
   $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'

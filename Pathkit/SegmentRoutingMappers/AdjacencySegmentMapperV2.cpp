@@ -70,8 +70,10 @@ struct StagedList {
   AdjSegmentList list;
   bool taken = false;
 };
-// Keys of up to this many links stage their lists without allocating.
+// Keys of up to this many links and entries go through step 2 without
+// allocating working room.
 constexpr std::size_t kStagedOnStack = 8;
+constexpr std::size_t kGoneOnStack = 16;
 
 }  // namespace
 
@@ -338,10 +340,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
   AdjSegmentConnectorMapV2& c = *output_;
-  // The lists step 2 reduced, on the stack for a key of a few links.
-  alignas(StagedList) std::byte stagedRoom[kStagedOnStack * sizeof(StagedList)];
-  std::pmr::monotonic_buffer_resource stagedArena(stagedRoom, sizeof stagedRoom);
-  std::pmr::vector<StagedList> staged(&stagedArena);
+  // Step 2's working room, on the stack for a key of a few links and entries.
+  alignas(StagedList) std::byte
+      room[kStagedOnStack * sizeof(StagedList) + kGoneOnStack * sizeof(AdjSegmentEntry const*)];
+  std::pmr::monotonic_buffer_resource arena(room, sizeof room);
+  // The lists step 2 reduced.
+  std::pmr::vector<StagedList> staged(&arena);
   // The key's hashes in C->cache(p) and in the entry cache, made once.
   std::uint32_t linksHash = 0, entriesHash = 0;
   bool keyHashed = false;
@@ -374,6 +378,10 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       filed = filedPairs_.memberDel({key, protoId});
     Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
     staged.reserve(oldLinks->linkCount());
+    // The key's entries that leave the link under way: those it filed there
+    // that no other key still files.
+    std::pmr::vector<AdjSegmentEntry const*> gone(&arena);
+    gone.reserve(entryCount);
     std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
@@ -382,13 +390,21 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
-      AdjSegmentList list(*stored);
+      gone.clear();
       for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e, ++pair) {
         AdjSegmentEntry const& entry = e->key();
         if (filed && !filed->value().has(pair))
           continue;
         if (!sharedEntryRelease(protoId, link, entry))
-          list.adjSegmentEntryDel(entry);
+          gone.push_back(&entry);
+      }
+      // The list less those, copied member by member: no node is made for a
+      // member that goes, and in-order appends walk no tree.
+      AdjSegmentList list;
+      for (auto m = stored->adjSegmentEntryCollection().begin(); !m.atEnd(); ++m) {
+        if (std::none_of(gone.begin(), gone.end(),
+                         [&](AdjSegmentEntry const* g) { return *g == m->key(); }))
+          list.adjSegmentEntryIs(m->key(), m->value());
       }
       staged.push_back({link, hash, std::move(list)});
     }
