@@ -6,7 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <memory_resource>
+#include <iterator>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "Cspf/IgpRouterId.h"
@@ -70,10 +72,49 @@ struct StagedList {
   AdjSegmentList list;
   bool taken = false;
 };
-// Keys of up to this many links and entries go through step 2 without
-// allocating working room.
-constexpr std::size_t kStagedOnStack = 8;
-constexpr std::size_t kGoneOnStack = 16;
+// A vector with room for N members in place, for the short working lists
+// of one call: past N it moves them all to the heap and goes on there.
+template <class T, std::size_t N>
+class SmallVector {
+ public:
+  SmallVector() noexcept = default;
+  SmallVector(SmallVector const&) = delete;
+  SmallVector& operator=(SmallVector const&) = delete;
+  ~SmallVector() { clear(); }
+
+  T* begin() noexcept { return spilled_ ? heap_.data() : inPlace(); }
+  T* end() noexcept { return begin() + size(); }
+  std::size_t size() const noexcept { return spilled_ ? heap_.size() : size_; }
+  bool empty() const noexcept { return size() == 0; }
+  void push_back(T&& value) {
+    if (!spilled_ && size_ == N) {
+      heap_.reserve(2 * N);
+      std::move(inPlace(), inPlace() + size_, std::back_inserter(heap_));
+      clear();
+      spilled_ = true;
+    }
+    if (spilled_) {
+      heap_.push_back(std::move(value));
+      return;
+    }
+    new (inPlace() + size_) T(std::move(value));
+    ++size_;
+  }
+  void clear() noexcept {
+    if (spilled_)
+      heap_.clear();
+    std::destroy_n(inPlace(), size_);
+    size_ = 0;
+  }
+
+ private:
+  T* inPlace() noexcept { return std::launder(reinterpret_cast<T*>(room_)); }
+
+  alignas(T) std::byte room_[N * sizeof(T)];
+  std::size_t size_ = 0;  // members in room_, while not spilled
+  bool spilled_ = false;  // the members are in heap_
+  std::vector<T> heap_;
+};
 
 }  // namespace
 
@@ -340,12 +381,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
   AdjSegmentConnectorMapV2& c = *output_;
-  // Step 2's working room, on the stack for a key of a few links and entries.
-  alignas(StagedList) std::byte
-      room[kStagedOnStack * sizeof(StagedList) + kGoneOnStack * sizeof(AdjSegmentEntry const*)];
-  std::pmr::monotonic_buffer_resource arena(room, sizeof room);
-  // The lists step 2 reduced.
-  std::pmr::vector<StagedList> staged(&arena);
+  // The lists step 2 reduced, in place for a key of up to 8 links.
+  SmallVector<StagedList, 8> staged;
   // The key's hashes in C->cache(p) and in the entry cache, made once.
   std::uint32_t linksHash = 0, entriesHash = 0;
   bool keyHashed = false;
@@ -377,11 +414,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     if (oldLinks->linkCount() > 1 && entryCount > 1)
       filed = filedPairs_.memberDel({key, protoId});
     Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
-    staged.reserve(oldLinks->linkCount());
     // The key's entries that leave the link under way: those it filed there
     // that no other key still files.
-    std::pmr::vector<AdjSegmentEntry const*> gone(&arena);
-    gone.reserve(entryCount);
+    SmallVector<AdjSegmentEntry const*, 16> gone;
     std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
@@ -406,7 +441,7 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                          [&](AdjSegmentEntry const* g) { return *g == m->key(); }))
           list.adjSegmentEntryIs(m->key(), m->value());
       }
-      staged.push_back({link, hash, std::move(list)});
+      staged.push_back(StagedList{link, hash, std::move(list)});
     }
     // Step 4 writes back in C's order: by hash, then by link.
     std::sort(staged.begin(), staged.end(), [](StagedList const& a, StagedList const& b) {
