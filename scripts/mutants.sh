@@ -2,9 +2,9 @@
 # Mutation check of the unit tests: each mutant below plants one known fault
 # (an exact snippet of a source file replaced by a faulty one) in a copy of
 # the working tree (build/mutants/tree, kept in step with the tree: only
-# changed files are copied), rebuilds the three GoogleTest programs, the fuzz
-# targets' corpus replays and the scenario tool in a build tree of their own
-# (build/mutants/out: g++, Release, no benchmarks), runs the programs with
+# changed files are copied), rebuilds the GoogleTest programs, the fuzz
+# targets' corpus replays, the scenario tool and its JSON checker in a build
+# tree of their own (build/mutants/out: g++, Release, no benchmarks), runs the programs with
 # their default step counts, replays every corpus, runs the scenario tool's
 # CTest tests (every example scenario with its expectations) and says whether
 # some test failed (CAUGHT) or all passed (MISSED). The working tree itself is
@@ -286,7 +286,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COM
   -DPATHKIT_BENCH=OFF -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "${launcher[@]}" \
   >/dev/null || exit 2
 build() {
-  ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" "${FUZZ_TARGETS[@]/#/fuzz_}" srmap \
+  ninja -C "$BUILD" -j2 "${PROGRAMS[@]}" "${FUZZ_TARGETS[@]/#/fuzz_}" srmap srmap_json_check \
     >"$BUILD/mutant-build.log" 2>&1
 }
 # Every program runs even when an earlier one fails: the log shows all the

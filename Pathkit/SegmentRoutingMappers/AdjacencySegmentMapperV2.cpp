@@ -383,7 +383,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   AdjSegmentConnectorMapV2& c = *output_;
   // The lists step 2 reduced, in place for a key of up to 8 links.
   SmallVector<StagedList, 8> staged;
-  // The key's hashes in C->cache(p) and in the entry cache, made once.
+  // The key's hashes in C->cache(p) and in the entry cache, made once when
+  // first needed; hashKey() answers the first.
   std::uint32_t linksHash = 0, entriesHash = 0;
   bool keyHashed = false;
   auto const hashKey = [&] {
@@ -392,6 +393,7 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       entriesHash = AdjSegmentSetPerProtoId::adjSegmentSetHash(key);
       keyHashed = true;
     }
+    return linksHash;
   };
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
@@ -399,11 +401,9 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   // Step 2. The key's old links and entries are read in place: nothing
   // changes C->cache(p) or the entry cache until they are deleted below, and
   // nothing reaches C's subscribers before the staging is done.
-  Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
-  if (links)
-    hashKey();
-  if (NeighborSet const* const oldLinks =
-          links ? links->neighborSetFind(key, linksHash) : nullptr) {
+  if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
+      NeighborSet const* const oldLinks =
+          links ? links->neighborSetFind(key, hashKey()) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
     AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key, entriesHash);
@@ -456,8 +456,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   }
 
   // Step 3. A staged list moves on to C (it would be dropped right after); a
-  // list of C is copied, as C keeps it until it is replaced, unless it holds
-  // the entry already: then writing it would change nothing.
+  // list of C is copied, as C keeps it until it is replaced. A link's hash
+  // serves its staged list and C alike.
   if (segment && oneNeighbor) {
     NeighborSet newLinks;
     AdjSegmentSet newEntries;
@@ -474,15 +474,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       auto const restaged = std::find_if(staged.begin(), staged.end(), [&](StagedList const& s) {
         return !s.taken && s.hash == hash && s.link == link;
       });
-      bool const wasStaged = restaged != staged.end();
-      AdjSegmentList const* const stored = wasStaged ? &restaged->list
-                                           : lists   ? lists->adjSegmentListFind(link, hash)
-                                                     : nullptr;
       AdjSegmentList list;
-      if (wasStaged) {
+      if (restaged != staged.end()) {
         list = std::move(restaged->list);
         restaged->taken = true;
-      } else if (stored != nullptr) {
+      } else if (AdjSegmentList const* const stored =
+                     lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
         list = *stored;
       }
       // A member the list holds already is another key's (the key's own
