@@ -226,6 +226,9 @@ mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.
 mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a record repeating an earlier one of its key counts as another key" \
   $'      return true;\n  }\n  return false;' $'      return false;\n  }\n  return false;'
+mutant adj-left-links-order Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "the links a key leaves are published in link order, not in their table's" \
+  'return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;' 'return a.link < b.link;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'
