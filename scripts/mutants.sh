@@ -2,9 +2,9 @@
 # Mutation check of the unit tests: each mutant below plants one known fault
 # (an exact snippet of a source file replaced by a faulty one) in a copy of
 # the working tree (build/mutants/tree, kept in step with the tree: only
-# changed files are copied), rebuilds the three GoogleTest programs, the fuzz
-# targets' corpus replays and the scenario tool in a build tree of their own
-# (build/mutants/out: g++, Release, no benchmarks), runs the programs with
+# changed files are copied), rebuilds the GoogleTest programs, the fuzz
+# targets' corpus replays, the scenario tool and its JSON checker in a build
+# tree of their own (build/mutants/out: g++, Release, no benchmarks), runs the programs with
 # their default step counts, replays every corpus, runs the scenario tool's
 # CTest tests (every example scenario with its expectations) and says whether
 # some test failed (CAUGHT) or all passed (MISSED). The working tree itself is
@@ -223,14 +223,17 @@ mutant adj-shared-uncounted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapper
   $'        sharedEntryAdd(protoId, link, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
 mutant adj-shared-removed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key's removal takes a member out although another key still files it" \
-  $'        if (!sharedEntryRelease(protoId, link, entry))\n          list.adjSegmentEntryDel(entry);' \
-  $'        sharedEntryRelease(protoId, link, entry);\n        list.adjSegmentEntryDel(entry);'
+  $'        if (!sharedEntryRelease(protoId, link, entry))\n          gone.push_back(&entry);' \
+  $'        sharedEntryRelease(protoId, link, entry);\n        gone.push_back(&entry);'
 mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key of several links and metrics lets go of every link-entry combination, filed or not" \
   $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'
 mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a record repeating an earlier one of its key counts as another key" \
   $'      return true;\n  }\n  return false;' $'      return false;\n  }\n  return false;'
+mutant adj-left-links-order Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "the links a key leaves are published in link order, not in their table's" \
+  'return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;' 'return a.link < b.link;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

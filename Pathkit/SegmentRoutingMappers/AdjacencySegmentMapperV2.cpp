@@ -2,8 +2,14 @@
 // start-up build, the clean-up and the filing of one entry.
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "Cspf/IgpRouterId.h"
 #include "Cspf/VertexIdentifier.h"
@@ -57,6 +63,58 @@ bool filedBefore(AdjacencySegment const& segment, std::uint32_t i, unsigned shor
   }
   return false;
 }
+
+// A link's list as step 2 left it, kept aside until step 3 files the link
+// again (and takes the list) or step 4 writes it back.
+struct StagedList {
+  Cspf::LinkKey link;
+  std::uint32_t hash = 0;  // the link's hash in every AdjSegmentListPerProtoId
+  AdjSegmentList list;
+  bool taken = false;
+};
+// A vector with room for N members in place, for the short working lists
+// of one call: past N it moves them all to the heap and goes on there.
+template <class T, std::size_t N>
+class SmallVector {
+ public:
+  SmallVector() noexcept = default;
+  SmallVector(SmallVector const&) = delete;
+  SmallVector& operator=(SmallVector const&) = delete;
+  ~SmallVector() { clear(); }
+
+  T* begin() noexcept { return spilled_ ? heap_.data() : inPlace(); }
+  T* end() noexcept { return begin() + size(); }
+  std::size_t size() const noexcept { return spilled_ ? heap_.size() : size_; }
+  bool empty() const noexcept { return size() == 0; }
+  void push_back(T&& value) {
+    if (!spilled_ && size_ == N) {
+      heap_.reserve(2 * N);
+      std::move(inPlace(), inPlace() + size_, std::back_inserter(heap_));
+      clear();
+      spilled_ = true;
+    }
+    if (spilled_) {
+      heap_.push_back(std::move(value));
+      return;
+    }
+    new (inPlace() + size_) T(std::move(value));
+    ++size_;
+  }
+  void clear() noexcept {
+    if (spilled_)
+      heap_.clear();
+    std::destroy_n(inPlace(), size_);
+    size_ = 0;
+  }
+
+ private:
+  T* inPlace() noexcept { return std::launder(reinterpret_cast<T*>(room_)); }
+
+  alignas(T) std::byte room_[N * sizeof(T)];
+  std::size_t size_ = 0;  // members in room_, while not spilled
+  bool spilled_ = false;  // the members are in heap_
+  std::vector<T> heap_;
+};
 
 }  // namespace
 
@@ -301,12 +359,13 @@ void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
 // Three phases for one key under one protoId p, on the connector map C:
 //   2. the key's previous contribution (its links in C->cache(p), its entries
 //      in adjSegmentEntryCache(p)) is taken out: each old link's list, minus
-//      the old entries, is staged in a private connector map S, not yet in C;
+//      the old entries, is staged on the side, not yet in C;
 //   3. the entry's records for p are filed: each link's list (the staged one
 //      if there is one, else C's) gains the new entry and is written to C at
 //      once, and its staged copy is dropped;
-//   4. the links left in S (those the key no longer names) are written back
-//      to C, and removed when their list became empty.
+//   4. the links left staged (those the key no longer names) are written
+//      back to C in C's iteration order, and removed when their list became
+//      empty.
 // So a link the key keeps is never published without the key's entries.
 // Step 2 takes out only what the key filed, and only members no other key
 // files (others lose one from their count); step 3 counts a key that files
@@ -322,62 +381,83 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       key.sidValue());
   bool const oneNeighbor = sameNeighbor(segment);
   AdjSegmentConnectorMapV2& c = *output_;
-  // The staging map, made when step 2 first needs it. It is private: lists
-  // move in and out of it instead of being copied.
-  Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
-  Pavo::Ptr<AdjSegmentListPerProtoId> staged;
+  // The lists step 2 reduced, in place for a key of up to 8 links.
+  SmallVector<StagedList, 8> staged;
+  // The key's hashes in C->cache(p) and in the entry cache, made once when
+  // first needed; hashKey() answers the first.
+  std::uint32_t linksHash = 0, entriesHash = 0;
+  bool keyHashed = false;
+  auto const hashKey = [&] {
+    if (!keyHashed) {
+      linksHash = NeighborSetPerProtoId::neighborSetHash(key);
+      entriesHash = AdjSegmentSetPerProtoId::adjSegmentSetHash(key);
+      keyHashed = true;
+    }
+    return linksHash;
+  };
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
 
   // Step 2. The key's old links and entries are read in place: nothing
-  // changes C->cache(p) or the entry cache until they are deleted below.
+  // changes C->cache(p) or the entry cache until they are deleted below, and
+  // nothing reaches C's subscribers before the staging is done.
   if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
-      NeighborSet const* const oldLinks = links ? links->neighborSetFind(key) : nullptr) {
+      NeighborSet const* const oldLinks =
+          links ? links->neighborSetFind(key, hashKey()) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
-    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
+    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key, entriesHash);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
     // With two or more links and entries the key's pairs are recorded; they
     // go with the rest of its contribution.
     std::size_t const entryCount = oldEntries->adjSegmentEntryCount();
     if (oldLinks->linkCount() > 1 && entryCount > 1)
       filed = filedPairs_.memberDel({key, protoId});
+    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
+    // The key's entries that leave the link under way: those it filed there
+    // that no other key still files.
+    SmallVector<AdjSegmentEntry const*, 16> gone;
     std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
-      Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
       check(lists != nullptr, "connectorMap()->mapHas( protoId )");
       std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
-      AdjSegmentList list(*stored);
+      gone.clear();
       for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e, ++pair) {
         AdjSegmentEntry const& entry = e->key();
         if (filed && !filed->value().has(pair))
           continue;
         if (!sharedEntryRelease(protoId, link, entry))
-          list.adjSegmentEntryDel(entry);
+          gone.push_back(&entry);
       }
-      if (!staging)
-        staging = adjSegmentConnectorMapV2Factory();
-      if (!staged) {
-        staging->mapIs(adjSegmentListPerProtoIdFactory(protoId));
-        staged = staging->map(protoId);
+      // The list less those, copied member by member: no node is made for a
+      // member that goes, and in-order appends walk no tree.
+      AdjSegmentList list;
+      for (auto m = stored->adjSegmentEntryCollection().begin(); !m.atEnd(); ++m) {
+        if (std::none_of(gone.begin(), gone.end(),
+                         [&](AdjSegmentEntry const* g) { return *g == m->key(); }))
+          list.adjSegmentEntryIs(m->key(), m->value());
       }
-      staged->adjSegmentListIs(link, hash, std::move(list));
+      staged.push_back(StagedList{link, hash, std::move(list)});
     }
-    links->neighborSetDel(key);
-    entries->adjSegmentSetDel(key);
+    // Step 4 writes back in C's order: by hash, then by link.
+    std::sort(staged.begin(), staged.end(), [](StagedList const& a, StagedList const& b) {
+      return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;
+    });
+    links->neighborSetDel(key, linksHash);
+    entries->adjSegmentSetDel(key, entriesHash);
     if (links->neighborSetCount() == 0) {
       c.cacheDel(protoId);
       adjSegmentEntryCacheDel(protoId);
     }
   }
 
-  // Step 3. A staged list is taken out of S (it would be dropped there right
-  // after); a list of C is copied, as C keeps it until it is replaced. S and
-  // C hash a link alike: one hash per record serves both.
+  // Step 3. A staged list moves on to C (it would be dropped right after); a
+  // list of C is copied, as C keeps it until it is replaced. A link's hash
+  // serves its staged list and C alike.
   if (segment && oneNeighbor) {
     NeighborSet newLinks;
     AdjSegmentSet newEntries;
@@ -391,13 +471,13 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
       std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
+      auto const restaged = std::find_if(staged.begin(), staged.end(), [&](StagedList const& s) {
+        return !s.taken && s.hash == hash && s.link == link;
+      });
       AdjSegmentList list;
-      if (staged && staged->adjSegmentListFind(link, hash) != nullptr) {
-        list = staged->adjSegmentListDel(link, hash);
-        if (staged->adjSegmentListCount() == 0) {
-          staging->mapDel(protoId);
-          staged.reset();
-        }
+      if (restaged != staged.end()) {
+        list = std::move(restaged->list);
+        restaged->taken = true;
       } else if (AdjSegmentList const* const stored =
                      lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
         list = *stored;
@@ -431,25 +511,23 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
           filed = Pavo::makePtr<HN_FiledPairs>(FiledPairsKey{key, protoId}, std::move(bits));
         filedPairs_.memberIs(std::move(filed));
       }
-      c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
-      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));
+      hashKey();
+      c.cache(protoId)->neighborSetIs(key, linksHash, std::move(newLinks));
+      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, entriesHash, std::move(newEntries));
     }
   }
 
-  // Step 4. Each staged list moves out of S into C (the iterator steps on
-  // before its member goes, so the list is not shared and moves).
-  if (staged) {
+  // Step 4. Each list still staged moves into C.
+  if (std::any_of(staged.begin(), staged.end(), [](StagedList const& s) { return !s.taken; })) {
     Pavo::Ptr<AdjSegmentListPerProtoId> const lists = c.map(protoId);
-    for (auto l = staged->adjSegmentListCollection().begin(); !l.atEnd();) {
-      Cspf::LinkKey const link = l->key();
-      ++l;
-      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
-      AdjSegmentList list = staged->adjSegmentListDel(link, hash);
-      if (list) {
-        lists->adjSegmentListIs(link, hash, std::move(list));
+    for (StagedList& s : staged) {
+      if (s.taken)
+        continue;
+      if (s.list) {
+        lists->adjSegmentListIs(s.link, s.hash, std::move(s.list));
         continue;
       }
-      lists->adjSegmentListDel(link, hash);
+      lists->adjSegmentListDel(s.link, s.hash);
       if (lists->adjSegmentListCount() == 0)
         c.mapDel(protoId);
     }

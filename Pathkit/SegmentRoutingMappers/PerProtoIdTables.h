@@ -147,6 +147,15 @@ class NeighborSetPerProtoId final
   void neighborSetIs(Key const& key, NeighborSet const& value) { set(key, value); }
   void neighborSetIs(Key const& key, NeighborSet&& value) { set(key, std::move(value)); }
   NeighborSet neighborSetDel(Key const& key) { return del(key); }
+  // Hash a key once for its look-up, removal and store in this table.
+  static std::uint32_t neighborSetHash(Key const& key) { return Collection::hashOf(key); }
+  NeighborSet const* neighborSetFind(Key const& key, std::uint32_t hash) const {
+    return find(key, hash);
+  }
+  void neighborSetIs(Key const& key, std::uint32_t hash, NeighborSet&& value) {
+    set(key, hash, std::move(value));
+  }
+  NeighborSet neighborSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
   void neighborSetDelAll() { delAll(); }
   std::size_t neighborSetCount() const noexcept { return table().size(); }
   Collection const& neighborSetCollection() const noexcept { return table(); }
@@ -169,6 +178,15 @@ class AdjSegmentSetPerProtoId final
   void adjSegmentSetIs(Key const& key, AdjSegmentSet const& value) { set(key, value); }
   void adjSegmentSetIs(Key const& key, AdjSegmentSet&& value) { set(key, std::move(value)); }
   AdjSegmentSet adjSegmentSetDel(Key const& key) { return del(key); }
+  // Hash a key once for its look-up, removal and store in this table.
+  static std::uint32_t adjSegmentSetHash(Key const& key) { return Collection::hashOf(key); }
+  AdjSegmentSet const* adjSegmentSetFind(Key const& key, std::uint32_t hash) const {
+    return find(key, hash);
+  }
+  void adjSegmentSetIs(Key const& key, std::uint32_t hash, AdjSegmentSet&& value) {
+    set(key, hash, std::move(value));
+  }
+  AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
   void adjSegmentSetDelAll() { delAll(); }
   std::size_t adjSegmentSetCount() const noexcept { return table().size(); }
   Collection const& adjSegmentSetCollection() const noexcept { return table(); }

@@ -1,7 +1,8 @@
 // Directed tests of the adjacency segment mapper for what the model test
 // cannot reach: the assertions on a connector map changed behind the mapper's
-// back, the trace texts, what a clean-up publishes, and the registration with
-// the generic interface. (Corrupt reads are the corruption example
+// back, the trace texts, what a clean-up publishes, the order in which the
+// links a key leaves are published, and the registration with the generic
+// interface. (Corrupt reads are the corruption example
 // scenario's; an entry over its bound is FailedStartUpTest's.)
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
+#include "Pavo/ScopedSubscriber.h"
 #include "VekPavo/GenericIf.h"
 #include "oracles/ChangeLog.h"
 #include "support/TraceCapture.h"
@@ -117,6 +119,41 @@ TEST(AdjacencySegmentMapperTest, CleanupPublishesEachLinkList) {
   log.unfollowAll();
   EXPECT_EQ(published, std::vector<std::string>(2, "removed"));
   EXPECT_EQ(f.connectors->mapCount(), 0u);
+}
+
+// The links a per-protoId table publishes, in order.
+struct LinkOrder {
+  static void note(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const* link,
+                   void const*) {
+    Record::ownerOf(s).links.push_back(*static_cast<Cspf::LinkKey const*>(link));
+  }
+  using Record = Pavo::ScopedSubscriber<LinkOrder, &note>;
+  std::vector<Cspf::LinkKey> links;
+  Record record{*this};
+};
+
+// The links a key leaves go back to their table, or out of it, in the
+// order the table walks them, whatever their order in the key's records or
+// link set (the hash seed changes each run; five links in eight rounds).
+TEST(AdjacencySegmentMapperTest, LinksAKeyLeavesGoInTheTablesOrder) {
+  for (unsigned round = 0; round < 8; ++round) {
+    Pavo::Ptr<Status> const status = Status::StatusIs();
+    Pavo::Ptr<AdjSegmentConnectorMapV2> const connectors = adjSegmentConnectorMapV2Factory();
+    AdjacencySegment s(key(16001, 0));
+    for (unsigned l = 0; l < 5; ++l)
+      s.neighbors().push(record(5 * round + l, kNeighbor, 10, 0));
+    status->ipv4AdjacencySegmentIs(s);
+    auto const mapper = adjacencySegmentMapperV2Factory(AddressFamily::ipv4, status, connectors);
+    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = connectors->map(0);
+    std::vector<Cspf::LinkKey> walked;
+    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)
+      walked.push_back(l->key());
+    LinkOrder order;
+    order.record.subscribe(*lists->publisher());
+    status->ipv4AdjacencySegmentDel(s.key());
+    order.record.unsubscribe();
+    EXPECT_EQ(order.links, walked) << "round " << round;
+  }
 }
 
 TEST(AdjacencySegmentMapperTest, ReachedThroughTheGenericInterface) {
