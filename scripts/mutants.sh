@@ -22,7 +22,7 @@ set -uo pipefail
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 ROOT=${MUTANTS_DIR:-$SOURCE/build/mutants}/tree
 BUILD=${MUTANTS_DIR:-$SOURCE/build/mutants}/out
-PROGRAMS=(platform_tests alloc_tests pathkit_tests)
+PROGRAMS=(platform_tests alloc_tests pathkit_tests srmap_tests)
 FUZZ_TARGETS=(text_forms generic_if node_events adjacency_events scenario)
 TIMEOUT=${MUTANTS_TIMEOUT:-900}
 
@@ -213,6 +213,19 @@ mutant adj-neighbor-bound Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2
 mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the clean-up drops the link lists without telling their subscribers" \
   $'    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)\n      lists->adjSegmentListDel(l->key());\n' ''
+mutant adj-shared-uncounted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key filing a member its link already lists is not counted: its partner's removal drops it" \
+  $'        sharedEntryAdd(protoId, link, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
+mutant adj-shared-removed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key's removal takes a member out although another key still files it" \
+  $'        if (!sharedEntryRelease(protoId, link, entry))\n          list.adjSegmentEntryDel(entry);' \
+  $'        sharedEntryRelease(protoId, link, entry);\n        list.adjSegmentEntryDel(entry);'
+mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key of several links and metrics lets go of every link-entry combination, filed or not" \
+  $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'
+mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a record repeating an earlier one of its key counts as another key" \
+  $'      return true;\n  }\n  return false;' $'      return false;\n  }\n  return false;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

@@ -2,6 +2,8 @@
 // start-up build, the clean-up and the filing of one entry.
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 
+#include <array>
+#include <cstring>
 #include <string>
 
 #include "Cspf/IgpRouterId.h"
@@ -43,7 +45,112 @@ bool sameNeighbor(AdjacencySegment const& segment) {
   return true;
 }
 
+// Whether record `i` repeats the link and metric of an earlier record of
+// `protoId`: the key files that pair once. All records name one neighbour
+// here, so equal link descriptions make equal link keys.
+bool filedBefore(AdjacencySegment const& segment, std::uint32_t i, unsigned short protoId) {
+  AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+  for (std::uint32_t j = 0; j < i; ++j) {
+    AdjacencySegmentNeighbor const& earlier = segment.neighbor(AdjSegmentNbrIdx(j));
+    if (earlier.protoInstance == protoId && earlier.metric == record.metric &&
+        std::memcmp(&earlier.link, &record.link, sizeof record.link) == 0)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+unsigned AdjacencySegmentMapperV2::SharedEntryKey::hash(unsigned seed) const noexcept {
+  Vek::Hash h(link.hash(seed));
+  h.hashMix<4>(entry.hash(0));
+  h.hashMix<2>(protoId);
+  return h.result();
+}
+
+unsigned AdjacencySegmentMapperV2::FiledPairsKey::hash(unsigned seed) const noexcept {
+  Vek::Hash h(key.hash(seed));
+  h.hashMix<2>(protoId);
+  return h.result();
+}
+
+bool AdjacencySegmentMapperV2::filedPairHas(unsigned short protoId, AdjacencySegmentKey const& key,
+                                            Cspf::LinkKey const& link, std::uint32_t metric) const {
+  HN_FiledPairs const* const filed = filedPairs_.find({key, protoId});
+  Pavo::Ptr<NeighborSetPerProtoId> const links = output_->cache(protoId);
+  Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
+  NeighborSet const* const linkSet = links ? links->neighborSetFind(key) : nullptr;
+  AdjSegmentSet const* const entrySet = entries ? entries->adjSegmentSetFind(key) : nullptr;
+  if (filed == nullptr || linkSet == nullptr || entrySet == nullptr)
+    return false;
+  std::size_t i = 0, j = 0;
+  auto l = linkSet->linkCollection().begin();
+  for (; !l.atEnd() && !(l->key() == link); ++l)
+    ++i;
+  auto e = entrySet->adjSegmentEntryCollection().begin();
+  for (; !e.atEnd() && e->key().metric() != metric; ++e)
+    ++j;
+  return !l.atEnd() && !e.atEnd() && filed->value().has(i * entrySet->adjSegmentEntryCount() + j);
+}
+
+AdjacencySegmentMapperV2::FiledPairBits AdjacencySegmentMapperV2::filedPairBits(
+    AdjacencySegment const& segment, unsigned short protoId, NeighborSet const& links,
+    AdjSegmentSet const& entries) {
+  // The sets in their iteration order. The key's entries differ in metric
+  // alone, and all its records name one neighbour, so a record's metric and
+  // link description find its entry and link.
+  std::array<Cspf::LinkDescription const*, AdjacencySegment::kMaxNeighbors> linkAt;
+  std::array<std::uint32_t, AdjacencySegment::kMaxNeighbors> metricAt;
+  std::size_t linkCount = 0, entryCount = 0;
+  for (auto l = links.linkCollection().begin(); !l.atEnd(); ++l)
+    linkAt[linkCount++] = &l->key().description();
+  for (auto e = entries.adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
+    metricAt[entryCount++] = e->key().metric();
+  FiledPairBits bits(linkCount * entryCount);
+  for (std::uint32_t r = 0; r < segment.count(); ++r) {
+    AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(r));
+    if (record.protoInstance != protoId)
+      continue;
+    std::size_t i = 0, j = 0;
+    while (std::memcmp(linkAt[i], &record.link, sizeof record.link) != 0)
+      ++i;
+    while (metricAt[j] != record.metric)
+      ++j;
+    bits.set(i * entryCount + j);
+  }
+  return bits;
+}
+
+std::uint32_t AdjacencySegmentMapperV2::sharedEntryCount(unsigned short protoId,
+                                                         Cspf::LinkKey const& link,
+                                                         AdjSegmentEntry const& entry) const {
+  HN_SharedEntryCount const* const m = sharedEntryCount_.find({link, entry, protoId});
+  return m != nullptr ? m->value() : 0;
+}
+
+bool AdjacencySegmentMapperV2::sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+                                                  AdjSegmentEntry const& entry) {
+  if (sharedEntryCount_.empty())
+    return false;
+  SharedEntryKey const pair{link, entry, protoId};
+  HN_SharedEntryCount* const m = sharedEntryCount_.find(pair);
+  if (m == nullptr)
+    return false;
+  if (m->value() > 2)
+    m->valueIs(m->value() - 1);
+  else
+    sharedEntryCount_.memberDel(pair);
+  return true;
+}
+
+void AdjacencySegmentMapperV2::sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+                                              AdjSegmentEntry const& entry) {
+  SharedEntryKey const pair{link, entry, protoId};
+  if (HN_SharedEntryCount* const m = sharedEntryCount_.find(pair))
+    m->valueIs(m->value() + 1);
+  else
+    sharedEntryCount_.memberIs(Pavo::makePtr<HN_SharedEntryCount>(pair, 2u));
+}
 
 Cspf::LinkKey linkKeyOf(AdjacencySegmentNeighbor const& record) {
   Cspf::IgpRouterId last(record.link.vertexKind == Cspf::LinkDescription::kKindRemoteBySystemId
@@ -63,6 +170,8 @@ AdjacencySegmentMapperV2::AdjacencySegmentMapperV2(
 AdjacencySegmentMapperV2::~AdjacencySegmentMapperV2() {
   retire();
   adjSegmentEntryCache_.deleteAll();
+  sharedEntryCount_.deleteAll();
+  filedPairs_.deleteAll();
 }
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(
@@ -162,6 +271,8 @@ void AdjacencySegmentMapperV2::doCleanup() {
   c.mapDelAll();
   c.cacheDelAll();
   adjSegmentEntryCacheDelAll();
+  sharedEntryCount_.deleteAll();
+  filedPairs_.deleteAll();
 }
 
 // --- filing one entry ------------------------------------------------------------
@@ -206,6 +317,9 @@ void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
 //   4. the links left in S (those the key no longer names) are written back
 //      to C, and removed when their list became empty.
 // So a link the key keeps is never published without the key's entries.
+// Step 2 takes out only what the key filed, and only members no other key
+// files (others lose one from their count); step 3 counts a key that files
+// a member its list already holds.
 void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                                                 AdjacencySegment const& segment,
                                                 unsigned short protoId) {
@@ -221,6 +335,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   // move in and out of it instead of being copied.
   Pavo::Ptr<AdjSegmentConnectorMapV2> staging;
   Pavo::Ptr<AdjSegmentListPerProtoId> staged;
+  // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
+  Pavo::Ptr<HN_FiledPairs> filed;
 
   // Step 2. The key's old links and entries are read in place: nothing
   // changes C->cache(p) or the entry cache until they are deleted below.
@@ -230,6 +346,12 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
     AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
+    // With two or more links and entries the key's pairs are recorded; they
+    // go with the rest of its contribution.
+    std::size_t const entryCount = oldEntries->adjSegmentEntryCount();
+    if (oldLinks->linkCount() > 1 && entryCount > 1)
+      filed = filedPairs_.memberDel({key, protoId});
+    std::size_t pair = 0;  // i * entryCount + j for the i-th link and j-th entry
     for (auto l = oldLinks->linkCollection().begin(); !l.atEnd(); ++l) {
       Cspf::LinkKey const& link = l->key();
       traceLink("%s Delete sid: %u for %s, %u from connector map", key.sidValue(), link);
@@ -239,8 +361,13 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentList const* const stored = lists->adjSegmentListFind(link, hash);
       check(stored != nullptr, "connectorMap()->map( protoId )->adjSegmentListHas( linkKey )");
       AdjSegmentList list(*stored);
-      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
-        list.adjSegmentEntryDel(e->key());
+      for (auto e = oldEntries->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e, ++pair) {
+        AdjSegmentEntry const& entry = e->key();
+        if (filed && !filed->value().has(pair))
+          continue;
+        if (!sharedEntryRelease(protoId, link, entry))
+          list.adjSegmentEntryDel(entry);
+      }
       if (!staging)
         staging = adjSegmentConnectorMapV2Factory();
       if (!staged) {
@@ -284,7 +411,14 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                      lists ? lists->adjSegmentListFind(link, hash) : nullptr) {
         list = *stored;
       }
+      // A member the list holds already is another key's (the key's own
+      // were taken out in step 2), unless this record repeats an earlier one.
+      std::size_t const held = list.adjSegmentEntryCount();
       list.adjSegmentEntryIs(entry, true);
+      if (list.adjSegmentEntryCount() == held &&
+          !(newLinks.linkHas(link) && newEntries.adjSegmentEntryHas(entry) &&
+            filedBefore(segment, i, protoId)))
+        sharedEntryAdd(protoId, link, entry);
       if (!lists) {
         lists = adjSegmentListPerProtoIdFactory(protoId);
         c.mapIs(lists);
@@ -297,6 +431,14 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       if (!c.cacheHas(protoId)) {
         c.cacheIs(neighborSetPerProtoIdFactory(protoId));
         adjSegmentEntryCacheIs(protoId);
+      }
+      if (newLinks.linkCount() > 1 && newEntries.adjSegmentEntryCount() > 1) {
+        FiledPairBits bits = filedPairBits(segment, protoId, newLinks, newEntries);
+        if (filed)
+          filed->valueExchange(std::move(bits));
+        else
+          filed = Pavo::makePtr<HN_FiledPairs>(FiledPairsKey{key, protoId}, std::move(bits));
+        filedPairs_.memberIs(std::move(filed));
       }
       c.cache(protoId)->neighborSetIs(key, std::move(newLinks));
       adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, std::move(newEntries));

@@ -25,14 +25,35 @@
 // invariant, or a filed link, missing: the connector map was changed behind
 // the mapper's back.
 //
+// Shared members. A key files the pairs (link, entry) of its records; two
+// keys whose records give equal entries (same isLocal, metric and sid) on one
+// link share that list member, which stays while any key files it:
+//   - a key that files a member the list already holds publishes no change
+//     of that link's list (its key-table entry is published as usual);
+//   - taking out or replacing one of several keys that file a member leaves
+//     the member and publishes no change for it; the last key's removal
+//     removes it as for a member of one key;
+//   - a key's change touches only the pairs it filed: an equal entry that
+//     another key filed on one of its links (for another metric) stays.
+// A change that touches no member another key files publishes exactly what
+// it would if no other key existed. Two private collections beside the entry
+// cache keep this exact: sharedEntryCount, (protoId, link, entry) -> the keys
+// filing it, held only while two or more do; and filedPairs, for a key whose
+// link set and entry set both have two or more members, which pairs of their
+// product it filed (one bit each; for any other key the product is exactly
+// what it filed). A key of one link or one metric that shares nothing has
+// nothing in either.
+//
 // Threads: none of its own. Everything runs on the thread that delivers the
 // table's notifications. The zombie flag, not a lock, keeps notifications out
 // while the mapper subscribes, unsubscribes or is destroyed.
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "Cspf/LinkKey.h"
 #include "Granule/AllocTrack.h"
@@ -48,6 +69,7 @@
 #include "Pavo/Publisher.h"
 #include "Vantre/AddressFamily.h"
 #include "Vek/AttrHashCollections.h"
+#include "Vek/HashMap2018.h"
 #include "Vek/KeyOps.h"
 
 namespace SegmentRouting::Mappers {
@@ -81,6 +103,59 @@ class AdjacencySegmentMapperV2
       Vek::AttrChildMap<HN_AdjSegmentEntryCache,
                         Vek::IntegerKeyOps<unsigned short, kAdjSegmentEntryCacheHashConstant>,
                         kAdjSegmentEntryCacheField>;
+
+  // An entry filed on a link under a protoId.
+  struct SharedEntryKey {
+    Cspf::LinkKey link;
+    AdjSegmentEntry entry;
+    unsigned short protoId = 0;
+    unsigned hash(unsigned seed) const noexcept;
+    friend bool operator==(SharedEntryKey const&, SharedEntryKey const&) noexcept = default;
+    friend std::strong_ordering operator<=>(SharedEntryKey const&,
+                                            SharedEntryKey const&) noexcept = default;
+  };
+  // Invariant: a member's count is the number of keys filing its entry on
+  // its link, 2 or more; the list member of a pair without one has one key.
+  using HN_SharedEntryCount =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_SharedEntryCount",
+                         SharedEntryKey, std::uint32_t>;
+  using SharedEntryCountCollection =
+      Vek::HashMap2018<HN_SharedEntryCount, SharedEntryKey,
+                       Vek::SeededKeyOps<SharedEntryKey, 1540483477u>>;
+
+  // Which (link, entry) pairs of the product of a key's link set and entry
+  // set the key filed: bit i * entries + j for its i-th link and j-th entry
+  // in the sets' iteration order. Hash sets iterate in a canonical order, so
+  // the copies in the key table and the entry cache agree with the sets the
+  // bits were made from.
+  class FiledPairBits {
+   public:
+    explicit FiledPairBits(std::size_t bits)
+        : words_(bits > 64 ? std::make_unique<std::uint64_t[]>((bits + 63) / 64) : nullptr) {}
+    bool has(std::size_t bit) const noexcept {
+      return ((words_ ? words_[bit / 64] : word_) >> bit % 64 & 1u) != 0;
+    }
+    void set(std::size_t bit) noexcept { (words_ ? words_[bit / 64] : word_) |= 1ull << bit % 64; }
+
+   private:
+    std::uint64_t word_ = 0;                  // the bits, when there are 64 at most
+    std::unique_ptr<std::uint64_t[]> words_;  // else all of them
+  };
+  struct FiledPairsKey {
+    Kroma::SegmentRouting::AdjacencySegmentKey key;
+    unsigned short protoId = 0;
+    unsigned hash(unsigned seed) const noexcept;
+    friend bool operator==(FiledPairsKey const&, FiledPairsKey const&) noexcept = default;
+    friend std::strong_ordering operator<=>(FiledPairsKey const&,
+                                            FiledPairsKey const&) noexcept = default;
+  };
+  // Invariant: a member for exactly the keys whose key table set and entry
+  // cache set both have two or more members.
+  using HN_FiledPairs =
+      Vek::AttrMapMember<"SegmentRouting::Mappers::AdjacencySegmentMapperV2::HN_FiledPairs",
+                         FiledPairsKey, FiledPairBits>;
+  using FiledPairsCollection =
+      Vek::HashMap2018<HN_FiledPairs, FiledPairsKey, Vek::SeededKeyOps<FiledPairsKey, 2246822519u>>;
 
   // Subscribes to `srStatus` and builds the connector map in full. A null
   // pointer for either raises Pavo::NullPointerException. If the build
@@ -141,6 +216,19 @@ class AdjacencySegmentMapperV2
     return adjSegmentEntryCache_;
   }
 
+  // The sharing bookkeeping, read only (for checks from outside). The number
+  // of keys that file `entry` on `link` under `protoId` when two or more do,
+  // else 0.
+  std::uint32_t sharedEntryCount(unsigned short protoId, Cspf::LinkKey const& link,
+                                 AdjSegmentEntry const& entry) const;
+  SharedEntryCountCollection const& sharedEntryCountCollection() const { return sharedEntryCount_; }
+  // Whether `key` filed an entry of `metric` on `link` under `protoId`, as
+  // recorded for a key with two or more links and entries (false for others).
+  bool filedPairHas(unsigned short protoId, Kroma::SegmentRouting::AdjacencySegmentKey const& key,
+                    Cspf::LinkKey const& link, std::uint32_t metric) const;
+  // The keys whose pairs are recorded.
+  std::size_t filedPairsCount() const { return filedPairs_.size(); }
+
  private:
   using AdjacencySegmentMap = Kroma::SegmentRouting::Status::AdjacencySegmentMap;
 
@@ -154,8 +242,21 @@ class AdjacencySegmentMapperV2
                         AdjacencySegmentMap::Stored const* const* walked);
   // The step-2 and step-3 trace line of one link.
   void traceLink(char const* fmt, std::uint32_t sid, Cspf::LinkKey const& link) const;
+  // Whether another key still files `entry` on `link` as the calling key
+  // lets go of it: then the pair's count drops by one.
+  bool sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+                          AdjSegmentEntry const& entry);
+  // One more key files an entry that the link's list already holds.
+  void sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+                      AdjSegmentEntry const& entry);
+  // The pairs that the records of `protoId` file, over the key's new sets.
+  static FiledPairBits filedPairBits(Kroma::SegmentRouting::AdjacencySegment const& segment,
+                                     unsigned short protoId, NeighborSet const& links,
+                                     AdjSegmentSet const& entries);
 
   AdjSegmentEntryCacheCollection adjSegmentEntryCache_;
+  SharedEntryCountCollection sharedEntryCount_;
+  FiledPairsCollection filedPairs_;
 };
 
 Pavo::Ptr<AdjacencySegmentMapperV2> adjacencySegmentMapperV2Factory(

@@ -2,11 +2,11 @@
 
 #include <limits>
 
+#include "Vek/QuotedText.h"
+
 namespace Vek {
 
 namespace {
-
-constexpr std::size_t kEchoLimit = 64;
 
 std::string describe(std::string const& attr, std::size_t position, std::string const& detail) {
   std::string m = "cannot read";
@@ -87,7 +87,7 @@ std::uint64_t CharRange::readDecimal(std::uint64_t max, char const* what) {
   if (pos_ == start)
     fail(std::string("expected a decimal ") + what);
   if (over) {
-    failAt(start, std::string(what) + " " + std::string(text_.substr(start, pos_ - start)) +
+    failAt(start, std::string(what) + " " + quotedText(text_.substr(start, pos_ - start), 0) +
                       " exceeds " + std::to_string(max));
   }
   return value;
@@ -110,8 +110,7 @@ void CharRange::failAt(std::size_t pos, std::string_view reason, std::string_vie
   std::string detail;
   if (typeName_ != nullptr) {
     std::string_view const value = text_.substr(valueStart_, end_ - valueStart_);
-    detail = std::string(typeName_) + " \"" + std::string(value.substr(0, kEchoLimit)) +
-             (value.size() > kEchoLimit ? "...\": " : "\": ");
+    detail = std::string(typeName_) + " " + quotedText(value, '"') + ": ";
   }
   throw DeserializeException(std::string(attr), pos, detail + std::string(reason));
 }

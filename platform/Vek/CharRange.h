@@ -26,7 +26,8 @@
 // Every reading error is a Vek::DeserializeException that names the
 // attribute being read (when known) and the character position in the whole
 // text; inside a value read with its own parser it also names the type and
-// the value's text (cut at 64 characters):
+// the value's text. Text of the input shows as Vek::QuotedText shows it
+// (escaped, cut when long), so an error stays short whatever the text:
 //   cannot read attribute 'prefix' at position 19: Vantre::IpGenPrefix "10.0.0/8": expected '.'
 // It is a Pavo::RangeException (text outside what the reader accepts), so a
 // reader that rethrows range errors under its attribute's name catches

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "Vek/QuotedText.h"
+
 namespace Vek {
 
 std::optional<std::uint64_t> settingNumber(std::string_view text, std::uint64_t max) noexcept {
@@ -34,11 +36,11 @@ std::optional<std::uint64_t> settingNumber(std::string_view text, std::uint64_t 
 
 void settingRefused(std::string_view variable, std::string_view value, std::string_view problem,
                     std::string_view fallback) noexcept {
+  std::string_view const shown = QuotedText(value, '"').view();
   // One call, so that the line is not interleaved with other writers'.
-  std::fprintf(stderr, "%.*s=\"%.*s\" %.*s; %.*s\n", static_cast<int>(variable.size()),
-               variable.data(), static_cast<int>(value.size()), value.data(),
-               static_cast<int>(problem.size()), problem.data(), static_cast<int>(fallback.size()),
-               fallback.data());
+  std::fprintf(stderr, "%.*s=%.*s %.*s; %.*s\n", static_cast<int>(variable.size()), variable.data(),
+               static_cast<int>(shown.size()), shown.data(), static_cast<int>(problem.size()),
+               problem.data(), static_cast<int>(fallback.size()), fallback.data());
 }
 
 }  // namespace Vek

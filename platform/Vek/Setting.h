@@ -5,7 +5,8 @@
 // and nothing else: no sign, no blanks, no octal (a leading zero is still
 // decimal, "010" is ten), no empty text, nothing after the digits, and at most
 // the reader's maximum. A setting whose value is refused writes exactly one
-// line to standard error naming the variable and the value, then takes its
+// line to standard error naming the variable and the value (as
+// Vek::QuotedText shows it: escaped, and cut when long), then takes its
 // documented fallback:
 //
 //   VEK_HASH_SEED="abc" is not a decimal or 0x-hex number that fits 32 bits; using a random seed
@@ -23,7 +24,7 @@ namespace Vek {
 std::optional<std::uint64_t> settingNumber(std::string_view text, std::uint64_t max) noexcept;
 
 // Writes `<variable>="<value>" <problem>; <fallback>` and a newline to
-// standard error in one write.
+// standard error in one write; `problem` must quote any input it shows.
 void settingRefused(std::string_view variable, std::string_view value, std::string_view problem,
                     std::string_view fallback) noexcept;
 

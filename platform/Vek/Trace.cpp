@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Pavo/Exception.h"
+#include "Vek/QuotedText.h"
 #include "Vek/Setting.h"
 
 namespace Vek {
@@ -233,13 +234,13 @@ bool TraceRegistry::applyEnvironment(std::string_view value) {
     if (!problem.empty())
       return;
     if (!part.mask) {
-      problem.append("has a part \"")
-          .append(part.text)
+      problem.append("has a part ")
+          .append(QuotedText(part.text, '"').view())
           .append(
-              "\" that is not <facility>=<levels> (levels: all, none or a comma list of levels and "
+              " that is not <facility>=<levels> (levels: all, none or a comma list of levels and "
               "ranges from 0 to 9)");
     } else if (!facilityDeclared(part.facility)) {
-      problem.append("names an unknown facility \"").append(part.facility).append("\"");
+      problem.append("names an unknown facility ").append(QuotedText(part.facility, '"').view());
     }
   });
   if (!problem.empty()) {

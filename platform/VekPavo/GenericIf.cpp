@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Vek/CharRange.h"
+#include "Vek/QuotedText.h"
 #include "VekPavo/InspectAttrs.h"
 #include "VekPavo/InspectModule.h"
 
@@ -147,7 +148,7 @@ GenericValue construct(TypeInfo const& type, std::span<GenericValue const> args)
 GenericValue construct(std::string_view typeName, std::span<GenericValue const> args) {
   TypeInfo const* t = Pavo::ModuleInspectData::typeByName(typeName);
   if (t == nullptr)
-    throw Pavo::Exception("no registered type " + std::string(typeName));
+    throw Pavo::Exception("no registered type " + quotedText(typeName, 0));
   return construct(*t, args);
 }
 

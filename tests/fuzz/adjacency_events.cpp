@@ -6,11 +6,11 @@
 // the mapper stopped, started, rebuilt, and its handlers invoked through the
 // generic interface. After every event the mapper's invariants hold
 // (Srmap::invariantViolations: the connector map and the entry cache agree,
-// nothing in them is empty). At the end every tracker is back.
+// nothing in them is empty, every filed pair is listed and every shared
+// member counted). At the end every tracker is back.
 //
-// Each key has a SID of its own: equal entries of two keys share one member
-// of a link's list, and taking one key out then leaves the other naming a
-// link that is gone, which the mapper asserts by design.
+// Three keys share each SID, so that two and more keys file equal entries
+// on one link and go and come back in every order.
 #include <cstddef>
 #include <cstdint>
 
@@ -28,11 +28,14 @@ using Kroma::SegmentRouting::AdjacencySegmentKey;
 using Kroma::SegmentRouting::AdjacencySegmentNeighbor;
 using Kroma::SegmentRouting::Status;
 
-// Key i: SID 16000 + i; routers of IS-IS keys (every third) file under 1 and 2.
+// Key i: router i, SID 16000 + i % 3 (local for 16000, and for key 7, whose
+// entries then differ from those of keys 1 and 4 in the flag alone); the
+// IS-IS keys (2, 5, 8) file under 1 and 2.
 AdjacencySegmentKey keyAt(unsigned i) {
   Mpls::RouterId const router =
       i % 3 == 2 ? Mpls::RouterId::isis(systemId(20 + i)) : Mpls::RouterId::ipv4(0xC0000201u + i);
-  return {{16000 + i, static_cast<std::uint8_t>(i % 2 == 0 ? 0x40 : 0)}, router};
+  bool const local = i % 3 == 0 || i == 7;
+  return {{16000 + i % 3, static_cast<std::uint8_t>(local ? 0x40 : 0)}, router};
 }
 AdjacencySegmentNeighbor recordAt(unsigned link, unsigned neighbor, std::uint32_t metric,
                                   std::uint8_t proto) {

@@ -1,7 +1,8 @@
 // Fuzz target: the text reader of every registered value type with a text
 // form (the builtin scalars, the outside value types, the library's values).
 // The first byte picks the type, the rest is the text. A refused text raises
-// Vek::DeserializeException and nothing else; an accepted one gives a value
+// Vek::DeserializeException and nothing else, with a message of a few hundred
+// printable characters at most; an accepted one gives a value
 // whose written text reads back to an equal value (with an equal hash), is
 // written again unchanged, and reads alike inside a composite text, where the
 // reader stops right after it; a value type of no attributes (not a builtin
@@ -17,6 +18,7 @@
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Vek/CharRange.h"
 #include "VekPavo/GenericIf.h"
+#include "support/Readable.h"
 
 namespace {
 
@@ -50,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   Vek::GenericValue v;
   try {
     v = Vek::GenericIf::decode(type, text);
-  } catch (Vek::DeserializeException const&) {
+  } catch (Vek::DeserializeException const& e) {
+    FUZZ_CHECK(TestSupport::readableProblem(e.msg()).empty(), e.msg().substr(0, 300));
     return 0;
   }
   std::string const written = Vek::GenericIf::encode(v);

@@ -1,5 +1,6 @@
 #include "oracles/Invariants.h"
 
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -66,8 +67,10 @@ Violations invariantViolations(M::AdjacencySegmentMapperV2 const* mapper,
     v.push_back("the connector map files keys under " + std::to_string(out.cacheCount()) +
                 " protoIds, the entry cache under " +
                 std::to_string(mapper->adjSegmentEntryCacheCount()));
-  // Every (list, entry) some key files on the list's link: what each list may hold.
-  std::map<M::AdjSegmentList const*, std::set<M::AdjSegmentEntry>> filedOn;
+  // How many keys file each (link, entry, protoId): a key files the product
+  // of its links and entries, or, with two or more of both, its recorded pairs.
+  std::map<M::AdjacencySegmentMapperV2::SharedEntryKey, std::uint32_t> filers;
+  std::size_t recorded = 0;
   for (auto p = out.cacheCollection().begin(); !p.atEnd(); ++p) {
     auto const entries = mapper->adjSegmentEntryCache(p->key());
     auto const lists = out.map(p->key());
@@ -79,36 +82,60 @@ Violations invariantViolations(M::AdjacencySegmentMapperV2 const* mapper,
         continue;
     }
     for (auto k = keys.begin(); !k.atEnd(); ++k) {
+      std::string const key = k->key().toString();
       M::AdjSegmentSet const* filed = entries->adjSegmentSetFind(k->key());
       if (!filed || filed->adjSegmentEntryCount() == 0 || k->value().linkCount() == 0)
-        v.push_back(k->key().toString() + ": links without entries, or none");
+        v.push_back(key + ": links without entries, or none");
       if (!filed)
         continue;
+      bool const byPair = k->value().linkCount() > 1 && filed->adjSegmentEntryCount() > 1;
+      recorded += byPair ? 1 : 0;
+      std::set<Cspf::LinkKey> linksUsed;
+      std::set<M::AdjSegmentEntry> entriesUsed;
       for (auto l = k->value().linkCollection().begin(); !l.atEnd(); ++l) {
         M::AdjSegmentList const* list = lists ? lists->adjSegmentListFind(l->key()) : nullptr;
-        bool holds = false;
-        for (auto e = filed->adjSegmentEntryCollection().begin(); list && !e.atEnd(); ++e) {
-          if (list->adjSegmentEntryHas(e->key())) {
-            holds = true;
-            filedOn[list].insert(e->key());
-          }
+        for (auto e = filed->adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
+          if (byPair && !mapper->filedPairHas(p->key(), k->key(), l->key(), e->key().metric()))
+            continue;
+          linksUsed.insert(l->key());
+          entriesUsed.insert(e->key());
+          ++filers[{l->key(), e->key(), p->key()}];
+          if (!list || !list->adjSegmentEntryHas(e->key()))
+            v.push_back(key + " files metric " + std::to_string(e->key().metric()) + " on " +
+                        l->key().toString() + ", which the link does not list");
         }
-        if (!holds)
-          v.push_back(k->key().toString() + " names link " + l->key().toString() +
-                      " without its entries");
       }
+      if (linksUsed.size() != k->value().linkCount() ||
+          entriesUsed.size() != filed->adjSegmentEntryCount())
+        v.push_back(key + ": a link or an entry of its caches in none of its pairs");
     }
   }
+  if (recorded != mapper->filedPairsCount())
+    v.push_back("pairs recorded for " + std::to_string(mapper->filedPairsCount()) + " keys, " +
+                std::to_string(recorded) + " keys have two or more links and entries");
+  std::size_t shared = 0;
+  for (auto const& [pair, n] : filers)
+    shared += n > 1 ? 1 : 0;
+  if (shared != mapper->sharedEntryCountCollection().size())
+    v.push_back(std::to_string(mapper->sharedEntryCountCollection().size()) +
+                " shared members counted, " + std::to_string(shared) +
+                " filed by two keys or more");
   for (auto p = out.mapCollection().begin(); !p.atEnd(); ++p) {
     if (!out.cache(p->key()) || !mapper->adjSegmentEntryCache(p->key()))
       v.push_back(protoText(p->key()) + ": links filed without keys");
     auto const& lists = p->value()->adjSegmentListCollection();
     for (auto l = lists.begin(); !l.atEnd(); ++l) {
-      auto const filed = filedOn.find(&l->value());
       for (auto e = l->value().adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
-        if (filed == filedOn.end() || filed->second.count(e->key()) == 0)
-          v.push_back(protoText(p->key()) + ": " + l->key().toString() +
-                      " lists an entry no key files there");
+        auto const filed = filers.find({l->key(), e->key(), p->key()});
+        std::string const what = protoText(p->key()) + ": " + l->key().toString();
+        if (filed == filers.end()) {
+          v.push_back(what + " lists an entry no key files there");
+          continue;
+        }
+        std::uint32_t const counted = mapper->sharedEntryCount(p->key(), l->key(), e->key());
+        if (counted != (filed->second > 1 ? filed->second : 0))
+          v.push_back(what + ": metric " + std::to_string(e->key().metric()) + " filed by " +
+                      std::to_string(filed->second) + " keys, counted " + std::to_string(counted));
       }
     }
   }

@@ -15,8 +15,12 @@
 //
 // Adjacency mapper: no per-protoId table, link list or key set is empty; with
 // the mapper, its entry cache and the connector map's key tables name the
-// same protoIds and keys, each key's links hold its entries, and each entry
-// a link lists is filed by a key naming that link.
+// same protoIds and keys, every pair (link, entry) a key files is listed on
+// that link, every listed entry is filed there by some key, and the sharing
+// bookkeeping is exact: a count for each pair that two or more keys file,
+// equal to their number, none for others, and recorded pairs exactly for the
+// keys with two or more links and entries (each link and entry of the caches
+// in one of the key's pairs).
 //
 // A mapper that is destroyed, or whose start-up build throws, leaves its
 // output empty (emptiedViolations).

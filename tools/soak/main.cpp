@@ -18,8 +18,8 @@
 // holds more at the end than at the start, or when anything is left once
 // everything is destroyed.
 //
-// Every adjacency key has a SID of its own (equal entries of two keys would
-// share a list member, which the mapper's design does not allow to go on).
+// Four adjacency keys share each SID, so that equal entries of several keys
+// share list members on the links they have in common.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -168,11 +168,12 @@ class Soak {
     }
   }
 
-  // Key k: SID 100000 + k; every fourth router is an IS-IS one (protoIds 1 and 2).
+  // Key k: SID 100000 + k / 4 (keys 4j to 4j + 3 share one); every fourth
+  // router is an IS-IS one (protoIds 1 and 2).
   static AdjacencySegmentKey adjKey(unsigned k) {
     Mpls::RouterId const r =
         k % 4 == 3 ? Mpls::RouterId::isis(systemId(k)) : Mpls::RouterId::ipv4(0xC0A80000u + k);
-    return {{100000 + k, static_cast<std::uint8_t>(k % 2 ? 0x40 : 0)}, r};
+    return {{100000 + k / 4, static_cast<std::uint8_t>(k / 4 % 2 ? 0x40 : 0)}, r};
   }
   static AdjacencySegmentNeighbor adjRecord(unsigned k, unsigned link, unsigned neighbor,
                                             std::uint32_t metric, std::uint8_t proto) {
@@ -186,18 +187,24 @@ class Soak {
     r.protoInstance = proto;
     return r;
   }
+  // The keys of one SID (group g = k / 4) name links from router g to its
+  // neighbours g to g + 3: the baseline files equal entries of its keys on
+  // shared links, and random entries often meet them.
   static AdjacencySegment adjBaseline(unsigned k) {
     AdjacencySegment s(adjKey(k));
+    unsigned const g = k / 4;
     for (unsigned r = 0; r < kMaxRecords; ++r)
-      s.neighbors().push(adjRecord(k % kLinks, (k + r) % kLinks, k, 10,
+      s.neighbors().push(adjRecord(g % kLinks, (g + r) % kLinks, g, 10,
                                    static_cast<std::uint8_t>(k % 4 == 3 ? 1 + r % 2 : 0)));
     return s;
   }
   AdjacencySegment adjRandom(unsigned k) {
     AdjacencySegment s(adjKey(k));
+    unsigned const g = k / 4;
     for (unsigned r = 1 + pick(kMaxRecords); r > 0; --r)
       s.neighbors().push(
-          adjRecord(pick(kLinks), pick(kLinks), pick(20) == 0 ? r : k, 1 + pick(3),
+          adjRecord(pick(4) == 0 ? pick(kLinks) : g % kLinks, (g + pick(kMaxRecords + 1)) % kLinks,
+                    pick(20) == 0 ? r : g, pick(2) == 0 ? 10 : 1 + pick(3),
                     static_cast<std::uint8_t>(k % 4 == 3 ? 1 + pick(2) : pick(3) / 2)));
     return s;
   }

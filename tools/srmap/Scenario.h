@@ -161,11 +161,12 @@ struct Command {
 };
 
 struct Scenario {
-  std::string fileName;
+  std::string fileName;  // as messages show it (Vek::QuotedText, its end kept)
   std::vector<Command> commands;
 };
 
-// Parses a whole scenario text; `fileName` names it in errors.
+// Parses a whole scenario text (a leading UTF-8 byte-order mark is skipped);
+// `fileName` names it in errors.
 Scenario parseScenario(std::string_view text, std::string_view fileName);
 
 }  // namespace Srmap

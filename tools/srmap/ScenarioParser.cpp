@@ -8,15 +8,15 @@
 #include "Pavo/Exception.h"
 #include "Scenario.h"
 #include "Vek/CharRange.h"
+#include "Vek/QuotedText.h"
 
 namespace Srmap {
 
 namespace {
 
-// A word of the input inside a message, quoted and cut at 64 characters.
+// A word of the input inside a message: quoted, escaped, cut when long.
 std::string quoted(std::string_view word) {
-  constexpr std::size_t kMax = 64;
-  return "'" + std::string(word.substr(0, kMax)) + (word.size() > kMax ? "...'" : "'");
+  return Vek::quotedText(word);
 }
 
 // Failure inside one line; the caller adds file and line number.
@@ -328,9 +328,26 @@ void expectAdj(Line& l, Expect& e) {
   }
 }
 
+// An expectation as its failure shows it: its words one blank apart, each as
+// Vek::QuotedText shows it (without quotes), so that a word stretched by
+// leading zeros cannot stretch the message.
+std::string words(std::string_view line) {
+  std::string out;
+  while (!line.empty()) {
+    std::string_view const w = line.substr(0, line.find(' '));
+    line.remove_prefix(w.size());
+    if (w.empty()) {
+      line.remove_prefix(1);
+      continue;
+    }
+    out.append(out.empty() ? "" : " ").append(Vek::QuotedText(w, 0).view());
+  }
+  return out;
+}
+
 Action expectCommand(Line& l, std::string_view text) {
   Expect e;
-  e.text = text;
+  e.text = words(text);
   std::string_view const what = l.word("what to expect");
   if (what == "node") {
     expectNode(l, e);
@@ -407,7 +424,10 @@ char const* collectionName(Collection c) noexcept {
 }
 
 Scenario parseScenario(std::string_view text, std::string_view fileName) {
-  Scenario scenario{std::string(fileName), {}};
+  Scenario scenario{Vek::QuotedText(fileName, 0, Vek::QuotedText::Keep::end).str(), {}};
+  // A UTF-8 byte-order mark (some editors write one) is no part of the text.
+  if (text.starts_with("\xEF\xBB\xBF"))
+    text.remove_prefix(3);
   std::size_t lineNo = 0;
   // The adjacency segment that following "nbr" lines extend.
   AdjSet* open = nullptr;
@@ -463,7 +483,7 @@ Scenario parseScenario(std::string_view text, std::string_view fileName) {
       scenario.commands.push_back({lineNo, std::move(action)});
       open = std::get_if<AdjSet>(&scenario.commands.back().action);
     } catch (LineError const& e) {
-      throw ParseError(fileName, lineNo, e.what);
+      throw ParseError(scenario.fileName, lineNo, e.what);
     }
   }
   return scenario;

@@ -21,6 +21,7 @@
 #include "Nimblog/Nimblog.h"
 #include "Runner.h"
 #include "Scenario.h"
+#include "Vek/QuotedText.h"
 #include "Vek/Trace.h"
 #include "Writers.h"
 
@@ -159,7 +160,8 @@ int play(Options const& o, Srmap::Scenario const& scenario) {
     std::ofstream dot(o.dot);
     Srmap::writeDot(dot, world);
     if (!dot) {
-      std::cerr << "srmap: cannot write " << o.dot << "\n";
+      std::cerr << "srmap: cannot write "
+                << Vek::QuotedText(o.dot, 0, Vek::QuotedText::Keep::end).view() << "\n";
       return 2;
     }
   }
@@ -186,8 +188,9 @@ int main(int argc, char** argv) {
     name = o.file == "-" ? "<stdin>" : o.file;
     errno = 0;
     if (!readFile(o.file, text)) {
-      std::cerr << "srmap: cannot read " << o.file << (errno != 0 ? ": " : "")
-                << (errno != 0 ? std::strerror(errno) : "") << "\n";
+      std::cerr << "srmap: cannot read "
+                << Vek::QuotedText(o.file, 0, Vek::QuotedText::Keep::end).view()
+                << (errno != 0 ? ": " : "") << (errno != 0 ? std::strerror(errno) : "") << "\n";
       return 2;
     }
   }
