@@ -244,8 +244,18 @@ class ArgPack {
     if constexpr (sizeof...(Args) == 0) {
       return nullptr;
     } else {
-      return &pack;
+      return &packRefs;
     }
+  }
+
+  // Writes `args` into a record's data; returns its truncated bits.
+  static std::uint8_t pack(std::byte* data, Args const&... args) noexcept {
+    Cursor at{data};
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (put<I>(args, at), ...);
+    }
+    (std::index_sequence_for<Args...>());
+    return at.truncated;
   }
 
  private:
@@ -257,14 +267,9 @@ class ArgPack {
     std::uint8_t truncated = 0;
   };
 
-  static std::uint8_t pack(std::byte* data, void const* args) noexcept {
-    Refs const& refs = *static_cast<Refs const*>(args);
-    Cursor at{data};
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      (put<I>(std::get<I>(refs), at), ...);
-    }
-    (std::index_sequence_for<Args...>());
-    return at.truncated;
+  static std::uint8_t packRefs(std::byte* data, void const* args) noexcept {
+    return std::apply([data](Args const&... a) { return pack(data, a...); },
+                      *static_cast<Refs const*>(args));
   }
 
   // Text arguments (strings and typed values) from position `i` on.

@@ -10,10 +10,6 @@
 #include <type_traits>
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
-
 #include "Pavo/ThreadControl.h"
 
 namespace Nimblog {
@@ -26,20 +22,8 @@ std::int64_t steadyNs() noexcept {
       .count();
 }
 
-// The stamp a record takes: the cycle counter where there is one (no system
-// call, a few nanoseconds), else the steady clock. Stamps become steady-clock
-// nanoseconds only when records are read out (records(), dump()).
-#if defined(__x86_64__) || defined(__i386__)
-constexpr bool kCycleCounter = true;
-std::uint64_t stampNow() noexcept {
-  return __rdtsc();
-}
-#else
-constexpr bool kCycleCounter = false;
-std::uint64_t stampNow() noexcept {
-  return static_cast<std::uint64_t>(steadyNs());
-}
-#endif
+using detail::kCycleCounter;
+using detail::stampNow;
 
 // Stamp -> steady-clock nanoseconds: a line through the pair taken when the
 // ring was made and a second pair taken at the first read-out, at least
@@ -79,41 +63,44 @@ char const elapsedFormat[] = "elapsed %llu ns";
 // A block timer's report: its start stamp, as one unsigned argument.
 using ElapsedPack = ArgPack<std::uint64_t>;
 
-// The ring. Slot of sequence number s: s % capacity (nextSlot_ is
-// nextSeq_ % capacity_, kept without a division). Records with sequence
-// numbers [nextSeq - held, nextSeq) are in the ring, the newest last. In the
-// ring a record's timestampNs holds its raw stamp, and a block timer's
-// elapsed record holds its start stamp as its argument; both are turned into
+// Until capacityIs() the ring's records live in static storage, so that no
+// record ever waits for an allocation.
+Record initialSlots[defaultCapacity];
+
+// The ring: its lock, its storage once capacityIs() replaced the initial one,
+// and its clock; where records go is detail::ringCursor. In the ring a
+// record's timestampNs holds its raw stamp, and a block timer's elapsed
+// record holds its start stamp as its argument; both are turned into
 // nanoseconds on the way out (readOut).
 class Ring {
  public:
   static Ring& instance() {
-    // Never destroyed: timers may report during static destruction. Made in
-    // static storage, so that not even the first record allocates.
+    // Never destroyed: timers may report during static destruction.
     alignas(Ring) static std::byte storage[sizeof(Ring)];
     static Ring* r = new (storage) Ring;
     return *r;
   }
 
-  // Writes one record stamped `stamp`; returns its sequence number.
   std::uint64_t write(char const* fmt, Layout const& layout, PackFn pack, void const* args,
                       std::uint64_t stamp) noexcept {
-    return locked([&] {
-      Record& r = claim(fmt, layout, 0, stamp);
-      r.truncated = pack != nullptr ? pack(r.data, args) : 0;
-      return r.seq;
-    });
+    std::lock_guard const lock(mutex_);
+    Record& r = cursor().claim(fmt, layout, 0, stamp);
+    r.truncated = pack != nullptr ? pack(r.data, args) : 0;
+    return r.seq;
   }
 
   // A block timer's report: its start stamp as the one unsigned argument.
-  std::uint64_t writeElapsed(std::uint64_t tiedTo, std::uint64_t start,
-                             std::uint64_t stamp) noexcept {
-    return locked([&] {
-      Record& r = claim(elapsedFormat, ElapsedPack::layout, tiedTo, stamp);
-      r.truncated = 0;
-      std::memcpy(r.data, &start, sizeof start);
-      return r.seq;
-    });
+  static std::uint64_t writeElapsed(std::uint64_t tiedTo, std::uint64_t start,
+                                    std::uint64_t stamp) noexcept {
+    Record& r = cursor().claim(elapsedFormat, ElapsedPack::layout, tiedTo, stamp);
+    r.truncated = 0;
+    std::memcpy(r.data, &start, sizeof start);
+    return r.seq;
+  }
+  std::uint64_t writeElapsedLocked(std::uint64_t tiedTo, std::uint64_t start,
+                                   std::uint64_t stamp) noexcept {
+    std::lock_guard const lock(mutex_);
+    return writeElapsed(tiedTo, start, stamp);
   }
 
   // A record as read out: stamps turned into nanoseconds. An elapsed record
@@ -122,7 +109,7 @@ class Ring {
   Record readOut(Record const& in) noexcept {
     Record r = in;
     r.timestampNs = clock_.toNs(in.timestampNs);
-    if (in.fmt == elapsedFormat && in.layout == &ElapsedPack::layout) {
+    if (in.fmt == elapsedFormat) {
       std::uint64_t start;
       std::memcpy(&start, in.data, sizeof start);
       std::uint64_t const elapsed = r.timestampNs - clock_.toNs(start);
@@ -134,13 +121,14 @@ class Ring {
   template <class Fn>
   void forEachOldestFirst(Fn&& fn) {
     locked([&] {
-      for (std::uint64_t seq = nextSeq_ - held_; seq != nextSeq_; ++seq)
-        fn(readOut(slots_[seq % capacity_]));
+      detail::RingCursor const& c = cursor();
+      for (std::uint64_t seq = c.nextSeq - c.held; seq != c.nextSeq; ++seq)
+        fn(readOut(c.slots[seq % c.capacity]));
     });
   }
 
   void clear() {
-    locked([&] { held_ = 0; });
+    locked([&] { cursor().held = 0; });
   }
 
   void capacityIs(std::size_t records) {
@@ -148,18 +136,18 @@ class Ring {
     auto fresh = std::make_unique<Record[]>(records);
     locked([&] {
       owned_ = std::move(fresh);
-      slots_ = owned_.get();
-      capacity_ = records;
-      held_ = 0;
-      nextSlot_ = nextSeq_ % capacity_;
+      detail::RingCursor& c = cursor();
+      c.slots = owned_.get();
+      c.capacity = records;
+      c.held = 0;
+      c.nextSlot = c.nextSeq % c.capacity;
     });
   }
 
-  std::size_t capacity() const { return capacity_; }
-  std::size_t held() const { return held_; }
-
  private:
   Ring() = default;
+
+  static detail::RingCursor& cursor() noexcept { return detail::ringCursor; }
 
   // Runs `fn` under the ring's lock while threads are on, else as it is.
   template <class Fn>
@@ -171,34 +159,13 @@ class Ring {
     return fn();
   }
 
-  // The next slot, stamped and numbered; the caller fills the arguments.
-  Record& claim(char const* fmt, Layout const& layout, std::uint64_t tiedTo,
-                std::uint64_t stamp) noexcept {
-    if (held_ < capacity_)
-      ++held_;
-    Record& r = slots_[nextSlot_];
-    nextSlot_ = nextSlot_ + 1 == capacity_ ? 0 : nextSlot_ + 1;
-    r.seq = nextSeq_++;
-    r.timestampNs = stamp;
-    r.fmt = fmt;
-    r.tiedTo = tiedTo;
-    r.layout = &layout;
-    r.argCount = layout.count;
-    return r;
-  }
-
   std::mutex mutex_;
-  // Until capacityIs() the ring lives in static storage, so that no record
-  // ever waits for an allocation.
-  static inline Record initial_[defaultCapacity];
   std::unique_ptr<Record[]> owned_;
-  Record* slots_ = initial_;
-  std::size_t capacity_ = defaultCapacity;
-  std::size_t held_ = 0;
-  std::uint64_t nextSeq_ = 1;
-  std::size_t nextSlot_ = 1;  // nextSeq_ % capacity_
   StampClock clock_;
 };
+
+// Made at load, so that the clock's first reading comes before any read-out.
+[[maybe_unused]] Ring const& ringAtLoad = Ring::instance();
 
 void appendUnsigned(std::string& out, std::uint64_t v, unsigned base) {
   char digits[24];
@@ -324,17 +291,22 @@ std::string Record::formatted() const {
   return out;
 }
 
-std::uint64_t logPacked(char const* fmt, Layout const& layout, PackFn pack,
-                        void const* args) noexcept {
-  return Ring::instance().write(fmt, layout, pack, args, stampNow());
+namespace detail {
+
+constinit RingCursor ringCursor{initialSlots, defaultCapacity, 0, 1, 1};
+
+#if !defined(__x86_64__) && !defined(__i386__)
+std::uint64_t stampNow() noexcept {
+  return static_cast<std::uint64_t>(steadyNs());
+}
+#endif
+
+std::uint64_t writeLocked(char const* fmt, Layout const& layout, PackFn pack, void const* args,
+                          std::uint64_t stamp) noexcept {
+  return Ring::instance().write(fmt, layout, pack, args, stamp);
 }
 
-BlockTimer logTimedPacked(char const* fmt, Layout const& layout, PackFn pack,
-                          void const* args) noexcept {
-  std::uint64_t const start = stampNow();
-  std::uint64_t const seq = Ring::instance().write(fmt, layout, pack, args, start);
-  return BlockTimer(seq, start);
-}
+}  // namespace detail
 
 BlockTimer& BlockTimer::operator=(BlockTimer&& other) noexcept {
   if (this != &other) {
@@ -350,7 +322,11 @@ std::uint64_t BlockTimer::stop() noexcept {
     return 0;
   // The record's own time is the end; it carries the start stamp, and the
   // elapsed time is worked out when the record is read out.
-  return Ring::instance().writeElapsed(std::exchange(entrySeq_, 0), startStamp_, stampNow());
+  std::uint64_t const tiedTo = std::exchange(entrySeq_, 0);
+  std::uint64_t const end = stampNow();
+  if (Pavo::ThreadControl::tsp_) [[unlikely]]
+    return Ring::instance().writeElapsedLocked(tiedTo, startStamp_, end);
+  return Ring::writeElapsed(tiedTo, startStamp_, end);
 }
 
 void dump(std::ostream& os) {
@@ -392,11 +368,11 @@ void capacityIs(std::size_t records) {
 }
 
 std::size_t capacity() {
-  return Ring::instance().capacity();
+  return detail::ringCursor.capacity;
 }
 
 std::size_t size() {
-  return Ring::instance().held();
+  return detail::ringCursor.held;
 }
 
 }  // namespace Nimblog

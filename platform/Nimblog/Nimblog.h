@@ -36,9 +36,10 @@
 // steady-clock nanoseconds when records are read out (records(), dump()),
 // the first read-out calibrating the counter against the clock once.
 //
-// Threads: one thread is the norm. While Pavo::ThreadControl::tsp_ is on,
-// recording, dumping and clearing take the ring's lock, so several threads
-// may log at once.
+// Threads: one thread is the norm, and then log() and logTimed() write in
+// line: a slot claimed and the arguments packed into it, no call. While
+// Pavo::ThreadControl::tsp_ is on, recording, dumping and clearing take the
+// ring's lock, so several threads may log at once.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +50,7 @@
 
 #include "Nimblog/ArgPack.h"
 #include "Nimblog/BlockTimer.h"
+#include "Pavo/ThreadControl.h"
 
 namespace Nimblog {
 
@@ -79,28 +81,84 @@ static_assert(sizeof(Record) == 128, "a record fills two cache lines");
 
 inline constexpr std::size_t defaultCapacity = 1024;
 
-// Writes one record whose arguments `pack` writes by `layout` from `args`
-// (see ArgPack), and returns its sequence number (the first is 1; numbers go
-// on rising across clear() and capacityIs()). Through log() and logTimed().
-std::uint64_t logPacked(char const* fmt, Layout const& layout, PackFn pack,
-                        void const* args) noexcept;
-// As logPacked(), and starts a block timer tied to the new record, from its
-// time.
-BlockTimer logTimedPacked(char const* fmt, Layout const& layout, PackFn pack,
-                          void const* args) noexcept;
+namespace detail {
+
+// The stamp a record takes: the cycle counter where there is one (no system
+// call, a few nanoseconds), else the steady clock in nanoseconds. Stamps
+// become steady-clock nanoseconds only when records are read out.
+#if defined(__x86_64__) || defined(__i386__)
+inline constexpr bool kCycleCounter = true;
+inline std::uint64_t stampNow() noexcept {
+  return __builtin_ia32_rdtsc();
+}
+#else
+inline constexpr bool kCycleCounter = false;
+std::uint64_t stampNow() noexcept;
+#endif
+
+// Where the ring's next record goes. Slot of sequence number s: s % capacity
+// (nextSlot is nextSeq % capacity, kept without a division); records with
+// sequence numbers [nextSeq - held, nextSeq) are in the ring, the newest
+// last. While threads are off a record is claimed and filled in line, by the
+// caller; while they are on, under the ring's lock (Nimblog.cpp).
+struct RingCursor {
+  Record* slots;
+  std::size_t capacity;
+  std::size_t held;
+  std::uint64_t nextSeq;
+  std::size_t nextSlot;
+
+  // The next slot, stamped and numbered; the caller fills the arguments.
+  Record& claim(char const* fmt, Layout const& layout, std::uint64_t tiedTo,
+                std::uint64_t stamp) noexcept {
+    if (held < capacity)
+      ++held;
+    Record& r = slots[nextSlot];
+    nextSlot = nextSlot + 1 == capacity ? 0 : nextSlot + 1;
+    r.seq = nextSeq++;
+    r.timestampNs = stamp;
+    r.fmt = fmt;
+    r.tiedTo = tiedTo;
+    r.layout = &layout;
+    r.argCount = layout.count;
+    return r;
+  }
+};
+// The one ring's cursor: constant-initialised, never destroyed, so records
+// may be written before and after main().
+extern RingCursor ringCursor;
+
+// Writes one record under the ring's lock: its arguments `pack` writes by
+// `layout` from `args` (see ArgPack).
+std::uint64_t writeLocked(char const* fmt, Layout const& layout, PackFn pack, void const* args,
+                          std::uint64_t stamp) noexcept;
 
 template <class... Args>
-std::uint64_t log(char const* fmt, Args const&... args) noexcept {
+std::uint64_t write(char const* fmt, std::uint64_t stamp, Args const&... args) noexcept {
   using Pack = ArgPack<Args...>;
-  typename Pack::Refs const refs(args...);
-  return logPacked(fmt, Pack::layout, Pack::packer(), &refs);
+  if (Pavo::ThreadControl::tsp_) [[unlikely]] {
+    typename Pack::Refs const refs(args...);
+    return writeLocked(fmt, Pack::layout, Pack::packer(), &refs, stamp);
+  }
+  Record& r = ringCursor.claim(fmt, Pack::layout, 0, stamp);
+  r.truncated = Pack::pack(r.data, args...);
+  return r.seq;
 }
 
+}  // namespace detail
+
+// Writes one record and returns its sequence number (the first is 1; numbers
+// go on rising across clear() and capacityIs()).
+template <class... Args>
+std::uint64_t log(char const* fmt, Args const&... args) noexcept {
+  return detail::write(fmt, detail::stampNow(), args...);
+}
+
+// As log(), and starts a block timer tied to the new record, from its time.
 template <class... Args>
 [[nodiscard]] BlockTimer logTimed(char const* fmt, Args const&... args) noexcept {
-  using Pack = ArgPack<Args...>;
-  typename Pack::Refs const refs(args...);
-  return logTimedPacked(fmt, Pack::layout, Pack::packer(), &refs);
+  std::uint64_t const start = detail::stampNow();
+  return BlockTimer(detail::write(fmt, start, args...), start);
 }
 
 // Writes the ring's records as text lines, oldest first.

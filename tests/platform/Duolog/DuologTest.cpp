@@ -10,11 +10,14 @@
 
 namespace {
 
-// A value kept in the ring as its bytes: its text is `length` dots.
+// A value kept in the ring as its bytes: its text is `length` dots. Counts
+// the texts made of it.
 struct Dots {
   std::uint8_t length;
 };
+int dotsTexts = 0;
 void dotsText(std::string& out, Dots const& d) {
+  ++dotsTexts;
   out.append(d.length, '.');
 }
 
@@ -63,6 +66,30 @@ TEST_F(DuologTest, WritesRingAndTraceWithTheSameText) {
   EXPECT_EQ(m.facility, "DuologTest");
   EXPECT_EQ(m.function, "fn");
   EXPECT_EQ(m.line, line);
+}
+
+// No text is made for a level that is off, nor when records are copied out:
+// only for a level that is on and when a record is formatted.
+TEST_F(DuologTest, MakesTextOnlyForALevelOnAndForTheReader) {
+  handle_.levelIs(8, true);
+  Dots const two{2};
+  auto const dots = Nimblog::typed<&dotsText>(two);
+  int const before = dotsTexts;
+  {
+    Nimblog::BlockTimer const timer =
+        Duolog::entry(handle_, 9, __FILE__, __LINE__, __func__, "[%s]", dots);
+    Duolog::log(handle_, 9, __FILE__, __LINE__, __func__, "[%s]", dots);
+  }
+  EXPECT_EQ(dotsTexts, before);
+  Duolog::log(handle_, 8, __FILE__, __LINE__, __func__, "[%s]", dots);
+  EXPECT_EQ(dotsTexts, before + 1);
+  std::vector<Nimblog::Record> const ring = Nimblog::records();
+  EXPECT_EQ(dotsTexts, before + 1);
+  ASSERT_EQ(ring.size(), 4u);
+  for (std::size_t i : {0u, 1u, 3u})
+    EXPECT_EQ(ring[i].formatted(), "[..]");
+  EXPECT_EQ(dotsTexts, before + 4);
+  EXPECT_EQ(capture_.texts(8), std::vector<std::string>{"[..]"});
 }
 
 // The entry's timer reports when the block ends, tied to the entry record; an
