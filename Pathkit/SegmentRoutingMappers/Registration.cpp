@@ -112,24 +112,20 @@ Vek::TraceFacilityDeclared const traceFacility("SegmentRoutingMappers");
         .constructor(&adjacencySegmentMapperV2Factory, "af", "srStatus", "connectorMap");
   }
 
-  // LFA PQ-index maps (9 to 13). The children can be constructed on their
-  // own, outside any parent, for the generic construct entry point.
+  // LFA PQ-index maps (9 to 13). Only the roots have a generic constructor:
+  // a child is made by its parent, under its own key.
   Pavo::Inspect::EntityType<AlgoToPathKeySet>(m, "SegmentRouting::Mappers::AlgoToPathKeySet", 9)
       .value("algo", &AlgoToPathKeySet::algo)
       .hashCollection("pathKey", &AlgoToPathKeySet::pathKeyCollection, &AlgoToPathKeySet::pathKeyIs,
                       &AlgoToPathKeySet::pathKeyDel)
       .hashCollection("prefixKey", &AlgoToPathKeySet::prefixKeyCollection,
-                      &AlgoToPathKeySet::prefixKeyIs, &AlgoToPathKeySet::prefixKeyDel)
-      .constructor(
-          +[](unsigned char algo) { return Pavo::makePtr<AlgoToPathKeySet>(algo); }, "algo");
+                      &AlgoToPathKeySet::prefixKeyIs, &AlgoToPathKeySet::prefixKeyDel);
   Pavo::Inspect::EntityType<PqIdxToPathKey>(m, "SegmentRouting::Mappers::PqIdxToPathKey", 10)
       .value("pqIdx", &PqIdxToPathKey::pqIdx)
       .hashCollection("pathKey", &PqIdxToPathKey::pathKeyCollection, &PqIdxToPathKey::pathKeyIs,
                       &PqIdxToPathKey::pathKeyDel)
       .hashCollection("algoSet", &PqIdxToPathKey::algoSetCollection, &PqIdxToPathKey::algoSetIs,
-                      &PqIdxToPathKey::algoSetDel)
-      .constructor(
-          +[](Cspf::Lfa::PqIdx pqIdx) { return Pavo::makePtr<PqIdxToPathKey>(pqIdx); }, "pqIdx");
+                      &PqIdxToPathKey::algoSetDel);
   Pavo::Inspect::EntityType<PqIdxToPathKeyMap>(m, "SegmentRouting::Mappers::PqIdxToPathKeyMap", 11)
       .hashCollection("pathKeyMap", &PqIdxToPathKeyMap::pathKeyMapCollection,
                       &PqIdxToPathKeyMap::pathKeyMapIs, &PqIdxToPathKeyMap::pathKeyMapDel)
@@ -137,9 +133,7 @@ Vek::TraceFacilityDeclared const traceFacility("SegmentRoutingMappers");
   Pavo::Inspect::EntityType<PRouterToPqIdx>(m, "SegmentRouting::Mappers::PRouterToPqIdx", 12)
       .value("router", &PRouterToPqIdx::router)
       .hashCollection("pqIndex", &PRouterToPqIdx::pqIndexCollection, &PRouterToPqIdx::pqIndexIs,
-                      &PRouterToPqIdx::pqIndexDel)
-      .constructor(
-          +[](Mpls::RouterId router) { return Pavo::makePtr<PRouterToPqIdx>(router); }, "router");
+                      &PRouterToPqIdx::pqIndexDel);
   Pavo::Inspect::EntityType<PRouterToPqIdxMap>(m, "SegmentRouting::Mappers::PRouterToPqIdxMap", 13)
       .hashCollection("pqIndexMap", &PRouterToPqIdxMap::pqIndexMapCollection,
                       &PRouterToPqIdxMap::pqIndexMapIs, &PRouterToPqIdxMap::pqIndexMapDel)

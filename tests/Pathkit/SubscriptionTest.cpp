@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Pathkit/NodeSegmentReverseMapper.h"
+#include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
@@ -93,6 +94,33 @@ TEST(SubscriptionTest, RefusesTypesThatDisagreeWithTheRegistration) {
       {"field 130", "no collection attribute"}));
   EXPECT_FALSE(router->publisher()->hasSubscribers());
   EXPECT_FALSE(map->publisher()->hasSubscribers());
+}
+
+// An entity that publishes two fields on one publisher: each subscription
+// hears its own field only, with its own key type.
+TEST(SubscriptionTest, HearsOnlyItsOwnFieldOfAnEntityThatPublishesTwo) {
+  TestSupport::TrackerGuard guard;
+  auto const root = pqIdxToPathKeyMapFactory();
+  auto const entry = root->pathKeyMapIs(Cspf::Lfa::PqIdx(1));
+  Cspf::PathKey const key(Cspf::VertexIdentifierBase::fromIpv4RouterId(0xC0000201u), 7);
+  std::vector<std::string> seen;
+  Subscription<PqIdxToPathKey, Cspf::PathKey, bool> paths(
+      entry, PqIdxToPathKey::kPathKeyField, [&](Cspf::PathKey const& k, bool const* prior) {
+        seen.push_back(k.toString() + (prior ? " was " + std::to_string(*prior) : " new"));
+      });
+  Subscription<PqIdxToPathKey, unsigned char, Pavo::Ptr<AlgoToPathKeySet>> algos(
+      entry, PqIdxToPathKey::kAlgoSetField,
+      [&](unsigned char const& algo, Pavo::Ptr<AlgoToPathKeySet> const* prior) {
+        seen.push_back("algo " + std::to_string(algo) + (prior ? " removed" : " new"));
+      });
+  entry->pathKeyIs(key, true);
+  entry->algoSetIs(128);
+  entry->pathKeyIs(key, false);
+  entry->algoSetDel(128);
+  entry->pathKeyDel(key);
+  std::string const k = key.toString();
+  EXPECT_EQ(seen, (std::vector<std::string>{k + " new", "algo 128 new", k + " was 1",
+                                            "algo 128 removed", k + " was 0"}));
 }
 
 }  // namespace

@@ -269,4 +269,14 @@ TYPED_TEST(KeyedAttrTest, RandomOperationsMatchTheModelAndPublishEachChangeOnce)
   }
 }
 
+// A child of the PQ-index and P-router maps is made only by its parent: the
+// generic interface refuses to make one on its own.
+TEST(KeyedAttrChildTest, IsNotConstructedOutsideItsParent) {
+  for (std::string const type : {"AlgoToPathKeySet", "PqIdxToPathKey", "PRouterToPqIdx"}) {
+    std::string const name = "SegmentRouting::Mappers::" + type;
+    EXPECT_TRUE(throwsWith<Pavo::Exception>([&] { GenericIf::construct(name, {GV(7u)}); },
+                                            {name + " has no generic constructor"}));
+  }
+}
+
 }  // namespace
