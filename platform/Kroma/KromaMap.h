@@ -175,7 +175,7 @@ class KromaMap : public KromaMapBase {
    private:
     friend class KromaMap;
 
-    Stored(K const& key, std::uint32_t hash, std::uint32_t capacity) noexcept
+    Stored(K const& key, std::uint32_t hash, std::uint16_t capacity) noexcept
         : hash_(hash), capacity_(capacity), inlineCapacity_(capacity), key_(key) {
       records_ = inlineRecords();
     }
@@ -202,7 +202,8 @@ class KromaMap : public KromaMapBase {
       std::size_t const bytes = nodeBytes(capacity);
       void* mem = Granule::slabAlloc(bytes);
       memAllocationTracker_.allocated(bytes);
-      return new (mem) Stored(key, hash, capacity);
+      // capacity <= kBound <= 0xFFFF: the caller checked the count.
+      return new (mem) Stored(key, hash, static_cast<std::uint16_t>(capacity));
     }
     // The last link went: destroy and give the memory back.
     void lastUserGone() override {
@@ -221,7 +222,7 @@ class KromaMap : public KromaMapBase {
       if (records_ != inlineRecords())
         Granule::slabFree(records_, std::size_t{capacity_} * sizeof(Record));
       records_ = block;
-      capacity_ = count;
+      capacity_ = static_cast<std::uint16_t>(count);  // count <= kBound <= 0xFFFF
     }
     void assign(Head const& head, Record const* records, std::uint32_t count) {
       reserve(count);

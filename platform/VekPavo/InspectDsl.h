@@ -203,8 +203,8 @@ class EnumType {
     };
     ops.toStrep = [](void const* v, std::string& out) {
       auto const n = static_cast<std::int64_t>(*static_cast<E const*>(v));
-      char const* name = TypeSlot<E>::info->enumName(n);
-      out += name ? std::string(name) : std::to_string(n);
+      char const* known = TypeSlot<E>::info->enumName(n);
+      out += known ? std::string(known) : std::to_string(n);
     };
     ops.fromStrep = [](Vek::CharRange& range, void* at) {
       range.skipSpaces();

@@ -152,9 +152,9 @@ class TypeInfo {
   AttrInfo& attrAdd(std::unique_ptr<AttrInfo> attr);
   void opsIs(ValueOps const& ops) noexcept { ops_ = ops; }
   void enumNameAdd(std::int64_t value, std::string name);
-  void entityCastIs(void* (*fromNode)(Node*), Node* (*toNode)(void*)) noexcept {
-    fromNode_ = fromNode;
-    toNode_ = toNode;
+  void entityCastIs(void* (*from)(Node*), Node* (*to)(void*)) noexcept {
+    fromNode_ = from;
+    toNode_ = to;
   }
   void constructorIs(std::vector<ArgInfo> args, std::unique_ptr<Constructor> construct);
 

@@ -34,5 +34,8 @@ struct RunLog {
 // Runs the commands in order. Every expectation is checked (a failure does
 // not stop the run); a library exception stops it, recorded in log.error.
 void run(Scenario const& scenario, World& world, RunLog& log);
+// One command of a run; `where` ("FILE:LINE") names it in a failure or the
+// error. False when a library exception stopped it.
+bool runCommand(Action const& action, std::string const& where, World& world, RunLog& log);
 
 }  // namespace Srmap

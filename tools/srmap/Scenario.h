@@ -27,6 +27,7 @@
 #include "Kroma/SegmentRouting/AdjacencySegment.h"
 #include "Mpls/RouterId.h"
 #include "Mpls/SegmentRouting/SegmentIdentifier.h"
+#include "TedOptions.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
 
@@ -152,8 +153,16 @@ struct Expect {
   std::string text;  // the statement as written, for reports
 };
 
+// A link-state export, applied as the differences from the one imported
+// before it (docs/ted-import.md); `file` is resolved against the scenario's
+// folder. Run by runScenario (ImportRun.h); World::apply ignores it.
+struct Import {
+  std::string file;
+  TedOptions options;
+};
+
 using Action = std::variant<Step, PrefixSet, PrefixDel, AdjSet, AdjDel, MapperSwitch, Pq, PRouter,
-                            Corrupt, Expect>;
+                            Corrupt, Expect, Import>;
 
 struct Command {
   std::size_t line = 0;

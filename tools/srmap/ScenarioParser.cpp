@@ -3,6 +3,7 @@
 // their readers. Grammar and errors: docs/scenario.md.
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 
 #include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "Pavo/Exception.h"
@@ -383,6 +384,24 @@ Action expectCommand(Line& l, std::string_view text) {
   return e;
 }
 
+// FILE is taken relative to the scenario's folder.
+Action importCommand(Line& l, std::string_view fileName) {
+  Import im;
+  std::filesystem::path const file(std::string(l.word("file")));
+  im.file = (std::filesystem::path(std::string(fileName)).parent_path() / file).string();
+  for (;;) {
+    if (l.accept("local")) {
+      im.options.local = l.word("local router");
+    } else if (l.accept("ospf-node-sids")) {
+      std::string_view const rule = l.word("OSPF node-SID rule");
+      if (!ospfNodeSidsOf(rule, im.options.ospfNodeSids))
+        throw LineError{"bad OSPF node-SID rule " + quoted(rule) + " (host, all or none)"};
+    } else {
+      return im;
+    }
+  }
+}
+
 Action mapperCommand(Line& l, bool start) {
   std::string_view const kind = l.word("mapper");
   if (kind != "node" && kind != "adj")
@@ -470,6 +489,8 @@ Scenario parseScenario(std::string_view text, std::string_view fileName) {
         action = corruptCommand(l);
       else if (keyword == "expect")
         action = expectCommand(l, line);
+      else if (keyword == "import")
+        action = importCommand(l, fileName);
       else
         throw LineError{"unknown command " + quoted(keyword)};
       l.end();

@@ -50,7 +50,7 @@ class World {
   World& operator=(World const&) = delete;
   ~World();
 
-  // Applies every action but Step and Expect (which do nothing here).
+  // Applies every action but Step, Expect and Import (which do nothing here).
   void apply(Action const& action);
   // The answer to the question of `expect`, to compare with expect.expected.
   std::string answer(Expect const& expect) const;
