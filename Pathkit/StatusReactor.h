@@ -111,7 +111,7 @@ class StatusReactor : public Pavo::Node {
   // caller's mistake from becoming a null dereference in the build.
   StatusReactor(Vantre::AddressFamily af, StatusPtr const& srStatus,
                 Pavo::Ptr<Output> const& output)
-      : af_(af), afText_(af.toString()), srStatus_(srStatus), output_(output) {
+      : af_(af), srStatus_(srStatus), output_(output) {
     if (!srStatus_) {
       throw Pavo::NullPointerException(std::string(Derived::kReactorName) +
                                        " needs a status table (srStatus)");
@@ -163,8 +163,6 @@ class StatusReactor : public Pavo::Node {
   void unsubscribe() { subscriber_.unsubscribe(); }
 
   Vantre::AddressFamily const af_;
-  // The family's text for trace records, made once.
-  std::string const afText_;
   StatusPtr srStatus_;
   Pavo::Ptr<Output> output_;
 

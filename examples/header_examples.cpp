@@ -305,11 +305,11 @@ void attrHashCollections() {
 
 void rebuild() {}
 
-void nimblog(std::string const& afText, unsigned n) {
+void nimblog(Vantre::AddressFamily af, unsigned n) {
   // example: platform/Nimblog/Nimblog.h
-  std::uint64_t const seq = Nimblog::log("entry %s, count %u", afText, n);
+  std::uint64_t const seq = Nimblog::log("entry %s, count %u", af, n);  // "entry ipv4, count 3"
   {
-    Nimblog::BlockTimer const timer = Nimblog::logTimed("rebuild %s", afText);
+    Nimblog::BlockTimer const timer = Nimblog::logTimed("rebuild %s", af);
     rebuild();  // on leaving, a record "elapsed <ns> ns" tied to it
   }
   Nimblog::dump(std::cerr);
@@ -318,10 +318,10 @@ void nimblog(std::string const& afText, unsigned n) {
 }
 
 // example: platform/Duolog/Duolog.h
-void handleInitialized(std::string const& afText) {
+void handleInitialized(Vantre::AddressFamily af) {
   Nimblog::BlockTimer const timer =
       Duolog::entry(traceHandle(), 8, __FILE__, __LINE__, __func__,
-                    "void SegmentRouting::Mappers::Mapper::handleInitialized()() %s", afText);
+                    "void SegmentRouting::Mappers::Mapper::handleInitialized()() %s", af);
   rebuild();  // the rest of the function, under the timer
 }
 // end example
@@ -402,8 +402,8 @@ int main() {
   trace(Vantre::AddressFamily::ipv6);
   genericIf(routerFactory(1), p, AdjSegmentEntry(true, 10, sid));
   attrHashCollections();
-  nimblog("ipv4", 3);
-  handleInitialized("ipv4");
+  nimblog(Vantre::AddressFamily::ipv4, 3);
+  handleInitialized(Vantre::AddressFamily::ipv4);
   auto const status = Kroma::SegmentRouting::Status::StatusIs();
   kroma(*status, p);
   adjacencySegmentMapper(status);

@@ -83,7 +83,7 @@ void NodeSegmentReverseMapper::prefixSegmentWithAlgoRead(
 void NodeSegmentReverseMapper::handleInitialized() {
   Nimblog::BlockTimer const timer = Duolog::entry(
       traceHandle(), 8, __FILE__, __LINE__, __func__,
-      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s", afText_);
+      "void SegmentRouting::Mappers::NodeSegmentReverseMapper::handleInitialized()() %s", af_);
   doCleanup();
   VEK_TRACE(traceHandle(), 9,
             "handleInitialized"
@@ -127,7 +127,7 @@ void NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap(
       "void SegmentRouting::Mappers::NodeSegmentReverseMapper::doUpdateRouterToNodeSegmentMap("
       "const Mpls::SegmentRouting::PrefixAlgoKey&, const "
       "Kroma::SegmentRouting::PrefixSegmentWithAlgo&)() %s",
-      afText_);
+      af_);
   Vantre::IpGenPrefix const& prefix = prefixAlgoKey.prefix();
   unsigned const algo = prefixAlgoKey.algo();
   VEK_TRACE(trace, 9,

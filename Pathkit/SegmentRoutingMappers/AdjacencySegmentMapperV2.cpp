@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "Cspf/IgpRouterId.h"
@@ -289,7 +290,7 @@ void AdjacencySegmentMapperV2::handleAdjSegment(bool ipv4, AdjacencySegmentKey c
 void AdjacencySegmentMapperV2::handleInitialized() {
   Nimblog::BlockTimer const timer = Duolog::entry(
       segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, __func__,
-      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::handleInitialized()() %s", afText_);
+      "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::handleInitialized()() %s", af_);
   doCleanup();
   bool const ipv4 = af_ == Vantre::AddressFamily::ipv4;
   // Each walked entry goes to the handler as it stands: no second look-up.
@@ -334,26 +335,34 @@ void AdjacencySegmentMapperV2::doCleanup() {
 
 // --- filing one entry ------------------------------------------------------------
 
+namespace {
+
+// A link as its detail traces name it: the first vertex and the remote one.
+// A ring record has room for four arguments, so the two go as one value.
+struct LinkEnds {
+  Cspf::VertexIdentifierBase first;
+  Cspf::VertexIdentifierBase remote;
+};
+
+void linkEndsText(std::string& out, LinkEnds const& ends) {
+  Cspf::VertexIdentifierBase::StringValueBuffer buffer;
+  out += ends.first.stringValueIn(buffer);
+  out += ", ";
+  out += ends.remote.stringValueIn(buffer);
+}
+
+}  // namespace
+
 void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
                                          Cspf::LinkKey const& link) const {
-  // The vertex texts are made in buffers on the stack: the ring record is
-  // written whatever the levels, and must not allocate.
-  Cspf::VertexIdentifierBase::StringValueBuffer first;
-  Cspf::VertexIdentifierBase::StringValueBuffer second;
-  Cspf::VertexIdentifierBase const& remote =
-      link.vertexKind() == Cspf::LinkDescription::kKindRemoteBySystemId
-          ? link.lastVertex().vertexIdentifier()
-          : link.secondVertex();
-  char pair[2 * Cspf::VertexIdentifierBase::kStringValueMax + 2];
-  std::string_view const a = link.firstVertex().stringValueIn(first);
-  std::string_view const b = remote.stringValueIn(second);
-  std::size_t n = a.copy(pair, a.size());
-  pair[n++] = ',';
-  pair[n++] = ' ';
-  n += b.copy(pair + n, b.size());
-  // A ring record holds four arguments: the two vertex texts go as one.
-  Duolog::log(segmentRoutingMappersTrace(), 9, __FILE__, __LINE__, "manageAdjSegment", fmt, afText_,
-              sid, std::string_view(pair, n), link.linkId());
+  // The ring record keeps the two identifiers' bytes; their text is made
+  // only when the ring is read out or the level is on.
+  LinkEnds const ends{link.firstVertex(),
+                      link.vertexKind() == Cspf::LinkDescription::kKindRemoteBySystemId
+                          ? link.lastVertex().vertexIdentifier()
+                          : link.secondVertex()};
+  Duolog::log(segmentRoutingMappersTrace(), 9, __FILE__, __LINE__, "manageAdjSegment", fmt, af_,
+              sid, Nimblog::typed<&linkEndsText>(ends), link.linkId());
 }
 
 // Three phases for one key under one protoId p, on the connector map C:

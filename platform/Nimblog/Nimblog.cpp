@@ -5,12 +5,10 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
+#include <type_traits>
 #include <utility>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
 
 #include "Pavo/ThreadControl.h"
 
@@ -24,20 +22,8 @@ std::int64_t steadyNs() noexcept {
       .count();
 }
 
-// The stamp a record takes: the cycle counter where there is one (no system
-// call, a few nanoseconds), else the steady clock. Stamps become steady-clock
-// nanoseconds only when records are read out (records(), dump()).
-#if defined(__x86_64__) || defined(__i386__)
-constexpr bool kCycleCounter = true;
-std::uint64_t stampNow() noexcept {
-  return __rdtsc();
-}
-#else
-constexpr bool kCycleCounter = false;
-std::uint64_t stampNow() noexcept {
-  return static_cast<std::uint64_t>(steadyNs());
-}
-#endif
+using detail::kCycleCounter;
+using detail::stampNow;
 
 // Stamp -> steady-clock nanoseconds: a line through the pair taken when the
 // ring was made and a second pair taken at the first read-out, at least
@@ -74,45 +60,47 @@ class StampClock {
 };
 
 char const elapsedFormat[] = "elapsed %llu ns";
+// A block timer's report: its start stamp, as one unsigned argument.
+using ElapsedPack = ArgPack<std::uint64_t>;
 
-// The ring. Slot of sequence number s: s % capacity (nextSlot_ is
-// nextSeq_ % capacity_, kept without a division). Records with sequence
-// numbers [nextSeq - held, nextSeq) are in the ring, the newest last. In the
-// ring a record's timestampNs holds its raw stamp, and a block timer's
-// elapsed record holds its start stamp as its argument; both are turned into
+// Until capacityIs() the ring's records live in static storage, so that no
+// record ever waits for an allocation.
+Record initialSlots[defaultCapacity];
+
+// The ring: its lock, its storage once capacityIs() replaced the initial one,
+// and its clock; where records go is detail::ringCursor. In the ring a
+// record's timestampNs holds its raw stamp, and a block timer's elapsed
+// record holds its start stamp as its argument; both are turned into
 // nanoseconds on the way out (readOut).
 class Ring {
  public:
   static Ring& instance() {
     // Never destroyed: timers may report during static destruction.
-    static Ring* r = new Ring;
+    alignas(Ring) static std::byte storage[sizeof(Ring)];
+    static Ring* r = new (storage) Ring;
     return *r;
   }
 
-  // Writes one record stamped `stamp`; returns its sequence number.
-  std::uint64_t write(char const* fmt, Arg const* args, std::size_t count,
+  std::uint64_t write(char const* fmt, Layout const& layout, PackFn pack, void const* args,
                       std::uint64_t stamp) noexcept {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_) [[unlikely]]
-      lock.lock();
-    Record& r = claim(fmt, 0, stamp);
-    fill(r, args, std::min(count, Record::maxArgs));
+    std::lock_guard const lock(mutex_);
+    Record& r = cursor().claim(fmt, layout, 0, stamp);
+    r.truncated = pack != nullptr ? pack(r.data, args) : 0;
     return r.seq;
   }
 
   // A block timer's report: its start stamp as the one unsigned argument.
-  // Written field by field, as it is one per function entry.
-  std::uint64_t writeElapsed(std::uint64_t tiedTo, std::uint64_t start,
-                             std::uint64_t stamp) noexcept {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_) [[unlikely]]
-      lock.lock();
-    Record& r = claim(elapsedFormat, tiedTo, stamp);
-    r.values[0] = start;
-    r.kinds[0] = Arg::Kind::Unsigned;
-    r.argCount = 1;
+  static std::uint64_t writeElapsed(std::uint64_t tiedTo, std::uint64_t start,
+                                    std::uint64_t stamp) noexcept {
+    Record& r = cursor().claim(elapsedFormat, ElapsedPack::layout, tiedTo, stamp);
     r.truncated = 0;
+    std::memcpy(r.data, &start, sizeof start);
     return r.seq;
+  }
+  std::uint64_t writeElapsedLocked(std::uint64_t tiedTo, std::uint64_t start,
+                                   std::uint64_t stamp) noexcept {
+    std::lock_guard const lock(mutex_);
+    return writeElapsed(tiedTo, start, stamp);
   }
 
   // A record as read out: stamps turned into nanoseconds. An elapsed record
@@ -121,107 +109,63 @@ class Ring {
   Record readOut(Record const& in) noexcept {
     Record r = in;
     r.timestampNs = clock_.toNs(in.timestampNs);
-    if (in.fmt == elapsedFormat && in.argCount == 1)
-      r.values[0] = r.timestampNs - clock_.toNs(in.values[0]);
+    if (in.fmt == elapsedFormat) {
+      std::uint64_t start;
+      std::memcpy(&start, in.data, sizeof start);
+      std::uint64_t const elapsed = r.timestampNs - clock_.toNs(start);
+      std::memcpy(r.data, &elapsed, sizeof elapsed);
+    }
     return r;
   }
 
   template <class Fn>
   void forEachOldestFirst(Fn&& fn) {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_)
-      lock.lock();
-    for (std::uint64_t seq = nextSeq_ - held_; seq != nextSeq_; ++seq)
-      fn(readOut(slots_[seq % capacity_]));
+    locked([&] {
+      detail::RingCursor const& c = cursor();
+      for (std::uint64_t seq = c.nextSeq - c.held; seq != c.nextSeq; ++seq)
+        fn(readOut(c.slots[seq % c.capacity]));
+    });
   }
 
   void clear() {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_)
-      lock.lock();
-    held_ = 0;
+    locked([&] { cursor().held = 0; });
   }
 
   void capacityIs(std::size_t records) {
     records = std::max<std::size_t>(records, 1);
     auto fresh = std::make_unique<Record[]>(records);
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (Pavo::ThreadControl::tsp_)
-      lock.lock();
-    owned_ = std::move(fresh);
-    slots_ = owned_.get();
-    capacity_ = records;
-    held_ = 0;
-    nextSlot_ = nextSeq_ % capacity_;
+    locked([&] {
+      owned_ = std::move(fresh);
+      detail::RingCursor& c = cursor();
+      c.slots = owned_.get();
+      c.capacity = records;
+      c.held = 0;
+      c.nextSlot = c.nextSeq % c.capacity;
+    });
   }
-
-  std::size_t capacity() const { return capacity_; }
-  std::size_t held() const { return held_; }
 
  private:
   Ring() = default;
 
-  // The next slot, stamped and numbered; the caller fills the arguments.
-  Record& claim(char const* fmt, std::uint64_t tiedTo, std::uint64_t stamp) noexcept {
-    if (held_ < capacity_)
-      ++held_;
-    Record& r = slots_[nextSlot_];
-    nextSlot_ = nextSlot_ + 1 == capacity_ ? 0 : nextSlot_ + 1;
-    r.seq = nextSeq_++;
-    r.timestampNs = stamp;
-    r.fmt = fmt;
-    r.tiedTo = tiedTo;
-    return r;
-  }
+  static detail::RingCursor& cursor() noexcept { return detail::ringCursor; }
 
-  // Integers are stored as they are; strings share the text area: each gets
-  // an equal share of what the strings before it left over.
-  static void fill(Record& r, Arg const* args, std::size_t count) noexcept {
-    r.argCount = static_cast<std::uint8_t>(count);
-    r.truncated = 0;
-    std::size_t stringsLeft = 0;
-    for (std::size_t i = 0; i < count; ++i)
-      stringsLeft += args[i].kind == Arg::Kind::String;
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      r.kinds[i] = args[i].kind;
-      if (args[i].kind != Arg::Kind::String) {
-        r.values[i] = args[i].u;
-        continue;
-      }
-      std::size_t const share = (Record::textBytes - used) / stringsLeft--;
-      std::size_t const length = std::min(args[i].s.size(), share);
-      if (length < args[i].s.size())
-        r.truncated |= static_cast<std::uint8_t>(1u << i);
-      copyText(r.text + used, args[i].s.data(), length);
-      r.values[i] = static_cast<std::uint64_t>(used) << 8 | length;
-      used += length;
+  // Runs `fn` under the ring's lock while threads are on, else as it is.
+  template <class Fn>
+  std::invoke_result_t<Fn&> locked(Fn&& fn) {
+    if (Pavo::ThreadControl::tsp_) [[unlikely]] {
+      std::lock_guard const lock(mutex_);
+      return fn();
     }
-  }
-
-  // Most string arguments are a few characters (an address family, a
-  // name): copied inline rather than through a library call.
-  static void copyText(char* to, char const* from, std::size_t length) noexcept {
-    if (length <= 8) {
-      for (std::size_t i = 0; i < length; ++i)
-        to[i] = from[i];
-      return;
-    }
-    std::memcpy(to, from, length);
+    return fn();
   }
 
   std::mutex mutex_;
-  // Until capacityIs() the ring lives in static storage, so that no record
-  // ever waits for an allocation.
-  static inline Record initial_[defaultCapacity];
   std::unique_ptr<Record[]> owned_;
-  Record* slots_ = initial_;
-  std::size_t capacity_ = defaultCapacity;
-  std::size_t held_ = 0;
-  std::uint64_t nextSeq_ = 1;
-  std::size_t nextSlot_ = 1;  // nextSeq_ % capacity_
   StampClock clock_;
 };
+
+// Made at load, so that the clock's first reading comes before any read-out.
+[[maybe_unused]] Ring const& ringAtLoad = Ring::instance();
 
 void appendUnsigned(std::string& out, std::uint64_t v, unsigned base) {
   char digits[24];
@@ -281,6 +225,8 @@ void formatTo(std::string& out, char const* fmt, Arg const* args, std::size_t co
     Arg const& a = args[next++];
     if (a.kind == Arg::Kind::String) {
       out.append(a.s);
+    } else if (a.kind == Arg::Kind::Typed) {
+      a.text(out, a.bytes);
     } else if (conversion == 'x') {
       appendUnsigned(out, a.u, 16);
     } else {
@@ -290,30 +236,77 @@ void formatTo(std::string& out, char const* fmt, Arg const* args, std::size_t co
 }
 
 Arg Record::arg(std::size_t i) const noexcept {
-  if (kinds[i] != Arg::Kind::String)
-    return Arg{kinds[i], values[i], {}};
-  return Arg{Arg::Kind::String, 0,
-             std::string_view(text + (values[i] >> 8), static_cast<std::size_t>(values[i] & 0xff))};
+  ArgSlot const& slot = layout->args[i];
+  std::byte const* const at = data + slot.offset;
+  switch (slot.kind) {
+    case Arg::Kind::Unsigned:
+    case Arg::Kind::Signed: {
+      std::uint64_t u = 0;
+      std::memcpy(&u, at, slot.size);  // little-endian: the low bytes
+      unsigned const unused = 64 - 8 * slot.size;
+      if (slot.kind == Arg::Kind::Signed && unused != 0)
+        u = static_cast<std::uint64_t>(static_cast<std::int64_t>(u << unused) >> unused);
+      return Arg::integer(slot.kind, u);
+    }
+    case Arg::Kind::String: {
+      // The characters follow the fixed part, string after string.
+      std::size_t start = layout->fixedBytes;
+      for (std::size_t j = 0; j < i; ++j) {
+        if (layout->args[j].kind == Arg::Kind::String)
+          start += std::to_integer<std::size_t>(data[layout->args[j].offset]);
+      }
+      return Arg::string(std::string_view(reinterpret_cast<char const*>(data + start),
+                                          std::to_integer<std::size_t>(*at)));
+    }
+    case Arg::Kind::Typed:
+      break;
+  }
+  return Arg::typed(at, slot.text);
 }
 
 std::string Record::formatted() const {
+  // Typed texts are made here and cut to their share of what the texts
+  // before them left (see Nimblog/ArgPack.h); strings were cut when written.
   Arg args[maxArgs];
-  for (std::size_t i = 0; i < argCount; ++i)
+  std::string typedTexts[maxArgs];
+  std::size_t textsLeft = 0;
+  for (std::size_t i = 0; i < argCount; ++i) {
     args[i] = arg(i);
+    textsLeft += args[i].kind == Arg::Kind::String || args[i].kind == Arg::Kind::Typed;
+  }
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < argCount; ++i) {
+    if (args[i].kind == Arg::Kind::String) {
+      used += args[i].s.size();
+      --textsLeft;
+    } else if (args[i].kind == Arg::Kind::Typed) {
+      args[i].text(typedTexts[i], args[i].bytes);
+      typedTexts[i].resize(std::min(typedTexts[i].size(), (layout->textRoom - used) / textsLeft--));
+      used += typedTexts[i].size();
+      args[i] = Arg::string(typedTexts[i]);
+    }
+  }
   std::string out;
   formatTo(out, fmt, args, argCount);
   return out;
 }
 
-std::uint64_t logArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
-  return Ring::instance().write(fmt, args, count, stampNow());
+namespace detail {
+
+constinit RingCursor ringCursor{initialSlots, defaultCapacity, 0, 1, 1};
+
+#if !defined(__x86_64__) && !defined(__i386__)
+std::uint64_t stampNow() noexcept {
+  return static_cast<std::uint64_t>(steadyNs());
+}
+#endif
+
+std::uint64_t writeLocked(char const* fmt, Layout const& layout, PackFn pack, void const* args,
+                          std::uint64_t stamp) noexcept {
+  return Ring::instance().write(fmt, layout, pack, args, stamp);
 }
 
-BlockTimer logTimedArgs(char const* fmt, Arg const* args, std::size_t count) noexcept {
-  std::uint64_t const start = stampNow();
-  std::uint64_t const seq = Ring::instance().write(fmt, args, count, start);
-  return BlockTimer(seq, start);
-}
+}  // namespace detail
 
 BlockTimer& BlockTimer::operator=(BlockTimer&& other) noexcept {
   if (this != &other) {
@@ -329,7 +322,11 @@ std::uint64_t BlockTimer::stop() noexcept {
     return 0;
   // The record's own time is the end; it carries the start stamp, and the
   // elapsed time is worked out when the record is read out.
-  return Ring::instance().writeElapsed(std::exchange(entrySeq_, 0), startStamp_, stampNow());
+  std::uint64_t const tiedTo = std::exchange(entrySeq_, 0);
+  std::uint64_t const end = stampNow();
+  if (Pavo::ThreadControl::tsp_) [[unlikely]]
+    return Ring::instance().writeElapsedLocked(tiedTo, startStamp_, end);
+  return Ring::writeElapsed(tiedTo, startStamp_, end);
 }
 
 void dump(std::ostream& os) {
@@ -371,11 +368,11 @@ void capacityIs(std::size_t records) {
 }
 
 std::size_t capacity() {
-  return Ring::instance().capacity();
+  return detail::ringCursor.capacity;
 }
 
 std::size_t size() {
-  return Ring::instance().held();
+  return detail::ringCursor.held;
 }
 
 }  // namespace Nimblog

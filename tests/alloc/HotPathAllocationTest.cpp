@@ -1,7 +1,8 @@
 // Hot paths allocate nothing: look-ups in both collections, value equality
 // and hashing, publication to subscribers, a status-table notification that
-// changes nothing in the reverse mapper's output, and replacing a table
-// entry in place (moving its prefix to another router that already exists).
+// changes nothing in the reverse mapper's output, replacing a table entry in
+// place (moving its prefix to another router that already exists), and trace
+// records of every argument kind with the levels off.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +10,8 @@
 #include <new>
 #include <vector>
 
+#include "Cspf/VertexIdentifier.h"
+#include "Duolog/Duolog.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
@@ -89,6 +92,27 @@ TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing)
   EXPECT_EQ(made, 0);
   EXPECT_EQ(counter.calls, 2);
   counter.record.unsubscribe();
+}
+
+void vertexText(std::string& out, Cspf::VertexIdentifierBase const& v) {
+  out += v.stringValue();
+}
+
+TEST(HotPathAllocationTest, TraceRecordsAllocateNothingWithTheLevelsOff) {
+  Vek::TraceHandle const handle("HotPathAllocationTest", false);
+  Cspf::VertexIdentifierBase const vertex = Cspf::VertexIdentifierBase::fromIpv4RouterId(1);
+  std::string const text(20, 't');  // longer than an inline copy
+  long const made = allocationsOf([&] {
+    for (unsigned i = 0; i < 2000; ++i) {  // the ring wraps
+      Nimblog::BlockTimer const timer = Duolog::entry(handle, 8, __FILE__, __LINE__, __func__,
+                                                      "entry %s", Vantre::AddressFamily::ipv6);
+      Duolog::log(handle, 9, __FILE__, __LINE__, __func__, "%s %u %s %d", text, i,
+                  Nimblog::typed<&vertexText>(vertex), -1);
+    }
+  });
+  EXPECT_EQ(made, 0);
+  std::vector<Nimblog::Record> const ring = Nimblog::records();
+  EXPECT_EQ(ring[ring.size() - 2].formatted(), text + " 1999 0.0.0.1 -1");
 }
 
 TEST(HotPathAllocationTest, AnUnchangedSegmentNotificationAllocatesNothing) {

@@ -13,6 +13,7 @@
 
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
+#include "Nimblog/Nimblog.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Pavo/ScopedSubscriber.h"
 #include "VekPavo/GenericIf.h"
@@ -72,6 +73,7 @@ TEST(AdjacencySegmentMapperDeathTest, ABrokenInvariantStopsTheProcessNamingIt) {
 TEST(AdjacencySegmentMapperTest, TracesEntriesAndEachLinkFiledOrTakenOut) {
   TestSupport::TrackerGuard const guard;
   TraceCapture capture;
+  Nimblog::clear();
   Vek::traceLevelIs("SegmentRoutingMappers", 8, true);
   Vek::traceLevelIs("SegmentRoutingMappers", 9, true);
   {
@@ -81,6 +83,14 @@ TEST(AdjacencySegmentMapperTest, TracesEntriesAndEachLinkFiledOrTakenOut) {
   }
   Vek::traceLevelIs("SegmentRoutingMappers", 8, false);
   Vek::traceLevelIs("SegmentRoutingMappers", 9, false);
+  // The ring's records, made into text only now, read as the trace did.
+  std::vector<std::string> ring[2];
+  for (Nimblog::Record const& r : Nimblog::records()) {
+    if (r.tiedTo == 0)
+      ring[r.formatted().find(" sid: ") != std::string::npos].push_back(r.formatted());
+  }
+  EXPECT_EQ(ring[0], capture.texts(8));
+  EXPECT_EQ(ring[1], capture.texts(9));
   std::string const sig = "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::";
   std::string const manage = sig +
                              "manageAdjSegment(const Kroma::SegmentRouting::AdjacencySegmentKey&, "

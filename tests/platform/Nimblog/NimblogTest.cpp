@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -35,6 +36,20 @@ std::vector<std::string> dumpLines() {
   return lines;
 }
 
+// A typed value whose text is `length` times `c`.
+struct Repeat {
+  std::uint8_t length;
+  char c;
+};
+void repeatText(std::string& out, Repeat const& r) {
+  out.append(r.length, r.c);
+}
+// A value that names its own text.
+struct Tag {
+  std::uint16_t id;
+  std::string toString() const { return "tag" + std::to_string(id); }
+};
+
 // "<s>.<ns> #<seq> rest" -> rest, checking the time and sequence fields.
 std::string afterSeq(std::string const& line, std::uint64_t seq) {
   std::size_t const dot = line.find('.');
@@ -58,6 +73,12 @@ TEST_F(NimblogTest, FormatsEveryConversion) {
        },
        "-9223372036854775808 2 ffffffffffffffff 1"},
       {[] { Nimblog::log("%s and %s", 12, static_cast<char const*>(nullptr)); }, "12 and (null)"},
+      // Narrow integers keep their sign; a typed value prints its text whatever the conversion.
+      {[] {
+         Nimblog::log("%d|%x|%u|%d", std::int8_t{-5}, std::int16_t{-2}, Tag{7},
+                      Nimblog::typed<&repeatText>(Repeat{3, 'z'}));
+       },
+       "-5|fffffffffffffffe|tag7|zzz"},
       {[] { Nimblog::log("%u %s %u", 1u); }, "1 <missing> <missing>"},
       {[] { Nimblog::log("%f %q then %u", 5u); }, "%f %q then 5"},
       {[] { Nimblog::log("trailing %", 1u); }, "trailing %"},
@@ -93,6 +114,43 @@ TEST_F(NimblogTest, LongStringsAreCutToTheirShareOfTheRecord) {
 
   Nimblog::log("%s", std::string(Nimblog::Record::textBytes, 'c'));
   EXPECT_EQ(Nimblog::records().back().truncated, 0u);
+}
+
+// Typed texts, cut when read out, read as the same texts passed as strings
+// when they come after the strings; in any order every text is a prefix of
+// its full text and all of them fit the record's room.
+TEST_F(NimblogTest, TypedTextsShareTheRoomAsStringsDo) {
+  Nimblog::capacityIs(4);
+  std::uint8_t const lengths[] = {0, 5, 19, 28, 29, 56, 60};
+  auto const last = [] { return Nimblog::records().back(); };
+  auto const as = [](Repeat const& r) { return Nimblog::typed<&repeatText>(r); };
+  for (std::uint8_t l0 : lengths)
+    for (std::uint8_t l1 : lengths)
+      for (std::uint8_t l2 : lengths)
+        for (std::uint8_t l3 : lengths) {
+          Repeat const r[4] = {{l0, 'a'}, {l1, 'b'}, {l2, 'c'}, {l3, 'd'}};
+          std::string const s[4] = {std::string(l0, 'a'), std::string(l1, 'b'),
+                                    std::string(l2, 'c'), std::string(l3, 'd')};
+          char const fmt[] = "%s|%s|%s|%s";
+          Nimblog::log(fmt, s[0], s[1], s[2], s[3]);
+          Nimblog::Record const strings = last();
+          Nimblog::log(fmt, s[0], s[1], as(r[2]), as(r[3]));
+          Nimblog::Record const after = last();
+          EXPECT_EQ(after.formatted(), strings.formatted());
+          EXPECT_EQ(after.truncated, strings.truncated & 0b11u);
+          Nimblog::log(fmt, as(r[0]), as(r[1]), as(r[2]), as(r[3]));
+          EXPECT_EQ(last().formatted(), strings.formatted());
+
+          Nimblog::log(fmt, as(r[0]), s[1], as(r[2]), s[3]);
+          std::string const mixed = last().formatted();
+          std::size_t at = 0;
+          for (std::string const& full : s) {
+            std::size_t const end = std::min(mixed.find('|', at), mixed.size());
+            EXPECT_EQ(full.compare(0, end - at, mixed, at, end - at), 0) << mixed;
+            at = end + 1;
+          }
+          EXPECT_LE(mixed.size(), Nimblog::Record::textBytes + 3) << mixed;
+        }
 }
 
 TEST_F(NimblogTest, RingOverwritesItsOldestRecordsAndKeepsOrderAfterWrap) {
