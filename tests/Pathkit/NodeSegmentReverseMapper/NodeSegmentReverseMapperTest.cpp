@@ -96,15 +96,6 @@ TEST_F(NodeSegmentReverseMapperTest, AnOversizedEntryRaisesAndChangesNothing) {
       {"101", "100"}));
   EXPECT_EQ(contents(), before);
   EXPECT_EQ(cached(), 2u);
-  mapper_.reset();
-
-  // A missing table or output is refused before anything is subscribed.
-  EXPECT_TRUE(throwsWith<Pavo::NullPointerException>(
-      [&] { nodeSegmentReverseMapperFactory(AddressFamily::ipv4, nullptr, out_); }, {"srStatus"}));
-  EXPECT_TRUE(throwsWith<Pavo::NullPointerException>(
-      [&] { nodeSegmentReverseMapperFactory(AddressFamily::ipv4, status_, nullptr); },
-      {"routerToNodeSegmentMapPerAlgo"}));
-  EXPECT_EQ(subscribers(), 0u);
 }
 
 // After a clean-up the cache names originators whose map or entry is gone.
