@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <random>
 #include <set>
 #include <vector>
@@ -33,7 +32,9 @@ std::set<Mpls::RouterId> routersOf(RouterToNodeSegmentMapPerAlgo const& root) {
 // (added on addition, dropped on removal, all dropped on detachment) is at
 // every step what the map holds, through random creations and removals of
 // the watched map and of another, router changes in both, and changes of a
-// removed map kept alive elsewhere, which must not be heard.
+// removed map kept alive elsewhere, which must not be heard. A second
+// subscription, reset halfway, hears nothing more and leaves both entities
+// alone.
 TEST(ChildSubscriptionTest, ListenersKnowTheWatchedMapWhetherItExistsOrNot) {
   TestSupport::TrackerGuard guard;
   std::mt19937 rng(7);
@@ -58,8 +59,18 @@ TEST(ChildSubscriptionTest, ListenersKnowTheWatchedMapWhetherItExistsOrNot) {
         if (map == nullptr)
           known.clear();
       });
+  int quiet = 0, quietAtReset = 0;
+  AlgoRouters halfway(
+      root, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField, kWatched,
+      RouterToNodeSegmentMap::kPrefixMapField,
+      [&](Mpls::RouterId const&, Pavo::Ptr<RouterToNodeSegment> const*) { ++quiet; },
+      [&](RouterToNodeSegmentMap*) { ++quiet; });
   Pavo::Ptr<RouterToNodeSegmentMap> removed;  // a removed map, alive
   for (int step = 0; step < 3000; ++step) {
+    if (step == 1500) {
+      halfway.reset();
+      quietAtReset = quiet;
+    }
     unsigned char const algo = pick(3) == 0 ? 1 : kWatched;
     Mpls::RouterId const router = Mpls::RouterId::ipv4(0x0A000001u + pick(4));
     switch (pick(6)) {
@@ -84,8 +95,14 @@ TEST(ChildSubscriptionTest, ListenersKnowTheWatchedMapWhetherItExistsOrNot) {
     ASSERT_EQ(known, routersOf(*root)) << "step " << step;
     ASSERT_EQ(attached, root->routerToNodeSegmentMap(kWatched).get());
     ASSERT_EQ(watch.child(), attached);
+    if (step >= 1500) {
+      ASSERT_EQ(root->publisher()->subscriberCount(), 1u);
+      ASSERT_TRUE(!attached || attached->publisher()->subscriberCount() == 1u);
+    }
   }
   EXPECT_GT(attachments, 10);
+  EXPECT_GT(quietAtReset, 10);
+  EXPECT_EQ(quiet, quietAtReset);
   removed = nullptr;
   root.reset();  // the parent goes: detached once, inactive
   EXPECT_EQ(attached, nullptr);
@@ -107,27 +124,6 @@ TEST(ChildSubscriptionTest, ChecksTheChildFieldBeforeAnyChildExists) {
        "(prefixMap)",
        "subscribed with key Vantre::IpGenPrefix"}));
   EXPECT_FALSE(root->publisher()->hasSubscribers());
-}
-
-// A reset() subscription hears nothing more and tells nothing of itself.
-TEST(ChildSubscriptionTest, ResetLeavesBothEntitiesAlone) {
-  TestSupport::TrackerGuard guard;
-  auto root = routerToNodeSegmentMapPerAlgoFactory();
-  auto map = root->routerToNodeSegmentMapIs(kWatched);
-  int heard = 0;
-  std::optional<AlgoRouters> watch;
-  watch.emplace(
-      root, RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField, kWatched,
-      RouterToNodeSegmentMap::kPrefixMapField,
-      [&](Mpls::RouterId const&, Pavo::Ptr<RouterToNodeSegment> const*) { ++heard; },
-      [&](RouterToNodeSegmentMap*) { ++heard; });
-  EXPECT_EQ(heard, 1);  // attached at once
-  watch->reset();
-  map->prefixMapIs(Mpls::RouterId::ipv4(1));
-  root->routerToNodeSegmentMapDel(kWatched);
-  EXPECT_EQ(heard, 1);
-  EXPECT_FALSE(root->publisher()->hasSubscribers());
-  EXPECT_FALSE(map->publisher()->hasSubscribers());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // half-built output, for both mappers: at construction no mapper exists and
 // the output is as if none had; on a running mapper the output and the
 // private cache are both emptied and the mapper goes on with later changes.
+// A missing table or output is refused before anything is subscribed.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "SegmentRoutingMappers/AdjSegments.h"
+#include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
 namespace {
@@ -23,6 +25,7 @@ using Vantre::AddressFamily;
 struct NodeSide {
   using Mapper = NodeSegmentReverseMapper;
   using Output = RouterToNodeSegmentMapPerAlgo;
+  static constexpr char const* kOutputName = "routerToNodeSegmentMapPerAlgo";
   static Pavo::Ptr<Output> output() { return routerToNodeSegmentMapPerAlgoFactory(); }
   static Pavo::Ptr<Mapper> start(Pavo::Ptr<Status> const& s, Pavo::Ptr<Output> const& out) {
     return nodeSegmentReverseMapperFactory(AddressFamily::ipv4, s, out);
@@ -49,6 +52,7 @@ struct NodeSide {
 struct AdjacencySide {
   using Mapper = AdjacencySegmentMapperV2;
   using Output = AdjSegmentConnectorMapV2;
+  static constexpr char const* kOutputName = "connectorMap";
   static Pavo::Ptr<Output> output() { return adjSegmentConnectorMapV2Factory(); }
   static Pavo::Ptr<Mapper> start(Pavo::Ptr<Status> const& s, Pavo::Ptr<Output> const& out) {
     return adjacencySegmentMapperV2Factory(AddressFamily::ipv4, s, out);
@@ -113,6 +117,10 @@ TYPED_TEST(FailedStartUpTest, LeavesNothingHalfBuilt) {
   EXPECT_THROW(mapper = Side::start(status, out), Pavo::RangeException);
   EXPECT_EQ(mapper, nullptr);
   EXPECT_EQ(Side::filed(*out), 0u);
+  EXPECT_TRUE(
+      throwsWith<Pavo::NullPointerException>([&] { Side::start(nullptr, out); }, {"srStatus"}));
+  EXPECT_TRUE(throwsWith<Pavo::NullPointerException>([&] { Side::start(status, nullptr); },
+                                                     {Side::kOutputName}));
   EXPECT_EQ(status->publisher()->subscriberCount(), 0u);
   EXPECT_EQ(Side::Mapper::memAllocationTracker_.liveObjects(), 0u);
   EXPECT_EQ(out->useCount(), 1u);

@@ -6,7 +6,8 @@
 // most others (so that the waiting absent nodes are let go), and some come
 // back. Faults are armed at random. Every reading answer is checked against
 // the model (each walk step against the model's next key after the one asked
-// for), as are each publication's prior, the count and the bytes held: a
+// for), as are each publication's prior (made once the map shows the change),
+// the count and the bytes held: a
 // removed key's node waits for its return until absent nodes outnumber half
 // the entries (plus a few).
 #include <gtest/gtest.h>
@@ -110,11 +111,13 @@ class ModelRun {
     return true;
   }
 
-  // Records each publication's prior payload (0: none, a new key) in priors_.
-  auto publish(std::uint32_t k) {
+  // Records each publication's prior payload (0: none, a new key) in priors_;
+  // by then the map shows the key `present` or not.
+  auto publish(std::uint32_t k, bool present) {
     priors_.clear();
-    return [this, k](Entry const* prior) {
+    return [this, k, present](Entry const* prior) {
       EXPECT_TRUE(prior == nullptr || prior->key == k);
+      EXPECT_EQ(map_.contains(k), present) << "published before the change";
       priors_.push_back(prior != nullptr ? prior->payload : 0);
     };
   }
@@ -124,7 +127,7 @@ class ModelRun {
   }
   void put(std::uint32_t k, std::uint32_t payload) {
     std::uint32_t const old = stored(k);
-    map_.entryIs(k, Entry{k, payload}, publish(k));
+    map_.entryIs(k, Entry{k, payload}, publish(k, true));
     ASSERT_EQ(priors_, old == payload ? std::vector<std::uint32_t>{} : std::vector{old});
     if (old == 0)
       waiting_.erase(k);
@@ -132,7 +135,7 @@ class ModelRun {
   }
   void del(std::uint32_t k) {
     std::uint32_t const old = stored(k);
-    ASSERT_EQ(map_.entryDel(k, publish(k)), old != 0);
+    ASSERT_EQ(map_.entryDel(k, publish(k, false)), old != 0);
     ASSERT_EQ(priors_, old == 0 ? std::vector<std::uint32_t>{} : std::vector{old});
     if (old == 0)
       return;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -83,99 +84,69 @@ TEST(PublisherTest, DeliversArgumentsToEachSubscriberOnceInSubscriptionOrder) {
 }
 
 // Changes to the subscriber list from inside a dispatch: removed subscribers
-// not yet called are skipped, added ones wait for the next publication, and
-// nobody else is skipped or called twice.
+// not yet called are skipped, added ones wait for the next publication, a
+// nested publication runs in full before the outer one continues, a throwing
+// dispatch ends the publication but not the publisher, and nobody else is
+// skipped or called twice. Subscribers a, b and c are subscribed, d is not;
+// each case gives some of them a script run in their first dispatch:
+// "-x" removes x, "+x" adds x, "*" publishes (nested), "!" throws.
 TEST(PublisherTest, SubscriberListChangesDuringADispatch) {
-  using Subs = std::array<Recorder, 4>;  // a, b, c subscribed; d not yet
   struct Case {
-    char const* name;
-    void (*arrange)(Pavo::Publisher&, Subs&);
-    Names first;
-    Names second;
-    bool throws = false;
+    std::vector<std::pair<char, char const*>> scripts;
+    Names first;   // called by the publication that runs the scripts
+    Names second;  // called by the next one
   };
   Case const cases[] = {
-      {"self removal",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&] { pub.subscriberRemove(&s[0].sub); };
-       },
-       {"a", "b", "c"},
-       {"b", "c"}},
-      {"removal of a later one",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&] { pub.subscriberRemove(&s[2].sub); };
-       },
-       {"a", "b"},
-       {"a", "b"}},
-      {"removal of an earlier one",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[2].action = [&] { pub.subscriberRemove(&s[0].sub); };
-       },
-       {"a", "b", "c"},
-       {"b", "c"}},
-      {"removal of all",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&] {
-           for (int i = 0; i < 3; ++i)
-             pub.subscriberRemove(&s[i].sub);
-         };
-       },
-       {"a"},
-       {}},
-      {"addition",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[1].action = [&] { pub.subscriberAdd(&s[3].sub, false); };
-       },
-       {"a", "b", "c"},
-       {"a", "b", "c", "d"}},
-      {"remove then add back the same one",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&] {
-           pub.subscriberRemove(&s[1].sub);
-           pub.subscriberAdd(&s[1].sub, false);
-         };
-       },
-       {"a", "c"},
-       {"a", "c", "b"}},
-      {"a nested publication runs in full before the outer one continues",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&pub, &s, outer = true]() mutable {
-           if (std::exchange(outer, false)) {
-             pub.subscriberRemove(&s[1].sub);  // also hidden from the nested publication
-             pub.publishChangeRecursive(131, nullptr, nullptr, nullptr);
-             pub.subscriberAdd(&s[1].sub, false);
-           }
-         };
-       },
-       {"a", "a", "c", "c"},
-       {"a", "c", "b"}},
-      {"a throwing dispatch ends the publication, not the publisher",
-       [](Pavo::Publisher& pub, Subs& s) {
-         s[0].action = [&] { pub.subscriberRemove(&s[2].sub); };
-         s[1].action = [] { throw std::runtime_error("handler failed"); };
-       },
-       {"a", "b"},
-       {"a", "b"},
-       true},
+      {{{'a', "-a"}}, {"a", "b", "c"}, {"b", "c"}},
+      {{{'a', "-c"}}, {"a", "b"}, {"a", "b"}},
+      {{{'c', "-a"}}, {"a", "b", "c"}, {"b", "c"}},
+      {{{'a', "-a-b-c"}}, {"a"}, {}},
+      {{{'b', "+d"}}, {"a", "b", "c"}, {"a", "b", "c", "d"}},
+      {{{'a', "-b+b"}}, {"a", "c"}, {"a", "c", "b"}},
+      {{{'a', "-b*+b"}}, {"a", "a", "c", "c"}, {"a", "c", "b"}},  // b hidden from both
+      {{{'a', "-c"}, {'b', "!"}}, {"a", "b"}, {"a", "b"}},
   };
   for (auto const& tc : cases) {
-    SCOPED_TRACE(tc.name);
+    std::string trace;
+    for (auto const& [who, script] : tc.scripts)
+      trace += std::string(1, who) + ": " + script + " ";
+    SCOPED_TRACE(trace);
     Pavo::Publisher pub;
     std::vector<Call> log;
-    Subs s{Recorder("a", &log), Recorder("b", &log), Recorder("c", &log), Recorder("d", &log)};
+    std::array<Recorder, 4> s{Recorder("a", &log), Recorder("b", &log), Recorder("c", &log),
+                              Recorder("d", &log)};
     for (int i = 0; i < 3; ++i)
       pub.subscriberAdd(&s[i].sub, false);
-    tc.arrange(pub, s);
+    bool throws = false;
+    for (auto const& [who, script] : tc.scripts) {
+      throws = throws || std::string_view(script) == "!";
+      s[who - 'a'].action = [&pub, &s, script = std::string_view(script), once = true]() mutable {
+        if (!std::exchange(once, false))
+          return;
+        for (std::size_t i = 0; i < script.size(); ++i) {
+          char const op = script[i];
+          if (op == '!')
+            throw std::runtime_error("handler failed");
+          if (op == '*') {
+            pub.publishChangeRecursive(131, nullptr, nullptr, nullptr);
+            continue;
+          }
+          Pavo::Subscriber* const other = &s[script[++i] - 'a'].sub;
+          if (op == '-')
+            pub.subscriberRemove(other);
+          else
+            pub.subscriberAdd(other, false);
+        }
+      };
+    }
     try {
       pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
-      EXPECT_FALSE(tc.throws);
+      EXPECT_FALSE(throws);
     } catch (std::runtime_error const&) {
-      EXPECT_TRUE(tc.throws);
+      EXPECT_TRUE(throws);
       EXPECT_EQ(pub.keyIsEq(), nullptr) << "no publication in progress any more";
     }
     EXPECT_EQ(names(log), tc.first);
-    for (Recorder& r : s)
-      r.action = nullptr;
     log.clear();
     pub.publishChangeRecursive(130, nullptr, nullptr, nullptr);
     EXPECT_EQ(names(log), tc.second);

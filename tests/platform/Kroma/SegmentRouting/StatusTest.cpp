@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "Pavo/ScopedSubscriber.h"
@@ -24,37 +24,18 @@ using Mpls::SegmentRouting::PrefixAlgoKey;
 using Mpls::SegmentRouting::SegmentIdentifier;
 using Vantre::IpGenPrefix;
 
-// Records each publication as "field key prior|new present|gone", the last
-// word saying what the table shows for the key by then.
-struct Recorder {
-  Status const* status = nullptr;
-  std::vector<std::string> events;
-
-  template <class Key, class Map>
-  void note(Pavo::FieldId f, Map const& map, void const* key, void const* prior) {
-    auto const& k = *static_cast<Key const*>(key);
-    events.push_back(std::to_string(f) + " " + k.toString() + (prior ? " prior " : " new ") +
-                     (map.contains(k) ? "present" : "gone"));
-  }
-  static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const* key,
+// The field id of each publication, and whether it handed over a prior.
+// (What a collection publishes, and when, is the KromaMap model test's.)
+struct Heard {
+  std::vector<std::pair<Pavo::FieldId, bool>> calls;
+  static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId f, void const*,
                        void const* prior) {
-    Recorder* self = &Record::ownerOf(s);
-    Status const& st = *self->status;
-    if (f == Status::kPrefixSegment) {
-      self->note<IpGenPrefix>(f, st.prefixSegment(), key, prior);
-    } else if (f == Status::kPrefixSegmentWithAlgo) {
-      self->note<PrefixAlgoKey>(f, st.prefixSegmentWithAlgo(), key, prior);
-    } else {
-      self->note<AdjacencySegmentKey>(f,
-                                      f == Status::kIpv4AdjacencySegment
-                                          ? st.ipv4AdjacencySegment()
-                                          : st.ipv6AdjacencySegment(),
-                                      key, prior);
-    }
+    Record::ownerOf(s).calls.emplace_back(f, prior != nullptr);
   }
-  using Record = Pavo::ScopedSubscriber<Recorder, &Recorder::dispatch>;
+  using Record = Pavo::ScopedSubscriber<Heard, &Heard::dispatch>;
   Record sub{*this};
 };
+using Calls = std::vector<std::pair<Pavo::FieldId, bool>>;
 
 PrefixSegment prefixSegment(char const* prefix, std::uint8_t flags, std::uint32_t sid = 16001) {
   PrefixSegmentInfo info(RouterId::ipv4(0x0A000001u), flags);
@@ -80,69 +61,46 @@ class StatusTest : public ::testing::Test {
   void SetUp() override {
     liveBefore_ = Vek::AllocTrackTypeInfo::liveObjectsAll();
     status_ = Status::StatusIs();
-    rec_.status = status_.get();
-    rec_.sub.subscribe(*status_->publisher());
+    heard_.sub.subscribe(*status_->publisher());
   }
   void TearDown() override {
-    rec_.sub.unsubscribe();
+    heard_.sub.unsubscribe();
     status_.reset();
     EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore_);
   }
 
   std::uint64_t liveBefore_ = 0;
   Pavo::Ptr<Status> status_;
-  Recorder rec_;
+  Heard heard_;
 };
 
-TEST_F(StatusTest, EveryWritePublishesOnceAfterTheChange) {
-  PrefixSegment const seg = prefixSegment("10.0.0.1/32", PrefixSegmentInfo::kFlagMapToOriginator);
-  status_->prefixSegmentIs(seg);
-  status_->prefixSegmentIs(seg);  // unchanged: nothing
-  status_->prefixSegmentIs(prefixSegment("10.0.0.1/32", 0));
-  EXPECT_TRUE(status_->prefixSegmentDel(IpGenPrefix("10.0.0.1/32")));
-  EXPECT_FALSE(status_->prefixSegmentDel(IpGenPrefix("10.0.0.1/32")));
-
-  PrefixAlgoKey const algoKey(IpGenPrefix("2001:db8::1/128"), 128);
-  status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(algoKey, PrefixSegmentInfo()));
-  status_->ipv4AdjacencySegmentIs(adjSegment(24001, 1));
-  status_->ipv6AdjacencySegmentIs(adjSegment(24002, 2));
-  EXPECT_TRUE(status_->ipv6AdjacencySegmentDel(adjSegment(24002, 0).key()));
-
-  // An absent key reads as the default entry.
-  EXPECT_FALSE(status_->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32")));
-  EXPECT_EQ(rec_.events, (std::vector<std::string>{
-                             "258 10.0.0.1/32 new present",
-                             "258 10.0.0.1/32 prior present",
-                             "258 10.0.0.1/32 prior gone",
-                             "259 2001:db8::1/128 algo 128 new present",
-                             "263 sid 24001/0x40 router 0.0.0.1:0 new present",
-                             "264 sid 24002/0x40 router 0.0.0.1:0 new present",
-                             "264 sid 24002/0x40 router 0.0.0.1:0 prior gone",
-                         }));
-  EXPECT_EQ(status_->ipv4AdjacencySegment().lookup(adjSegment(24001, 0).key()).count(), 1u);
-  EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
-}
-
+// Each collection publishes under its own field id; an unchecked count
+// publishes the key with no prior, and the reader's copy of the entry raises.
 TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
+  IpGenPrefix const prefix("10.0.0.1/32");
+  PrefixAlgoKey const algoKey(prefix, 0);
+  AdjacencySegment const seg = adjSegment(24001, 2);
   status_->prefixSegmentIs(prefixSegment("10.0.0.1/32", 0));
-  rec_.events.clear();
-  EXPECT_TRUE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.0.0.1/32"), 101));
-  EXPECT_EQ(rec_.events, std::vector<std::string>{"258 10.0.0.1/32 new present"});
-  EXPECT_FALSE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.9.9.9/32"), 101));
-  // The look-up copies the entry by its count: that copy raises.
-  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
-      [&] { status_->prefixSegment().lookup(IpGenPrefix("10.0.0.1/32")); },
-      {"count 101", "bound of 100"}));
-
-  PrefixAlgoKey const algoKey(IpGenPrefix("10.0.0.1/32"), 0);
   status_->prefixSegmentWithAlgoIs(PrefixSegmentWithAlgo(algoKey, PrefixSegmentInfo()));
+  status_->ipv4AdjacencySegmentIs(seg);
+  status_->ipv6AdjacencySegmentIs(seg);
+  EXPECT_TRUE(status_->prefixSegmentRecordCountIsUnchecked(prefix, 101));
+  EXPECT_FALSE(status_->prefixSegmentRecordCountIsUnchecked(IpGenPrefix("10.9.9.9/32"), 101));
   status_->prefixSegmentWithAlgoRecordCountIsUnchecked(algoKey, 4000);
+  status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 513);
+  EXPECT_TRUE(status_->ipv6AdjacencySegmentDel(seg.key()));
+  EXPECT_EQ(heard_.calls, (Calls{{258, false},
+                                 {259, false},
+                                 {263, false},
+                                 {264, false},
+                                 {258, false},
+                                 {259, false},
+                                 {263, false},
+                                 {264, true}}));
+  EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { status_->prefixSegment().lookup(prefix); },
+                                               {"count 101", "bound of 100"}));
   EXPECT_TRUE(throwsWith<Pavo::RangeException>(
       [&] { status_->prefixSegmentWithAlgo().lookup(algoKey); }, {"count 4000", "bound of 100"}));
-
-  AdjacencySegment const seg = adjSegment(24001, 2);
-  status_->ipv4AdjacencySegmentIs(seg);
-  status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 513);
   EXPECT_TRUE(throwsWith<Pavo::RangeException>(
       [&] { status_->ipv4AdjacencySegment().lookup(seg.key()); }, {"count 513", "bound of 512"}));
   // Back within the bound, above the records held: the missing ones read as zero.
@@ -154,10 +112,10 @@ TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
   // leaves the table as it was.
   auto corrupt = std::make_unique<AdjacencySegment>(seg);
   corrupt->neighbors().countIsUnchecked(513);
-  rec_.events.clear();
+  heard_.calls.clear();
   EXPECT_THROW(status_->ipv6AdjacencySegmentIs(*corrupt), Pavo::RangeException);
   EXPECT_EQ(status_->ipv6AdjacencySegment().size(), 0u);
-  EXPECT_TRUE(rec_.events.empty());
+  EXPECT_TRUE(heard_.calls.empty());
 }
 
 TEST_F(StatusTest, EntriesTakeTheRoomOfTheRecordsInUse) {
@@ -195,14 +153,9 @@ TEST(StatusEntriesTest, NeighbourIndexRange) {
       "Kroma::SegmentRouting::AdjSegmentNbrIdx::value < "
       "Kroma::SegmentRouting::AdjSegmentNbrIdx::min or > "
       "Kroma::SegmentRouting::AdjSegmentNbrIdx::max not allowed";
-  for (std::int64_t bad : {std::int64_t{-1}, std::int64_t{512}, std::int64_t{1} << 40}) {
-    try {
-      AdjSegmentNbrIdx idx(bad);
-      ADD_FAILURE() << "accepted " << bad;
-    } catch (Pavo::RangeException const& e) {
-      EXPECT_EQ(e.msg(), kText);
-    }
-  }
+  for (std::int64_t bad : {std::int64_t{-1}, std::int64_t{512}, std::int64_t{1} << 40})
+    EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { (void)AdjSegmentNbrIdx(bad); }, {kText}))
+        << bad;
   AdjSegmentNbrIdx idx(510);
   ++idx;
   EXPECT_EQ(idx.value(), 511u);
