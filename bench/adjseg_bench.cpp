@@ -25,13 +25,11 @@
 // the ratios pathkit / each plain side and the bytes per filed entry (a
 // (link, entry) member of a list; the mapper's cache and the connector map).
 //
-//   build/release/bench/adjseg_bench [--shared-entries] [--benchmark_filter=change/pathkit/10000]
-// --shared-entries makes a tenth of the key pairs file equal entries (same
-// SID, flag and metric, another router) on one link. It is not in the
-// default mix: the library drops such a shared member when one of its keys
-// goes (and a later change of the other key then stops it on an assertion),
-// where the plain sides keep it while a key still files it; the run cannot
-// pass until the library keeps it too.
+//   build/release/bench/adjseg_bench [--no-shared-entries]
+//       [--benchmark_filter=change/pathkit/10000]
+// A tenth of the key pairs file equal entries (same SID, flag and metric,
+// another router) on one link, which both sides keep while a key still files
+// them; --no-shared-entries leaves them out.
 // Five repetitions unless --benchmark_repetitions says otherwise.
 // Bytes: pathkit's are its slab slots (16-byte classes) and bucket arrays;
 // the plain sides' are malloc chunks as the C library sizes them.
@@ -73,7 +71,7 @@ using Vantre::AddressFamily;
 
 using Records = std::vector<AdjacencySegmentNeighbor, Bench::Counting<AdjacencySegmentNeighbor>>;
 
-bool sharedEntries = false;
+bool sharedEntries = true;
 
 // --- the workload ----------------------------------------------------------------
 
@@ -407,7 +405,7 @@ void registerSize(std::size_t n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  sharedEntries = Bench::takeFlag(argc, argv, "--shared-entries");
+  sharedEntries = !Bench::takeFlag(argc, argv, "--no-shared-entries");
   registerSize(10000);
   registerSize(100000);
   std::printf("shared entries: %s\n",
