@@ -127,6 +127,12 @@ mutant assert-text platform/Vek/Assert.cpp caught \
   "an assertion's report leaves out its source" \
   '"assertion failed: %s [source %s] in %s\n", text, source, function' \
   '"assertion failed: %s in %s\n", text, function'
+mutant quoted-high-bytes platform/Vek/QuotedText.cpp caught \
+  "bytes past 0x7E are shown as they are" \
+  'return b >= 0x20 && b < 0x7F;' 'return b >= 0x20;'
+mutant scenario-word-unquoted tools/srmap/ScenarioParser.cpp caught \
+  "a scenario message shows a word of the input as it stands" \
+  'return Vek::quotedText(word);' 'return "\x27" + std::string(word) + "\x27";'
 mutant membly-min-alignment platform/Membly/Membly.cpp caught \
   "the smallest alignment allowed is refused" \
   '*v >= kMinAlignment' '*v > kMinAlignment'

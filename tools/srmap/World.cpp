@@ -196,8 +196,11 @@ void World::applyCorrupt(Corrupt const& c) {
 void World::applyMapper(MapperSwitch const& m) {
   Family& f = family(m.af);
   Pavo::Ptr<Kroma::SegmentRouting::Status const> const table(table_);
-  if (m.cleanup) {
-    m.kind == MapperKind::node ? f.nodeMapper->doCleanup() : f.adjMapper->doCleanup();
+  if (m.cleanup) {  // of a running mapper (the parser sees to it); else nothing
+    if (m.kind == MapperKind::node && f.nodeMapper)
+      f.nodeMapper->doCleanup();
+    else if (m.kind == MapperKind::adj && f.adjMapper)
+      f.adjMapper->doCleanup();
   } else if (m.kind == MapperKind::node) {
     f.nodeUsed = true;
     f.nodeMapper = m.start ? M::nodeSegmentReverseMapperFactory(m.af, table, f.nodeMap) : nullptr;
