@@ -127,6 +127,12 @@ mutant assert-text platform/Vek/Assert.cpp caught \
   "an assertion's report leaves out its source" \
   '"assertion failed: %s [source %s] in %s\n", text, source, function' \
   '"assertion failed: %s in %s\n", text, function'
+mutant quoted-high-bytes platform/Vek/QuotedText.cpp caught \
+  "bytes past 0x7E are shown as they are" \
+  'return b >= 0x20 && b < 0x7F;' 'return b >= 0x20;'
+mutant scenario-word-unquoted tools/srmap/ScenarioParser.cpp caught \
+  "a scenario message shows a word of the input as it stands" \
+  'return Vek::quotedText(word);' 'return "\x27" + std::string(word) + "\x27";'
 mutant membly-min-alignment platform/Membly/Membly.cpp caught \
   "the smallest alignment allowed is refused" \
   '*v >= kMinAlignment' '*v > kMinAlignment'
@@ -193,6 +199,16 @@ mutant nodeseg-prior-lost Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMa
   "a prefix flag change publishes no prior value" \
   $'  m->valueIs(value);\n  publisher_.publishChangeRecursive(kPrefixField, &m->key(), &prior,' \
   $'  m->valueIs(value);\n  (void)prior;\n  publisher_.publishChangeRecursive(kPrefixField, &m->key(), nullptr,'
+mutant nodeseg-cleanup-drops-cache Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.cpp caught \
+  "a clean-up on a running mapper drops its cache too" \
+  $'  output_->routerToNodeSegmentMapDelAll();\n}' \
+  $'  output_->routerToNodeSegmentMapDelAll();\n  prefixToOriginatorCacheDelAll();\n}'
+mutant nodeseg-cleanup-gone-map Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.cpp caught \
+  "a removal after a clean-up reads the algorithm map that is gone" \
+  $'    if (algoMap) {\n      if (auto const* r' $'    {\n      if (auto const* r'
+mutant nodeseg-trace-skip-text Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.cpp caught \
+  "wrong trace text for a prefix of the other family" \
+  '": address family mismatch"' '": family mismatch"'
 mutant reactor-zombie-dispatch Pathkit/StatusReactor.h caught \
   "a retired mapper still reacts to the status table" \
   $'    if (reactor.nodeFlag(kZombie))\n      return;\n' ''
@@ -234,6 +250,10 @@ mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2
 mutant adj-left-links-order Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the links a key leaves are published in link order, not in their table's" \
   'return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;' 'return a.link < b.link;'
+mutant adj-trace-link-remote Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "the trace names a kind-1 link by its last vertex, not its second" \
+  '                          : link.secondVertex()};' \
+  '                          : link.lastVertex().vertexIdentifier()};'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

@@ -35,33 +35,6 @@ struct FacilitySetting {
   }
 };
 
-// "8,9", "0-3,9", "all", "none" -> level mask; nullopt when malformed (an
-// empty list included).
-std::optional<std::uint32_t> parseLevels(std::string_view text) {
-  if (text == "all")
-    return traceLevelsAll;
-  if (text == "none")
-    return 0u;
-  if (text.empty())
-    return std::nullopt;
-  std::uint32_t mask = 0;
-  for (;;) {
-    std::size_t const comma = text.find(',');
-    std::string_view const item = text.substr(0, comma);
-    std::size_t const dash = item.find('-');
-    auto const low = settingNumber(item.substr(0, dash), traceLevelMax);
-    auto const high =
-        dash == std::string_view::npos ? low : settingNumber(item.substr(dash + 1), traceLevelMax);
-    if (!low || !high || *low > *high)
-      return std::nullopt;
-    for (std::uint64_t l = *low; l <= *high; ++l)
-      mask |= 1u << l;
-    if (comma == std::string_view::npos)
-      return mask;
-    text.remove_prefix(comma + 1);
-  }
-}
-
 // One "<facility>=<levels>" part of a setting text.
 struct SettingPart {
   std::string_view text;
@@ -84,7 +57,7 @@ void forEachPart(std::string_view settings, F&& each) {
     std::size_t const eq = part.text.find('=');
     if (eq != 0 && eq != std::string_view::npos) {
       part.facility = part.text.substr(0, eq);
-      part.mask = parseLevels(part.text.substr(eq + 1));
+      part.mask = traceLevelsParse(part.text.substr(eq + 1));
     }
     each(part);
   }
@@ -204,6 +177,31 @@ void TraceHandle::levelIs(unsigned level, bool on) {
 
 void TraceHandle::levelsAllIs(bool on) noexcept {
   levelMaskIs(on ? traceLevelsAll : 0u);
+}
+
+std::optional<std::uint32_t> traceLevelsParse(std::string_view text) {
+  if (text == "all")
+    return traceLevelsAll;
+  if (text == "none")
+    return 0u;
+  if (text.empty())
+    return std::nullopt;
+  std::uint32_t mask = 0;
+  for (;;) {
+    std::size_t const comma = text.find(',');
+    std::string_view const item = text.substr(0, comma);
+    std::size_t const dash = item.find('-');
+    auto const low = settingNumber(item.substr(0, dash), traceLevelMax);
+    auto const high =
+        dash == std::string_view::npos ? low : settingNumber(item.substr(dash + 1), traceLevelMax);
+    if (!low || !high || *low > *high)
+      return std::nullopt;
+    for (std::uint64_t l = *low; l <= *high; ++l)
+      mask |= 1u << l;
+    if (comma == std::string_view::npos)
+      return mask;
+    text.remove_prefix(comma + 1);
+  }
 }
 
 void traceLevelIs(std::string_view facility, unsigned level, bool on) {

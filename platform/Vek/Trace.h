@@ -41,6 +41,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -86,6 +87,9 @@ class TraceHandle {
   TraceHandle* next_ = nullptr;
 };
 
+// "8,9", "0-3,9", "all", "none" -> level mask; nullopt when malformed (an
+// empty list included).
+std::optional<std::uint32_t> traceLevelsParse(std::string_view text);
 // Switches `level` for every live handle of `facility` and for those created
 // later. A level above traceLevelMax raises Pavo::RangeException.
 void traceLevelIs(std::string_view facility, unsigned level, bool on);

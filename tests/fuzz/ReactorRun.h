@@ -11,8 +11,8 @@
 //     return FuzzSupport::fuzzReactor<NodeTraits>(data, size);
 //   }
 //
-// The Traits class names the mapper (factory, field ids of its operations,
-// the collections it reads and which of them reach its handlers) and writes
+// The Traits class names the mapper (factory, the two collections it reads
+// and which of them reach its handlers) and writes
 // the table's entries from the input. Counts over a collection's bound are
 // tracked per key, so that the range error is expected exactly where a
 // handler copies an entry stored over its bound.
@@ -38,7 +38,12 @@ namespace FuzzSupport {
 template <class Traits>
 class ReactorRun {
  public:
-  static constexpr unsigned kCollections = Traits::kCollections;
+  // Each mapper reads two collections; its operations, by field id: their
+  // handlers, the start-up build and the clean-up.
+  static constexpr unsigned kCollections = 2;
+  static constexpr Pavo::FieldId kHandlers[2] = {135, 136};
+  static constexpr Pavo::FieldId kHandleInitialized = 137;
+  static constexpr Pavo::FieldId kDoCleanup = 138;
 
   explicit ReactorRun(Input& in)
       : in_(in), af_(Vantre::AddressFamily::fromValue(static_cast<std::uint8_t>(in.below(3)))) {
@@ -155,11 +160,11 @@ class ReactorRun {
     bool failedBuild = false;
     try {
       if (which == 0) {
-        Vek::GenericIf::invoke(self, Traits::kHandleInitialized);
+        Vek::GenericIf::invoke(self, kHandleInitialized);
       } else if (which == 1) {
-        Vek::GenericIf::invoke(self, Traits::kDoCleanup);
+        Vek::GenericIf::invoke(self, kDoCleanup);
       } else {
-        Vek::GenericIf::invoke(self, Traits::handler(c), {Traits::key(c, key)});
+        Vek::GenericIf::invoke(self, kHandlers[c], {Traits::key(c, key)});
         FUZZ_CHECK(!over || reports() != before, "an entry over its bound copied without error");
       }
     } catch (Pavo::RangeException const& e) {

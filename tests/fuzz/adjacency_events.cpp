@@ -53,10 +53,7 @@ AdjacencySegmentNeighbor recordAt(unsigned link, unsigned neighbor, std::uint32_
 struct AdjacencyTraits {
   using Mapper = AdjacencySegmentMapperV2;
   using Output = AdjSegmentConnectorMapV2;
-  static constexpr unsigned kCollections = 2;
   static constexpr unsigned kKeys = 9;
-  static constexpr Pavo::FieldId kHandleInitialized = 137;
-  static constexpr Pavo::FieldId kDoCleanup = 138;
   static constexpr bool kCleanupKeepsCache = false;
 
   static Pavo::Ptr<Output> output() { return adjSegmentConnectorMapV2Factory(); }
@@ -72,7 +69,6 @@ struct AdjacencyTraits {
   static bool reaches(Vantre::AddressFamily af, unsigned c) {
     return af == (c == 0 ? Vantre::AddressFamily::ipv4 : Vantre::AddressFamily::ipv6);
   }
-  static Pavo::FieldId handler(unsigned c) { return c == 0 ? 135 : 136; }
   static Vek::GenericValue key(unsigned, unsigned i) { return keyAt(i); }
 
   // Up to four records, mostly naming one neighbour, for protocol instances 0 to 3.

@@ -42,10 +42,7 @@ Mpls::RouterId routerAt(unsigned i) {
 struct NodeTraits {
   using Mapper = NodeSegmentReverseMapper;
   using Output = RouterToNodeSegmentMapPerAlgo;
-  static constexpr unsigned kCollections = 2;
   static constexpr unsigned kKeys = 18;
-  static constexpr Pavo::FieldId kHandleInitialized = 137;
-  static constexpr Pavo::FieldId kDoCleanup = 138;
   static constexpr bool kCleanupKeepsCache = true;
 
   static Pavo::Ptr<Output> output() { return routerToNodeSegmentMapPerAlgoFactory(); }
@@ -61,7 +58,6 @@ struct NodeTraits {
   static constexpr std::uint32_t kBound = 100;
   // The entry is copied before the family is compared.
   static bool reaches(Vantre::AddressFamily, unsigned) { return true; }
-  static Pavo::FieldId handler(unsigned c) { return c == 0 ? 135 : 136; }
   static Vek::GenericValue key(unsigned c, unsigned i) {
     if (c == 0)
       return keyAt(c, i).prefix();

@@ -1,5 +1,6 @@
 #include "Runner.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "Pavo/Exception.h"
@@ -11,7 +12,19 @@ bool runCommand(Action const& action, std::string const& where, World& world, Ru
     if (auto const* step = std::get_if<Step>(&action)) {
       log.events.emplace_back(*step);
     } else if (auto const* e = std::get_if<Expect>(&action)) {
-      std::string actual = world.answer(*e);
+      std::string actual;
+      if (e->what == Expect::What::trace) {
+        actual = world.traceLineTake();
+      } else if (e->what == Expect::What::ring) {
+        actual = world.ringRecordFind(e->expected);
+      } else if (e->what == Expect::What::changes) {
+        auto const sinceStep = std::find_if(log.events.rbegin(), log.events.rend(), [](auto& ev) {
+          return std::holds_alternative<Step>(ev);
+        });
+        actual = std::to_string(sinceStep - log.events.rbegin());
+      } else {
+        actual = world.answer(*e);
+      }
       if (actual != e->expected)
         log.failures.push_back({where, e->text, e->expected, std::move(actual)});
     } else {

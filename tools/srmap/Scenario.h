@@ -78,10 +78,19 @@ struct AdjDel {
 };
 
 enum class MapperKind : std::uint8_t { node, adj };
+// A mapper started, stopped, or (`cleanup`, with `start`) cleaned up while it
+// runs: its output emptied, its subscription kept.
 struct MapperSwitch {
   MapperKind kind;
   Vantre::AddressFamily af;
   bool start;
+  bool cleanup = false;
+};
+
+// The levels of the mappers' trace facility become `levels` (a mask); the
+// lines written from then on are kept for `expect trace`.
+struct Trace {
+  std::uint32_t levels = 0;
 };
 
 // One PQ-index map change: the whole entry (del only), a flagged path key,
@@ -128,6 +137,7 @@ struct Expect {
     nodeAlgos,       // af
     nodeRouters,     // af algo
     nodePrefixes,    // af algo router
+    nodeCached,      // af: the running mapper's prefix-to-originator cache
     adjHas,          // af proto link sid
     adjLinks,        // af proto
     adjSids,         // af proto link
@@ -137,6 +147,9 @@ struct Expect {
     pqPrefixes,      // pqIdx algo
     prouterIndexes,  // router
     corruption,      // collection
+    trace,           // the next trace line not yet expected: "LEVEL TEXT", or "none"
+    ring,            // the next ring record not yet expected (timers' ends skipped), or "none"
+    changes,         // the changes published since the last step
   };
   What what = What::nodeHas;
   Vantre::AddressFamily af;
@@ -162,7 +175,7 @@ struct Import {
 };
 
 using Action = std::variant<Step, PrefixSet, PrefixDel, AdjSet, AdjDel, MapperSwitch, Pq, PRouter,
-                            Corrupt, Expect, Import>;
+                            Corrupt, Expect, Import, Trace>;
 
 struct Command {
   std::size_t line = 0;

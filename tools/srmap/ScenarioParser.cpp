@@ -10,6 +10,7 @@
 #include "Scenario.h"
 #include "Vek/CharRange.h"
 #include "Vek/QuotedText.h"
+#include "Vek/Trace.h"
 
 namespace Srmap {
 
@@ -281,8 +282,9 @@ Action corruptCommand(Line& l) {
 
 void expectNode(Line& l, Expect& e) {
   e.af = l.af();
-  if (l.accept("algos")) {
-    e.what = Expect::What::nodeAlgos;
+  bool const cached = l.accept("cached");
+  if (cached || l.accept("algos")) {
+    e.what = cached ? Expect::What::nodeCached : Expect::What::nodeAlgos;
     e.expected = count(l);
     return;
   }
@@ -378,8 +380,23 @@ Action expectCommand(Line& l, std::string_view text) {
     e.what = Expect::What::corruption;
     e.collection = collection(l);
     e.expected = count(l);
+  } else if (what == "changes") {
+    e.what = Expect::What::changes;
+    e.expected = count(l);
+  } else if (what == "trace" || what == "ring") {
+    e.what = what == "trace" ? Expect::What::trace : Expect::What::ring;
+    if (l.accept("none")) {
+      e.expected = "none";
+    } else if (what == "ring") {
+      e.expected = l.rest();
+    } else {
+      e.expected = std::to_string(l.number(Vek::traceLevelMax, "trace level"));
+      if (!l.atEnd())
+        e.expected += " " + l.rest();
+    }
   } else {
-    throw LineError{"bad expectation " + quoted(what) + " (node, adj, pq, prouter or corruption)"};
+    throw LineError{"bad expectation " + quoted(what) +
+                    " (node, adj, pq, prouter, corruption, changes, trace or ring)"};
   }
   return e;
 }
@@ -402,11 +419,22 @@ Action importCommand(Line& l, std::string_view fileName) {
   }
 }
 
-Action mapperCommand(Line& l, bool start) {
+// `start`, `stop` or `cleanup` (which leaves the mapper running).
+Action mapperCommand(Line& l, std::string_view verb) {
   std::string_view const kind = l.word("mapper");
   if (kind != "node" && kind != "adj")
     throw LineError{"bad mapper " + quoted(kind) + " (node or adj)"};
-  return MapperSwitch{kind == "node" ? MapperKind::node : MapperKind::adj, l.af(), start};
+  return MapperSwitch{kind == "node" ? MapperKind::node : MapperKind::adj, l.af(), verb != "stop",
+                      verb == "cleanup"};
+}
+
+Action traceCommand(Line& l) {
+  std::string_view const levels = l.word("trace levels");
+  std::optional<std::uint32_t> const mask = Vek::traceLevelsParse(levels);
+  if (!mask)
+    throw LineError{"bad trace levels " + quoted(levels) +
+                    " (levels 0-9 and ranges such as 8,9 or 0-3,9, all or none)"};
+  return Trace{*mask};
 }
 
 // The line without its comment and surrounding blanks; tabs count as blanks.
@@ -479,8 +507,10 @@ Scenario parseScenario(std::string_view text, std::string_view fileName) {
         action = prefixCommand(l);
       else if (keyword == "adj")
         action = adjCommand(l);
-      else if (keyword == "start" || keyword == "stop")
-        action = mapperCommand(l, keyword == "start");
+      else if (keyword == "start" || keyword == "stop" || keyword == "cleanup")
+        action = mapperCommand(l, keyword);
+      else if (keyword == "trace")
+        action = traceCommand(l);
       else if (keyword == "pq")
         action = pqCommand(l);
       else if (keyword == "prouter")
@@ -496,9 +526,9 @@ Scenario parseScenario(std::string_view text, std::string_view fileName) {
       l.end();
       if (auto const* m = std::get_if<MapperSwitch>(&action)) {
         bool& running = started[m->kind == MapperKind::adj][m->af == Vantre::AddressFamily::ipv6];
-        if (running == m->start)
-          throw LineError{std::string("the mapper is ") + (m->start ? "already" : "not") +
-                          " running"};
+        if (m->cleanup ? !running : running == m->start)
+          throw LineError{std::string("the mapper is ") +
+                          (m->start && !m->cleanup ? "already" : "not") + " running"};
         running = m->start;
       }
       scenario.commands.push_back({lineNo, std::move(action)});

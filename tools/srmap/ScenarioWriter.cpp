@@ -43,8 +43,10 @@ void ScenarioWriter::command(Action const& action) {
   } else if (auto const* ad = std::get_if<AdjDel>(&action)) {
     out_ << "adj del " << adjKeyWords(ad->af, ad->key) << "\n";
   } else if (auto const* m = std::get_if<MapperSwitch>(&action)) {
-    out_ << (m->start ? "start " : "stop ") << (m->kind == MapperKind::node ? "node " : "adj ")
-         << m->af.toString() << "\n";
+    out_ << (m->cleanup ? "cleanup "
+             : m->start ? "start "
+                        : "stop ")
+         << (m->kind == MapperKind::node ? "node " : "adj ") << m->af.toString() << "\n";
   } else {
     throw std::logic_error("a scenario written from an import holds no such command");
   }

@@ -1,6 +1,9 @@
 #include "World.h"
 
+#include <iostream>
 #include <memory>
+
+#include "Nimblog/Nimblog.h"
 
 namespace Srmap {
 
@@ -12,6 +15,13 @@ using Kroma::SegmentRouting::PrefixSegment;
 using Kroma::SegmentRouting::PrefixSegmentInfo;
 using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
 using Mpls::SegmentRouting::PrefixAlgoKey;
+
+char const kTraceFacility[] = "SegmentRoutingMappers";
+
+std::string withoutTrailingBlanks(std::string s) {
+  s.erase(s.find_last_not_of(' ') + 1);
+  return s;
+}
 
 std::string present(bool p) {
   return p ? "present" : "absent";
@@ -46,10 +56,60 @@ World::World(ChangeLog::Sink sink)
   }
   for (Root const& r : roots(false))
     log_.follow(*r.node, r.name);
+  ringSkip();
 }
 
 World::~World() {
   log_.unfollowAll();
+  if (traceSinkBefore_) {
+    Vek::traceLevelsAllIs(kTraceFacility, false);
+    Vek::traceSinkIs(std::move(*traceSinkBefore_));
+  }
+}
+
+void World::applyTrace(Trace const& t) {
+  if (!traceSinkBefore_) {
+    traceSinkBefore_ = Vek::traceSinkIs([this](Vek::TraceRecord const& r) {
+      if (r.facility == kTraceFacility)
+        traced_.push_back(std::to_string(r.level) + " " + std::string(r.text));
+      if (*traceSinkBefore_)
+        (*traceSinkBefore_)(r);
+      else
+        std::cerr << Vek::traceLineFormat(r) << "\n";
+    });
+  }
+  ringSkip();
+  for (unsigned level = 0; level <= Vek::traceLevelMax; ++level)
+    Vek::traceLevelIs(kTraceFacility, level, (t.levels >> level & 1u) != 0);
+}
+
+void World::ringSkip() {
+  if (Nimblog::size() != 0)
+    ringTaken_ = Nimblog::records().back().seq;
+}
+
+std::string World::ringRecordFind(std::string const& text) {
+  std::string first = "none";
+  for (Nimblog::Record const& r : Nimblog::records()) {
+    if (r.seq <= ringTaken_ || r.tiedTo != 0)
+      continue;
+    std::string const read = withoutTrailingBlanks(r.formatted());
+    if (read == text) {
+      ringTaken_ = r.seq;
+      return read;
+    }
+    if (first == "none")
+      first = read;
+  }
+  return first;
+}
+
+std::string World::traceLineTake() {
+  if (traced_.empty())
+    return "none";
+  std::string line = withoutTrailingBlanks(std::move(traced_.front()));
+  traced_.pop_front();
+  return line;
 }
 
 std::vector<World::Root> World::roots(bool usedOnly) const {
@@ -114,6 +174,8 @@ void World::apply(Action const& action) {
     applyPRouter(*r);
   } else if (auto const* c = std::get_if<Corrupt>(&action)) {
     applyCorrupt(*c);
+  } else if (auto const* tr = std::get_if<Trace>(&action)) {
+    applyTrace(*tr);
   }
 }
 
@@ -134,7 +196,12 @@ void World::applyCorrupt(Corrupt const& c) {
 void World::applyMapper(MapperSwitch const& m) {
   Family& f = family(m.af);
   Pavo::Ptr<Kroma::SegmentRouting::Status const> const table(table_);
-  if (m.kind == MapperKind::node) {
+  if (m.cleanup) {  // of a running mapper (the parser sees to it); else nothing
+    if (m.kind == MapperKind::node && f.nodeMapper)
+      f.nodeMapper->doCleanup();
+    else if (m.kind == MapperKind::adj && f.adjMapper)
+      f.adjMapper->doCleanup();
+  } else if (m.kind == MapperKind::node) {
     f.nodeUsed = true;
     f.nodeMapper = m.start ? M::nodeSegmentReverseMapperFactory(m.af, table, f.nodeMap) : nullptr;
   } else {
@@ -183,6 +250,8 @@ std::string World::answer(Expect const& e) const {
   switch (e.what) {
     case W::nodeAlgos:
       return number(f.nodeMap->routerToNodeSegmentMapCount());
+    case W::nodeCached:
+      return number(f.nodeMapper ? f.nodeMapper->prefixToOriginatorCacheCount() : 0);
     case W::nodeRouters:
     case W::nodeHas:
     case W::nodePrefixes: {
@@ -231,6 +300,10 @@ std::string World::answer(Expect const& e) const {
     }
     case W::corruption:
       return number(collection(e.collection).corruptionReports());
+    case W::trace:
+    case W::ring:
+    case W::changes:
+      break;  // the runner's: they read the run, not the maps
   }
   return "?";
 }

@@ -8,9 +8,14 @@
 //   std::string actual = world.answer(expect);
 //
 // Destruction: the change log goes first (teardown publishes to nobody),
-// then the mappers (each empties its map), then the maps and the table.
+// then the mappers (each empties its map), then the maps and the table. A
+// `trace` command switches the process's trace levels of the mappers'
+// facility; destruction switches them off and puts the trace sink back.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +24,7 @@
 #include "Pathkit/NodeSegmentReverseMapper.h"
 #include "Pathkit/SegmentRoutingMappers.h"
 #include "Scenario.h"
+#include "Vek/Trace.h"
 #include "oracles/ChangeLog.h"
 
 namespace Srmap {
@@ -52,6 +58,15 @@ class World {
 
   // Applies every action but Step, Expect and Import (which do nothing here).
   void apply(Action const& action);
+  // The oldest trace line written since a `trace` command and not yet taken,
+  // as "LEVEL TEXT" without trailing blanks; "none" when there is none.
+  std::string traceLineTake();
+  // Of the ring's records since this world was made, the last `trace`
+  // command or the last record found here, the first that reads `text`
+  // (trailing blanks aside), which is then found with those before it.
+  // Without one, the first record's text ("none" when there is none), and
+  // nothing is taken. A block timer's end (it holds a time) is never found.
+  std::string ringRecordFind(std::string const& text);
   // The answer to the question of `expect`, to compare with expect.expected.
   std::string answer(Expect const& expect) const;
 
@@ -74,6 +89,8 @@ class World {
   void applyMapper(MapperSwitch const& m);
   void applyPq(Pq const& p);
   void applyPRouter(PRouter const& p);
+  void applyTrace(Trace const& t);
+  void ringSkip();  // the records the ring holds now are taken
 
   Pavo::Ptr<Kroma::SegmentRouting::Status> table_;
   Family ipv4_;
@@ -82,6 +99,11 @@ class World {
   Pavo::Ptr<SegmentRouting::Mappers::PRouterToPqIdxMap> prouter_;
   bool pqUsed_ = false;
   bool prouterUsed_ = false;
+  // Once a `trace` command ran: the sink it replaced (lines go on to it), and
+  // the mappers' lines not yet taken.
+  std::optional<Vek::TraceSink> traceSinkBefore_;
+  std::deque<std::string> traced_;
+  std::uint64_t ringTaken_ = 0;  // sequence number of the last ring record taken
   ChangeLog log_;
 };
 

@@ -1,24 +1,20 @@
 // Directed tests of the adjacency segment mapper for what the model test
 // cannot reach: the assertions on a connector map changed behind the mapper's
-// back, the trace texts, what a clean-up publishes, the order in which the
-// links a key leaves are published, and the registration with the generic
-// interface. (Corrupt reads are the corruption example
-// scenario's; an entry over its bound is FailedStartUpTest's.)
+// back, the order in which the links a key leaves are published, and the
+// registration with the generic interface. (Corrupt reads, the trace texts
+// and what a clean-up publishes are the example scenarios'; an entry over its
+// bound is FailedStartUpTest's.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
-#include "Nimblog/Nimblog.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
 #include "Pavo/ScopedSubscriber.h"
 #include "VekPavo/GenericIf.h"
-#include "oracles/ChangeLog.h"
-#include "support/TraceCapture.h"
 #include "support/TrackedNode.h"
 
 namespace {
@@ -68,67 +64,6 @@ TEST(AdjacencySegmentMapperDeathTest, ABrokenInvariantStopsTheProcessNamingIt) {
     breakIt(f);
     EXPECT_DEATH(f.status->ipv4AdjacencySegmentDel(f.kKey), "assertion failed: " + text + where);
   }
-}
-
-TEST(AdjacencySegmentMapperTest, TracesEntriesAndEachLinkFiledOrTakenOut) {
-  TestSupport::TrackerGuard const guard;
-  TraceCapture capture;
-  Nimblog::clear();
-  Vek::traceLevelIs("SegmentRoutingMappers", 8, true);
-  Vek::traceLevelIs("SegmentRoutingMappers", 9, true);
-  {
-    Filed f;
-    f.status->ipv4AdjacencySegmentDel(f.kKey);
-    f.status->ipv6AdjacencySegmentIs(AdjacencySegment(f.kKey));
-  }
-  Vek::traceLevelIs("SegmentRoutingMappers", 8, false);
-  Vek::traceLevelIs("SegmentRoutingMappers", 9, false);
-  // The ring's records, made into text only now, read as the trace did.
-  std::vector<std::string> ring[2];
-  for (Nimblog::Record const& r : Nimblog::records()) {
-    if (r.tiedTo == 0)
-      ring[r.formatted().find(" sid: ") != std::string::npos].push_back(r.formatted());
-  }
-  EXPECT_EQ(ring[0], capture.texts(8));
-  EXPECT_EQ(ring[1], capture.texts(9));
-  std::string const sig = "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::";
-  std::string const manage = sig +
-                             "manageAdjSegment(const Kroma::SegmentRouting::AdjacencySegmentKey&, "
-                             "const Kroma::SegmentRouting::AdjacencySegment&, U16)() 16001";
-  std::string const handler = "(const Kroma::SegmentRouting::AdjacencySegmentKey&)() ";
-  EXPECT_EQ(
-      capture.texts(8),
-      (std::vector<std::string>{
-          sig + "handleInitialized()() ipv4", sig + "handleV4AdjSegment" + handler, manage,
-          sig + "handleV4AdjSegment" + handler, manage, sig + "handleV6AdjSegment" + handler}));
-  // Kind 2 names the neighbour's system id; kind 1 the second vertex.
-  std::string const links[] = {"1921.6800.1001, 1921.6800.1009, 100",
-                               "1921.6800.1002, 1921.6800.1005, 101"};
-  // Old links are taken out in their set's (hash) order.
-  std::vector<std::string> details = capture.texts(9);
-  ASSERT_EQ(details.size(), 4u);
-  std::sort(details.begin() + 2, details.end());
-  EXPECT_EQ(details, (std::vector<std::string>{
-                         "ipv4 Adding sid: 16001 for " + links[0] + " to connector map",
-                         "ipv4 Adding sid: 16001 for " + links[1] + " to connector map",
-                         "ipv4 Delete sid: 16001 for " + links[0] + " from connector map",
-                         "ipv4 Delete sid: 16001 for " + links[1] + " from connector map"}));
-}
-
-// A clean-up on a running mapper takes each link list out on its own, so the
-// subscribers of a per-protoId table hear of every link before it goes.
-TEST(AdjacencySegmentMapperTest, CleanupPublishesEachLinkList) {
-  TestSupport::TrackerGuard const guard;
-  Filed f;
-  std::vector<std::string> published;
-  Pavo::Ptr<AdjSegmentListPerProtoId> const lists = f.connectors->map(0);
-  Srmap::ChangeLog log(
-      [&](Srmap::Change const& c) { published.push_back(changeKindName(c.kind)); });
-  log.follow(*lists, "lists");
-  f.mapper->doCleanup();
-  log.unfollowAll();
-  EXPECT_EQ(published, std::vector<std::string>(2, "removed"));
-  EXPECT_EQ(f.connectors->mapCount(), 0u);
 }
 
 // The links a per-protoId table publishes, in order.

@@ -1,10 +1,9 @@
-// Outside input in messages: Vek::QuotedText over generated texts (short and
+// Outside input in messages: Vek::QuotedText over hostile texts (short and
 // long, printable and binary), and the environment settings' refusals with
 // such values.
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,29 +18,6 @@
 namespace {
 
 using Vek::QuotedText;
-
-// Texts of every kind: short and long, printable, control and high bytes,
-// a byte-order mark, one run of a million.
-std::vector<std::string> generatedTexts(bool withNul) {
-  std::mt19937 rng(20260319);
-  auto const pick = [&rng](unsigned n) {
-    return std::uniform_int_distribution<unsigned>(0, n - 1)(rng);
-  };
-  std::vector<std::string> out{"",
-                               "\xEF\xBB\xBF"
-                               "start",
-                               std::string(1 << 20, '9')};
-  for (int i = 0; i < 400; ++i) {
-    std::string t;
-    unsigned const kind = pick(3);  // printable, any byte, mostly printable
-    for (unsigned n = pick(2) == 0 ? pick(12) : pick(300); n > 0; --n) {
-      unsigned const b = kind == 0 || (kind == 2 && pick(8) != 0) ? 0x20 + pick(0x5F) : pick(256);
-      t += static_cast<char>(b == 0 && !withNul ? 1 : b);
-    }
-    out.push_back(t);
-  }
-  return out;
-}
 
 // The bytes that `shown` (QuotedText's form without quotes) stands for.
 std::string unescaped(std::string_view shown) {
@@ -60,7 +36,7 @@ std::string unescaped(std::string_view shown) {
 }
 
 TEST(QuotedTextTest, ShowsEveryTextShortAndPrintableAndWhatItShowsIsTheText) {
-  for (std::string const& text : generatedTexts(true)) {
+  for (std::string const& text : TestSupport::hostileTexts(true)) {
     for (QuotedText::Keep keep : {QuotedText::Keep::start, QuotedText::Keep::end}) {
       std::string const q = QuotedText(text, '"', keep).str();
       ASSERT_EQ(TestSupport::readableProblem(q), "") << q;
@@ -89,7 +65,7 @@ TEST(QuotedTextTest, ShowsEveryTextShortAndPrintableAndWhatItShowsIsTheText) {
 
 // Each setting refuses a value it cannot take with one readable line.
 TEST(QuotedTextTest, SettingsRefuseAnyValueInOneReadableLine) {
-  for (std::string const& value : generatedTexts(false)) {
+  for (std::string const& value : TestSupport::hostileTexts(false)) {
     std::string const errs[] = {
         stderrOf([&] { Vek::hashSeedSetting(value.c_str()); }),
         stderrOf([&] { Vek::traceEnvironmentApply(value); }),

@@ -24,41 +24,28 @@ namespace {
 
 using TestSupport::readableProblem;
 
+// Valid texts with hostile ones (support/Readable.h) put in at random places.
 class HostileText {
  public:
   explicit HostileText(unsigned seed) : rng_(seed) {}
 
-  unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
-
-  // A million-byte run, some binary bytes, control characters or a byte-order mark.
-  std::string token() {
-    switch (pick(4)) {
-      case 0:
-        return std::string(1 << 20, "90af.:/x\\ "[pick(10)]);
-      case 1: {
-        std::string t;
-        for (unsigned n = 1 + pick(40); n > 0; --n)
-          t += static_cast<char>(pick(256));
-        return t;
-      }
-      case 2:
-        return "\x1b[31m\r\x07\t\x7f";
-      default:
-        return "\xEF\xBB\xBF";
-    }
+  unsigned pick(std::size_t n) {
+    return std::uniform_int_distribution<unsigned>(0, static_cast<unsigned>(n) - 1)(rng_);
   }
-  // `text` with a token put in at a random place (or replacing it all).
+  // `text` with a hostile text put in at a random place (or replacing it all).
   std::string into(std::string const& text) {
+    std::string const& token = hostile_[pick(hostile_.size())];
     if (pick(6) == 0)
-      return token();
-    std::size_t const at = pick(static_cast<unsigned>(text.size()) + 1);
+      return token;
+    std::size_t const at = pick(text.size() + 1);
     std::size_t const replaced =
         std::min<std::size_t>(pick(2) == 0 ? 0 : pick(8), text.size() - at);
-    return text.substr(0, at) + token() + text.substr(at + replaced);
+    return text.substr(0, at) + token + text.substr(at + replaced);
   }
 
  private:
   std::mt19937 rng_;
+  std::vector<std::string> const hostile_ = TestSupport::hostileTexts(false);
 };
 
 TEST(ErrorTextTest, EveryTextReaderRefusesHostileTextReadably) {
