@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Granule/AllocTrack.h"
 #include "Granule/Slab.h"
@@ -215,21 +216,15 @@ TEST(ReflectionTest, GenericRefusalsNameTypeAndField) {
     std::function<void()> call;
     std::initializer_list<std::string_view> parts;
   };
+  // The operation `sum` invoked with `args`.
+  auto sum = [&g](std::vector<GenericValue> args) -> std::function<void()> {
+    return [&g, args] { GI::invoke(g, 134, args); };
+  };
   Case const cases[] = {
-      {[&] { GI::invoke(g, 134, {GenericValue(1u)}); },
-       {"Demo::Router", "134", "sum", "2 argument"}},
-      {[&] {
-         GI::invoke(g, 134, {1u, 2u, 3u});
-       },
-       {"Demo::Router", "134", "2 argument"}},
-      {[&] {
-         GI::invoke(g, 134, {GenericValue(true), 1u});
-       },
-       {"Demo::Router", "134", "a", "expected U32, got bool"}},
-      {[&] {
-         GI::invoke(g, 134, {GenericValue(1u), GenericValue(70000u)});
-       },
-       {"Demo::Router", "134", "b", "does not fit U16"}},
+      {sum({1u}), {"Demo::Router", "134", "sum", "2 argument"}},
+      {sum({1u, 2u, 3u}), {"Demo::Router", "134", "2 argument"}},
+      {sum({true, 1u}), {"Demo::Router", "134", "a", "expected U32, got bool"}},
+      {sum({1u, 70000u}), {"Demo::Router", "134", "b", "does not fit U16"}},
       {[&] { GI::construct("Demo::Router", {}); }, {"Demo::Router", "1 argument"}},
       {[&] { GI::construct("Demo::Child", {}); }, {"Demo::Child", "no generic"}},
       {[&] { GI::construct("Demo::Nope", {}); }, {"Demo::Nope"}},
