@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "InspectTestTypes.h"
 #include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "VekPavo/CharRangeRead.h"
 #include "VekPavo/GenericIf.h"
@@ -43,9 +42,6 @@ TEST(StrepTest, WritesAttributesInRegistrationOrderAndReadsThemBack) {
   auto const& type = *Pavo::ModuleInspectData::typeByName(kType);
   std::string const blanks = " " + kType + "( key=10.0.0.1/32 ,originator=0.0.0.1:0 ,flags=255 )";
   EXPECT_TRUE(Vek::GenericIf::decode(type, blanks).isEq(kSegment));
-  EXPECT_EQ(VekPavo::enumToStrep(Demo::Color::green), "green");
-  EXPECT_EQ(VekPavo::enumToStrep(static_cast<Demo::Color>(9)), "9");
-  EXPECT_EQ(Vek::strepToValue<Demo::Color>("green"), Demo::Color::green);
   EXPECT_EQ(Vek::strepToValue<std::string>("\"a \\\"b\\\\\""), "a \"b\\");
   EXPECT_EQ(Vek::strepToValue<std::string>(VekPavo::valueToStrep(std::string("q\"\\"))), "q\"\\");
 }
@@ -78,7 +74,6 @@ TEST(StrepTest, ErrorsNameTheAttributeAndPosition) {
     EXPECT_NE(e.msg().find(c.part), std::string::npos) << e.msg();
   }
   EXPECT_EQ(readError<PrefixSegment>("Kroma::SegmentRouting::PrefixSegmenT()").position(), 0u);
-  EXPECT_NE(readError<Demo::Color>("blue").msg().find("Demo::Color"), std::string::npos);
   // A reader over part of a text stops where its value ends.
   std::string const more = kText + " rest";
   Vek::CharRange range(more);
