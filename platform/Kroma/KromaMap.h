@@ -31,9 +31,11 @@
 // writes, and an array of (key, node) slots in key order for walks, so that a
 // walk reads the slots in order and each node once. A new key's slot is
 // appended after the ordered ones; the first walk step after such writes
-// sorts those few and merges them in (into a fresh array), so filling the
-// table costs no ordered insertion and a walk over an unchanged table no
-// search. The slot array has a slot per bucket and grows with the buckets.
+// sorts them and merges them in (into a fresh array when they fall among the
+// ordered ones), so filling the table costs no ordered insertion and a walk
+// over an unchanged table no search; a walk step after keys added among the
+// ordered ones costs a pass over the slots. The slot array has a slot per
+// bucket and grows with the buckets.
 // Replacing an entry updates its node in place; it allocates only when the
 // new record count exceeds what the node holds (and the node keeps that room).
 // A removed entry keeps its node, marked absent, in both indexes, so that the
@@ -43,8 +45,8 @@
 // they hold at most a third of the nodes, and memoryBytes() counts them. A
 // look-up allocates nothing; a walk step is the next slot (past absent
 // nodes) while no key has been added or let go since the previous step, else
-// a binary search of the slots. Only a walk step that merges new keys in
-// allocates.
+// a binary search of the slots. Of the reading steps only a walk step that
+// merges new keys in among the ordered ones allocates.
 // Every reading step may raise Pavo::CorruptionDetectedException, as a
 // shared-memory read can; the reader hands msg() to doCorruptionDetected()
 // of the collection and goes on with the default entry or ends the walk.
