@@ -451,7 +451,8 @@ class KromaMap : public KromaMapBase {
     } else {
       return key.hash(Vek::HashHelper::hashSeed32() ^ 0x4b524f4du);
     }
-  }  // Slots a walk step reads ahead of the one it hands over.
+  }
+  // Slots a walk step reads ahead of the one it hands over.
   static constexpr std::size_t kReadAhead = 4;
 
   // The node of `key`, present or absent.
