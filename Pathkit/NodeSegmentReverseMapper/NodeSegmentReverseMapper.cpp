@@ -90,8 +90,11 @@ void NodeSegmentReverseMapper::handleInitialized() {
                 << ": " << af_
                 << ": Iterating over prefix segments to build the prefix to originator map");
   // Each walked entry goes to the handler's second half directly: no second
-  // look-up of the key the walk stands on.
+  // look-up of the key the walk stands on. The cache takes at most a member
+  // per walked key: its buckets are made once, not doubled along the way.
   try {
+    prefixToOriginatorCache_.reserve(srStatus_->prefixSegment().size() +
+                                     srStatus_->prefixSegmentWithAlgo().size());
     Kroma::walkOrReport(srStatus_->prefixSegment(), [this](Vantre::IpGenPrefix const& k,
                                                            PrefixSegmentMap::Stored const* stored) {
       prefixSegmentRead(k, stored);

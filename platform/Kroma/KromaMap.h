@@ -26,19 +26,27 @@
 // same reading step for fault injection (Fault::lookup).
 //
 // Storage and cost: a node per entry, allocated to fit the records in use
-// (Granule slab, or the heap for large ones), linked into two indexes: a
+// (Granule slab, or the heap for large ones), reached through two indexes: a
 // hash index (top bits of K::hash pick the bucket) for point look-ups and
-// writes, and a red-black tree (Vek::RbTreeAlgo) in key order for walks.
+// writes, and an array of (key, node) slots in key order for walks, so that a
+// walk reads the slots in order and each node once. A new key's slot is
+// appended after the ordered ones; the first walk step after such writes
+// sorts them and merges them in (into a fresh array when they fall among the
+// ordered ones), so filling the table costs no ordered insertion and a walk
+// over an unchanged table no search; a walk step after keys added among the
+// ordered ones costs a pass over the slots. The slot array has a slot per
+// bucket and grows with the buckets.
 // Replacing an entry updates its node in place; it allocates only when the
 // new record count exceeds what the node holds (and the node keeps that room).
 // A removed entry keeps its node, marked absent, in both indexes, so that the
 // key coming back (a withdrawn route returning) takes the node again without
-// an allocation or a tree insertion; readers never see absent nodes. Absent
-// nodes are let go all at once when they outnumber half the entries present,
-// so they hold at most a third of the nodes, and memoryBytes() counts them.
-// A look-up allocates nothing; a walk step is the tree successor (past absent
-// nodes) while no node has been added to or let go from the tree since the
-// previous step, else a search from the root.
+// an allocation or a new slot; readers never see absent nodes. Absent nodes
+// are let go all at once when they outnumber half the entries present, so
+// they hold at most a third of the nodes, and memoryBytes() counts them. A
+// look-up allocates nothing; a walk step is the next slot (past absent
+// nodes) while no key has been added or let go since the previous step, else
+// a binary search of the slots. Of the reading steps only a walk step that
+// merges new keys in among the ordered ones allocates.
 // Every reading step may raise Pavo::CorruptionDetectedException, as a
 // shared-memory read can; the reader hands msg() to doCorruptionDetected()
 // of the collection and goes on with the default entry or ends the walk.
@@ -77,7 +85,6 @@
 #include "Vek/Errors.h"
 #include "Vek/Hash.h"
 #include "Vek/KeyOps.h"
-#include "Vek/RbTreeAlgo.h"
 
 namespace Kroma {
 
@@ -93,8 +100,9 @@ class IterHint {
   template <class K, class E>
   friend class KromaMap;
 
-  // The collection and its generation when the position was stored; the
-  // position is used only while both still match.
+  // The collection and its generation when the position (a slot of its
+  // ordered index) was stored; the position is used only while both still
+  // match.
   void const* owner_ = nullptr;
   std::uint64_t generation_ = 0;
   void const* position_ = nullptr;
@@ -156,10 +164,10 @@ class KromaMap : public KromaMapBase {
   static_assert(std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<Head> &&
                 std::is_trivially_copyable_v<Record>);
 
-  // One stored entry: the tree links, the hash link, the key, the head, the
-  // count as stored and the records (inline after the node, or in a block of
-  // their own once the entry outgrew the node).
-  class Stored final : public Vek::RbTreeNodeBase {
+  // One stored entry: the hash link, the key, the head, the count as stored
+  // and the records (inline after the node, or in a block of their own once
+  // the entry outgrew the node). The collection owns it through its slot.
+  class Stored {
    public:
     K const& key() const noexcept { return key_; }
     Head const& head() const noexcept { return head_; }
@@ -179,10 +187,12 @@ class KromaMap : public KromaMapBase {
         : hash_(hash), capacity_(capacity), inlineCapacity_(capacity), key_(key) {
       records_ = inlineRecords();
     }
-    ~Stored() override {
+    ~Stored() {
       if (records_ != inlineRecords())
         Granule::slabFree(records_, std::size_t{capacity_} * sizeof(Record));
     }
+    Stored(Stored const&) = delete;
+    Stored& operator=(Stored const&) = delete;
 
     static std::size_t nodeBytes(std::uint32_t capacity) noexcept {
       return recordsOffset() + std::size_t{capacity} * sizeof(Record);
@@ -205,12 +215,12 @@ class KromaMap : public KromaMapBase {
       // capacity <= kBound <= 0xFFFF: the caller checked the count.
       return new (mem) Stored(key, hash, static_cast<std::uint16_t>(capacity));
     }
-    // The last link went: destroy and give the memory back.
-    void lastUserGone() override {
-      std::size_t const bytes = nodeBytes(inlineCapacity_);
-      this->~Stored();
+    // Its slot went: destroy and give the memory back.
+    static void destroy(Stored* s) noexcept {
+      std::size_t const bytes = nodeBytes(s->inlineCapacity_);
+      s->~Stored();
       memAllocationTracker_.freed(bytes);
-      Granule::slabFree(this, bytes);
+      Granule::slabFree(s, bytes);
     }
 
     // Makes room for `count` records (count <= kBound); old records are not
@@ -237,12 +247,11 @@ class KromaMap : public KromaMapBase {
               std::memcmp(records, records_, std::size_t{count} * sizeof(Record)) == 0);
     }
 
-    // First, so that it takes the tree node's tail padding.
-    bool absent_ = false;         // removed; kept for the key's return
     Stored* hashNext_ = nullptr;  // next in the bucket chain (absent nodes too)
     std::uint32_t hash_;          // full hash of key_
     std::uint16_t capacity_;      // records that fit at records_
     std::uint16_t inlineCapacity_;
+    bool absent_ = false;  // removed; kept for the key's return
     Record* records_;
     K const key_;
     Head head_{};
@@ -250,10 +259,24 @@ class KromaMap : public KromaMapBase {
   };
   static_assert(kBound <= 0xFFFF, "capacities are 16-bit");
 
+ private:
+  // A slot of the ordered index: the key beside its node, so that searching
+  // and merging read the slots alone.
+  struct Slot {
+    K key;
+    Stored* node;
+  };
+
+ public:
+  // Bytes each bucket brings: its chain head and its ordered slot.
+  static constexpr std::size_t kBytesPerBucket = sizeof(Stored*) + sizeof(Slot);
+
   explicit KromaMap(char const* name) : KromaMapBase(name) {}
   ~KromaMap() {
-    Vek::RbTreeAlgo::clear(root_);
+    for (Slot const *at = slots_, *end = slots_ + slotCount_; at != end; ++at)
+      Stored::destroy(at->node);
     ::operator delete(buckets_);
+    ::operator delete(slots_);
   }
 
   // --- readers -------------------------------------------------------------
@@ -294,17 +317,18 @@ class KromaMap : public KromaMapBase {
   // with a key strictly after `after` (which need not be present any more).
   Stored const* first(IterHint& hint) const {
     faultCheck(Fault::firstKey);
-    return answer(hint, presentFrom(Vek::RbTreeAlgo::first(root_.get())));
+    ordered();
+    return answer(hint, presentFrom(slots_));
   }
   Stored const* next(IterHint& hint, K const& after) const {
     faultCheck(Fault::nextKey);
+    ordered();
     if (hint.owner_ == this && hint.generation_ == generation_) {
-      auto* at = static_cast<Stored const*>(hint.position_);
-      if (Vek::DefaultKeyOps<K>::isEq(at->key_, after)) {
-        return answer(hint, presentFrom(Vek::RbTreeAlgo::next(const_cast<Stored*>(at))));
-      }
+      auto const* at = static_cast<Slot const*>(hint.position_);
+      if (Vek::DefaultKeyOps<K>::isEq(at->key, after))
+        return answer(hint, presentFrom(at + 1));
     }
-    return answer(hint, upperBound(after));
+    return answer(hint, presentFrom(upperBound(after)));
   }
 
   // The smallest key, when there is one.
@@ -320,8 +344,8 @@ class KromaMap : public KromaMapBase {
   std::size_t size() const noexcept { return size_; }
   bool contains(K const& key) const { return findStored(key, hashOf(key)) != nullptr; }
   // Bytes held: every node (absent ones too) and record block
-  // (slab-rounded) and the buckets.
-  std::size_t memoryBytes() const noexcept { return bytes_ + bucketCount() * sizeof(Stored*); }
+  // (slab-rounded), the buckets and the ordered slots (one per bucket).
+  std::size_t memoryBytes() const noexcept { return bytes_ + bucketCount() * kBytesPerBucket; }
   std::size_t bucketCount() const noexcept {
     return buckets_ != nullptr ? std::size_t{1} << (32 - shift_) : 0;
   }
@@ -367,6 +391,8 @@ class KromaMap : public KromaMapBase {
       publish(static_cast<E const*>(&prior));
       return;
     }
+    if (buckets_ == nullptr || slotCount_ >= bucketCount())
+      grow();
     Stored* s = Stored::create(key, hash, count);
     s->assign(head, records, count);
     link(s);
@@ -426,7 +452,8 @@ class KromaMap : public KromaMapBase {
       return key.hash(Vek::HashHelper::hashSeed32() ^ 0x4b524f4du);
     }
   }
-  static Stored* asStored(Vek::RbTreeNodeBase* n) noexcept { return static_cast<Stored*>(n); }
+  // Slots a walk step reads ahead of the one it hands over.
+  static constexpr std::size_t kReadAhead = 4;
 
   // The node of `key`, present or absent.
   Stored* findNode(K const& key, std::uint32_t hash) const noexcept {
@@ -442,11 +469,17 @@ class KromaMap : public KromaMapBase {
     Stored* const s = findNode(key, hash);
     return s != nullptr && !s->absent_ ? s : nullptr;
   }
-  // The first present node at or after `n` in key order.
-  static Stored* presentFrom(Vek::RbTreeNodeBase* n) noexcept {
-    while (n != nullptr && asStored(n)->absent_)
-      n = Vek::RbTreeAlgo::next(n);
-    return asStored(n);
+  // The first slot at or after `at` whose node is present, or null. The
+  // node a few slots on is fetched meanwhile: the walk reads it soon.
+  Slot const* presentFrom(Slot const* at) const noexcept {
+    Slot const* const end = slots_ + slotCount_;
+    for (; at != end; ++at) {
+      if (end - at > static_cast<std::ptrdiff_t>(kReadAhead))
+        __builtin_prefetch(at[kReadAhead].node);
+      if (!at->node->absent_)
+        return at;
+    }
+    return nullptr;
   }
 
   // The prior entry handed to a publication: a full value, also for a corrupt
@@ -458,48 +491,54 @@ class KromaMap : public KromaMapBase {
                                  std::min<std::uint32_t>(s.capacity_, kBound), s.count_);
   }
 
-  // Links a new node into both indexes (the tree owns it).
+  // Links a new node into the hash index and appends its slot after the
+  // ordered ones (the next walk step merges it in); grow() made room.
   void link(Stored* s) noexcept {
-    if (buckets_ == nullptr || size_ + absent_ >= bucketCount())
-      grow();
     Stored*& head = buckets_[s->hash_ >> shift_];
     s->hashNext_ = head;
     head = s;
-    Vek::RbTreeNodeBase* parent = nullptr;
-    bool asLeft = false;
-    for (Vek::RbTreeNodeBase* n = root_.get(); n != nullptr;) {
-      parent = n;
-      asLeft = s->key_ < asStored(n)->key_;
-      n = asLeft ? Vek::RbTreeAlgo::leftOf(n) : Vek::RbTreeAlgo::rightOf(n);
-    }
-    Vek::RbTreeAlgo::insert(root_, parent, asLeft, Vek::RbTreeAlgo::Link::adopt(s));
+    slots_[slotCount_++] = Slot{s->key_, s};
     ++size_;
     ++generation_;
     bytes_ += s->bytes();
   }
-  // Takes every absent node out of both indexes and frees it: one pass in
-  // key order, paid for by the removals that made them.
+  // Takes every absent node out of both indexes and frees it: one pass over
+  // the slots, closing the gaps in place (the ordered ones stay ordered),
+  // paid for by the removals that made them.
   void letAbsentGo() noexcept {
-    for (Vek::RbTreeNodeBase* n = Vek::RbTreeAlgo::first(root_.get()); n != nullptr;) {
-      Stored* const s = asStored(n);
-      n = Vek::RbTreeAlgo::next(n);
-      if (!s->absent_)
+    std::size_t kept = 0;
+    std::size_t keptOrdered = 0;
+    for (std::size_t i = 0; i < slotCount_; ++i) {
+      Stored* const s = slots_[i].node;
+      if (!s->absent_) {
+        slots_[kept++] = slots_[i];
+        keptOrdered += i < orderedCount_;
         continue;
+      }
       Stored** slot = &buckets_[s->hash_ >> shift_];
       while (*slot != s)
         slot = &(*slot)->hashNext_;
       *slot = s->hashNext_;
-      s->hashNext_ = nullptr;
       bytes_ -= s->bytes();
-      Vek::RbTreeAlgo::erase(root_, s);
+      Stored::destroy(s);
     }
+    slotCount_ = kept;
+    orderedCount_ = keptOrdered;
     absent_ = 0;
     ++generation_;
   }
+  // Doubles the buckets and the slots (new arrays; the slots keep their order).
   void grow() {
     unsigned const shift = buckets_ == nullptr ? kInitialShift : shift_ - 1;
     std::size_t const count = std::size_t{1} << (32 - shift);
     auto** fresh = static_cast<Stored**>(::operator new(count * sizeof(Stored*)));
+    Slot* freshSlots;
+    try {
+      freshSlots = allocateSlots(count);
+    } catch (...) {
+      ::operator delete(fresh);
+      throw;
+    }
     std::fill_n(fresh, count, nullptr);
     if (buckets_ != nullptr) {
       for (std::size_t b = 0, n = bucketCount(); b < n; ++b) {
@@ -513,27 +552,47 @@ class KromaMap : public KromaMapBase {
       }
       ::operator delete(buckets_);
     }
+    std::copy_n(slots_, slotCount_, freshSlots);
+    ::operator delete(slots_);
     buckets_ = fresh;
+    slots_ = freshSlots;
     shift_ = shift;
   }
-
-  Stored const* upperBound(K const& key) const noexcept {
-    Stored* found = nullptr;
-    for (Vek::RbTreeNodeBase* n = root_.get(); n != nullptr;) {
-      if (key < asStored(n)->key_) {
-        found = asStored(n);
-        n = Vek::RbTreeAlgo::leftOf(n);
-      } else {
-        n = Vek::RbTreeAlgo::rightOf(n);
-      }
-    }
-    return presentFrom(found);
+  static Slot* allocateSlots(std::size_t count) {
+    return static_cast<Slot*>(::operator new(count * sizeof(Slot)));
   }
-  Stored const* answer(IterHint& hint, Stored const* at) const noexcept {
+  static bool slotLess(Slot const& a, Slot const& b) noexcept { return a.key < b.key; }
+
+  // Brings the slots appended since the last walk step into key order: they
+  // are sorted and merged with the ordered ones into a fresh array. Slots
+  // that all come after the ordered ones (a table filled in key order) stay
+  // where they are.
+  void ordered() const {
+    if (orderedCount_ == slotCount_) [[likely]]
+      return;
+    Slot* const mid = slots_ + orderedCount_;
+    Slot* const end = slots_ + slotCount_;
+    if (!std::is_sorted(mid, end, slotLess))
+      std::sort(mid, end, slotLess);
+    if (orderedCount_ != 0 && slotLess(*mid, mid[-1])) {
+      Slot* const fresh = allocateSlots(bucketCount());
+      std::merge(slots_, mid, mid, end, fresh, slotLess);
+      ::operator delete(slots_);
+      slots_ = fresh;
+    }
+    orderedCount_ = slotCount_;
+  }
+
+  // The first slot with a key strictly after `key`; the end when none.
+  Slot const* upperBound(K const& key) const noexcept {
+    return std::upper_bound(slots_, slots_ + slotCount_, key,
+                            [](K const& k, Slot const& s) { return k < s.key; });
+  }
+  Stored const* answer(IterHint& hint, Slot const* at) const noexcept {
     hint.owner_ = at != nullptr ? this : nullptr;
     hint.generation_ = generation_;
     hint.position_ = at;
-    return at;
+    return at != nullptr ? at->node : nullptr;
   }
   static bool keyOf(Stored const* at, K& out) noexcept {
     if (at == nullptr)
@@ -542,14 +601,20 @@ class KromaMap : public KromaMapBase {
     return true;
   }
 
-  Vek::RbTreeAlgo::Link root_;      // the tree owns every node through one link
   Stored** buckets_ = nullptr;      // 2^(32 - shift_) chain heads
   unsigned shift_ = kInitialShift;  // bucket = hash >> shift_
-  std::size_t size_ = 0;            // present entries
-  std::size_t absent_ = 0;          // absent nodes still linked
-  std::size_t bytes_ = 0;           // nodes and record blocks, slab-rounded
-  // Counts nodes added to and let go from the tree, so a stored walk
-  // position is known to be still valid. Replacing in place, removing and
+  // One slot per node (present or absent), as many as there are buckets:
+  // the first orderedCount_ in key order, the rest appended since. The
+  // array owns the nodes. Reading steps order it, so both are mutable.
+  mutable Slot* slots_ = nullptr;
+  std::size_t slotCount_ = 0;
+  mutable std::size_t orderedCount_ = 0;
+  std::size_t size_ = 0;    // present entries
+  std::size_t absent_ = 0;  // absent nodes still linked
+  std::size_t bytes_ = 0;   // nodes and record blocks, slab-rounded
+  // Counts keys added to and nodes let go from the slots, so a stored walk
+  // position (a slot) is known to be still valid: every change of the slot
+  // array's place or order comes with one. Replacing in place, removing and
   // returning keep it.
   std::uint64_t generation_ = 0;
 };

@@ -31,6 +31,28 @@ HashLink** HashMapImpl::slotFor(std::uint32_t hash) {
   return &buckets_[bucketOf(hash)];
 }
 
+void HashMapImpl::reserve(std::size_t members) {
+  unsigned shift = kInitialShift;
+  while (shift > 0 && (std::size_t{1} << (32 - shift)) < members)
+    --shift;
+  if (buckets_ == nullptr || size_ == 0) {
+    if (buckets_ != nullptr && shift >= shift_)
+      return;
+    HashLink** const fresh = newBuckets(std::size_t{1} << (32 - shift));
+    if (buckets_ != nullptr)
+      freeBuckets(buckets_, bucketCount());
+    buckets_ = fresh;
+    shift_ = shift;
+    return;
+  }
+  while (shift_ > shift && shift_ > 0) {
+    unsigned const before = shift_;
+    grow();
+    if (shift_ == before)
+      return;  // no memory: the chains grow longer instead
+  }
+}
+
 HashLink* HashMapImpl::firstFrom(std::size_t bucket) const noexcept {
   for (std::size_t const n = bucketCount(); bucket < n; ++bucket) {
     if (buckets_[bucket])

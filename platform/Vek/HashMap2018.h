@@ -79,6 +79,9 @@ class HashMapImpl {
   std::size_t bucketCount() const noexcept {
     return buckets_ ? std::size_t{1} << (32 - shift_) : 0;
   }
+  // Buckets for `members` at once (the load factor stays at most 1 until
+  // then), for a build that knows how many members it brings. Never shrinks.
+  void reserve(std::size_t members);
 
  protected:
   static constexpr unsigned kInitialShift = 29;  // 8 buckets

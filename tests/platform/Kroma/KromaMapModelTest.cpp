@@ -46,7 +46,7 @@ class ModelRun {
   explicit ModelRun(std::uint64_t seed) : rng_(seed), range_(8u << (seed % 7)) {
     Map one("one");
     one.entryIs(0, Entry{0, 1}, [](Entry const*) {});
-    nodeBytes_ = one.memoryBytes() - one.bucketCount() * sizeof(void*);
+    nodeBytes_ = one.memoryBytes() - one.bucketCount() * Map::kBytesPerBucket;
   }
 
   void step() {
@@ -89,7 +89,7 @@ class ModelRun {
     ASSERT_EQ(map_.contains(k), payload != 0);
     ASSERT_EQ(map_.size(), model_.size());
     std::size_t const nodes = model_.size() + waiting_.size();
-    ASSERT_EQ(map_.memoryBytes(), nodes * nodeBytes_ + map_.bucketCount() * sizeof(void*));
+    ASSERT_EQ(map_.memoryBytes(), nodes * nodeBytes_ + map_.bucketCount() * Map::kBytesPerBucket);
     ASSERT_GE(map_.bucketCount(), nodes);
   }
 
