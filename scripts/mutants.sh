@@ -234,6 +234,13 @@ mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2
 mutant adj-left-links-order Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the links a key leaves are published in link order, not in their table's" \
   'return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;' 'return a.link < b.link;'
+mutant adj-list-iter-resume Pathkit/SegmentRoutingMappers/AdjSegmentList.h caught \
+  "a link list iterator whose place changed steps to the next place, not past its entry" \
+  $'                                     ? at_ + 1\n                                     : list_->upperBound(member_.key_);' \
+  $'                                     ? at_ + 1\n                                     : at_ + 1;'
+mutant adj-list-unspill-lost Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
+  "a link list shrinking back into its room leaves its members in the freed block" \
+  'std::memcpy(static_cast<void*>(room_), block, size_ * sizeof(Member));' '(void)block;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

@@ -442,14 +442,10 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         if (!sharedEntryRelease(protoId, link, entry))
           gone.push_back(&entry);
       }
-      // The list less those, copied member by member: no node is made for a
-      // member that goes, and in-order appends walk no tree.
-      AdjSegmentList list;
-      for (auto m = stored->adjSegmentEntryCollection().begin(); !m.atEnd(); ++m) {
-        if (std::none_of(gone.begin(), gone.end(),
-                         [&](AdjSegmentEntry const* g) { return *g == m->key(); }))
-          list.adjSegmentEntryIs(m->key(), m->value());
-      }
+      // The list less those: a copy, and each taken out of it in place.
+      AdjSegmentList list(*stored);
+      for (AdjSegmentEntry const* g : gone)
+        list.adjSegmentEntryDel(*g);
       staged.push_back(StagedList{link, hash, std::move(list)});
     }
     // Step 4 writes back in C's order: by hash, then by link.
