@@ -242,8 +242,8 @@ mutant adj-kept-metric-stays Pathkit/SegmentRoutingMappers/AdjacencySegmentMappe
   'if (!metricFiled(segment, protoId, e->key().metric(), count))' 'if (false)'
 mutant adj-list-iter-resume Pathkit/SegmentRoutingMappers/AdjSegmentList.h caught \
   "a link list iterator whose place changed steps to the next place, not past its entry" \
-  $'                                     ? at_ + 1\n                                     : list_->upperBound(member_.key_);' \
-  $'                                     ? at_ + 1\n                                     : at_ + 1;'
+  $'                                       ? at_ + 1\n                                       : list_->upperBound(member_.key_);' \
+  $'                                       ? at_ + 1\n                                       : at_ + 1;'
 mutant adj-list-unspill-lost Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "a link list shrinking back into its room leaves its members in the freed block" \
   'std::memcpy(static_cast<void*>(room_), block, size_ * sizeof(Member));' '(void)block;'

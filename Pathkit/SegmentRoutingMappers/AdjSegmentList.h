@@ -62,7 +62,55 @@ class AdjSegmentList {
   // The sorted array and the read side of the list.
   class Collection {
    public:
-    class Iterator;
+    class Iterator {
+     public:
+      Iterator() noexcept = default;
+
+      VekAdjSegmentEntry const& operator*() const noexcept { return member_; }
+      VekAdjSegmentEntry const* operator->() const noexcept { return &member_; }
+      // The stored member with the iterator's entry; null at the end or when
+      // that entry is no longer a member.
+      VekAdjSegmentEntry const* member() const noexcept {
+        return atEnd_ ? nullptr : list_->find(member_.key_);
+      }
+      bool atEnd() const noexcept { return atEnd_; }
+      Collection const* list() const noexcept { return list_; }
+      // Both at the end, or on equal entries of one list.
+      bool operator==(Iterator const& o) const noexcept {
+        return atEnd_ || o.atEnd_ ? atEnd_ == o.atEnd_
+                                  : list_ == o.list_ && member_.key_ == o.member_.key_;
+      }
+
+      // At the end: stays there.
+      Iterator& operator++() noexcept {
+        if (atEnd_)
+          return *this;
+        // The member is still where it was: the next place; else the place
+        // after its entry, found again.
+        std::uint32_t const next = at_ < list_->size_ && list_->data()[at_].key_ == member_.key_
+                                       ? at_ + 1
+                                       : list_->upperBound(member_.key_);
+        stepTo(next);
+        return *this;
+      }
+
+     private:
+      friend class Collection;
+      Iterator(Collection const* list, std::uint32_t at) noexcept : list_(list) { stepTo(at); }
+      void stepTo(std::uint32_t at) noexcept {
+        atEnd_ = at >= list_->size_;
+        if (!atEnd_) {
+          at_ = at;
+          member_ = list_->data()[at];
+        }
+      }
+
+      Collection const* list_ = nullptr;
+      std::uint32_t at_ = 0;  // the member's place when the iterator reached it
+      bool atEnd_ = true;
+      VekAdjSegmentEntry member_;
+    };
+
     // Members kept in the list itself before it takes a slab block.
     static constexpr std::uint32_t kInPlace = 2;
 
@@ -167,55 +215,6 @@ class AdjSegmentList {
     };
     std::uint32_t size_ = 0;
     std::uint32_t capacity_ = kInPlace;  // over kInPlace when spilled
-  };
-
-  class Collection::Iterator {
-   public:
-    Iterator() noexcept = default;
-
-    VekAdjSegmentEntry const& operator*() const noexcept { return member_; }
-    VekAdjSegmentEntry const* operator->() const noexcept { return &member_; }
-    // The stored member with the iterator's entry; null at the end or when
-    // that entry is no longer a member.
-    VekAdjSegmentEntry const* member() const noexcept {
-      return atEnd_ ? nullptr : list_->find(member_.key_);
-    }
-    bool atEnd() const noexcept { return atEnd_; }
-    Collection const* list() const noexcept { return list_; }
-    // Both at the end, or on equal entries of one list.
-    bool operator==(Iterator const& o) const noexcept {
-      return atEnd_ || o.atEnd_ ? atEnd_ == o.atEnd_
-                                : list_ == o.list_ && member_.key_ == o.member_.key_;
-    }
-
-    // At the end: stays there.
-    Iterator& operator++() noexcept {
-      if (atEnd_)
-        return *this;
-      // The member is still where it was: the next place; else the place
-      // after its entry, found again.
-      std::uint32_t const next = at_ < list_->size_ && list_->data()[at_].key_ == member_.key_
-                                     ? at_ + 1
-                                     : list_->upperBound(member_.key_);
-      stepTo(next);
-      return *this;
-    }
-
-   private:
-    friend class Collection;
-    Iterator(Collection const* list, std::uint32_t at) noexcept : list_(list) { stepTo(at); }
-    void stepTo(std::uint32_t at) noexcept {
-      atEnd_ = at >= list_->size_;
-      if (!atEnd_) {
-        at_ = at;
-        member_ = list_->data()[at];
-      }
-    }
-
-    Collection const* list_ = nullptr;
-    std::uint32_t at_ = 0;  // the member's place when the iterator reached it
-    bool atEnd_ = true;
-    VekAdjSegmentEntry member_;
   };
 
   AdjSegmentList() noexcept = default;
