@@ -236,11 +236,11 @@ mutant adj-cleanup-silent Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2
   $'    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)\n      lists->adjSegmentListDel(l->key());\n' ''
 mutant adj-shared-uncounted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key filing a member its link already lists is not counted: its partner's removal drops it" \
-  $'        sharedEntryAdd(protoId, link, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
+  $'        sharedEntryAdd(protoId, link, hash, entry);\n      if (!lists) {' $'        (void)0;\n      if (!lists) {'
 mutant adj-shared-removed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key's removal takes a member out although another key still files it" \
-  $'        if (!sharedEntryRelease(protoId, link, entry))\n          gone.push_back(&entry);' \
-  $'        sharedEntryRelease(protoId, link, entry);\n        gone.push_back(&entry);'
+  $'        if (!sharedEntryRelease(protoId, link, hash, entry))\n          gone.push_back(&entry);' \
+  $'        sharedEntryRelease(protoId, link, hash, entry);\n        gone.push_back(&entry);'
 mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a key of several links and metrics lets go of every link-entry combination, filed or not" \
   $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'
@@ -254,6 +254,19 @@ mutant adj-trace-link-remote Pathkit/SegmentRoutingMappers/AdjacencySegmentMappe
   "the trace names a kind-1 link by its last vertex, not its second" \
   '                          : link.secondVertex()};' \
   '                          : link.lastVertex().vertexIdentifier()};'
+mutant adj-kept-link-stays Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key's link set, taken over for its new links, keeps a link no record names any more" \
+  'newLinks.linkDel(s.link, s.setHash);' '(void)s;'
+mutant adj-kept-metric-stays Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
+  "a key's entry set, taken over for its new entries, keeps a metric no record has any more" \
+  'if (!metricFiled(segment, protoId, e->key().metric(), count))' 'if (false)'
+mutant adj-list-iter-resume Pathkit/SegmentRoutingMappers/AdjSegmentList.h caught \
+  "a link list iterator whose place changed steps to the next place, not past its entry" \
+  $'                                       ? at_ + 1\n                                       : list_->upperBound(member_.key_);' \
+  $'                                       ? at_ + 1\n                                       : at_ + 1;'
+mutant adj-list-unspill-lost Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
+  "a link list shrinking back into its room leaves its members in the freed block" \
+  'std::memcpy(static_cast<void*>(room_), block, size_ * sizeof(Member));' '(void)block;'
 mutant adj-list-eq-value Pathkit/SegmentRoutingMappers/AdjSegmentList.cpp caught \
   "two link lists differing only in an entry's value are equal" \
   '|| i->value() != j->value())' ')'

@@ -51,13 +51,17 @@ class KeySet {
   KeySet& operator=(KeySet&& other) noexcept = default;
   ~KeySet() = default;
 
-  // Adds a copy of `key` unless it is a member.
-  void add(Key const& key) {
-    std::uint32_t const hash = Collection::hashOf(key);
+  // Adds a copy of `key` unless it is a member; also with the key's hash
+  // already known (Collection::hashOf).
+  void add(Key const& key) { add(key, Collection::hashOf(key)); }
+  void add(Key const& key, std::uint32_t hash) {
     if (!members_.contains(key, hash))
       members_.memberIs(Pavo::Ptr<Node>::adopt(new Node(key)), hash);
   }
   bool remove(Key const& key) { return members_.memberDel(key) != nullptr; }
+  bool remove(Key const& key, std::uint32_t hash) {
+    return members_.memberDel(key, hash) != nullptr;
+  }
   void clear() noexcept { members_.deleteAll(); }
   bool contains(Key const& key) const { return members_.contains(key); }
   Collection const& members() const noexcept { return members_; }
@@ -95,6 +99,12 @@ class NeighborSet {
   explicit NeighborSet(Vek::CharRange& range);
 
   void linkIs(Cspf::LinkKey const& link) & { links_.add(link); }
+  // linkIs and linkDel with the link's hash here already known: a member's
+  // filedHash() in another NeighborSet.
+  void linkIs(Cspf::LinkKey const& link, std::uint32_t hash) & { links_.add(link, hash); }
+  bool linkDel(Cspf::LinkKey const& link, std::uint32_t hash) & {
+    return links_.remove(link, hash);
+  }
   bool linkDel(Cspf::LinkKey const& link) & { return links_.remove(link); }
   void linkDelAll() & { links_.clear(); }
   bool linkHas(Cspf::LinkKey const& link) const { return links_.contains(link); }

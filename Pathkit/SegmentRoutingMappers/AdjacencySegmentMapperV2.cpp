@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Cspf/IgpRouterId.h"
@@ -65,11 +66,34 @@ bool filedBefore(AdjacencySegment const& segment, std::uint32_t i, unsigned shor
   return false;
 }
 
+// Whether one of the first `end` records is of `protoId` and has the metric.
+bool metricFiled(AdjacencySegment const& segment, unsigned short protoId, std::uint32_t metric,
+                 std::uint32_t end) {
+  for (std::uint32_t i = 0; i < end; ++i) {
+    AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+    if (record.protoInstance == protoId && record.metric == metric)
+      return true;
+  }
+  return false;
+}
+
+// The distinct metrics of the records of `protoId`.
+std::size_t metricsFiled(AdjacencySegment const& segment, unsigned short protoId) {
+  std::size_t n = 0;
+  for (std::uint32_t i = 0; i < segment.count(); ++i) {
+    AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
+    if (record.protoInstance == protoId && !metricFiled(segment, protoId, record.metric, i))
+      ++n;
+  }
+  return n;
+}
+
 // A link's list as step 2 left it, kept aside until step 3 files the link
 // again (and takes the list) or step 4 writes it back.
 struct StagedList {
   Cspf::LinkKey link;
-  std::uint32_t hash = 0;  // the link's hash in every AdjSegmentListPerProtoId
+  std::uint32_t hash = 0;     // the link's hash in every AdjSegmentListPerProtoId
+  std::uint32_t setHash = 0;  // and in every NeighborSet
   AdjSegmentList list;
   bool taken = false;
 };
@@ -119,11 +143,18 @@ class SmallVector {
 
 }  // namespace
 
-unsigned AdjacencySegmentMapperV2::SharedEntryKey::hash(unsigned seed) const noexcept {
-  Vek::Hash h(link.hash(seed));
+std::uint32_t AdjacencySegmentMapperV2::SharedEntryKey::hashOf(std::uint32_t linkHash,
+                                                               AdjSegmentEntry const& entry,
+                                                               unsigned short protoId) noexcept {
+  Vek::Hash h(Vek::HashHelper::hashSeed32() ^ kSharedEntryHashConstant);
+  h.hashMix<4>(linkHash);
   h.hashMix<4>(entry.hash(0));
   h.hashMix<2>(protoId);
   return h.result();
+}
+
+unsigned AdjacencySegmentMapperV2::SharedEntryKey::hash(unsigned) const noexcept {
+  return hashOf(AdjSegmentListPerProtoId::adjSegmentListHash(link), entry, protoId);
 }
 
 unsigned AdjacencySegmentMapperV2::FiledPairsKey::hash(unsigned seed) const noexcept {
@@ -187,27 +218,31 @@ std::uint32_t AdjacencySegmentMapperV2::sharedEntryCount(unsigned short protoId,
 }
 
 bool AdjacencySegmentMapperV2::sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+                                                  std::uint32_t linkHash,
                                                   AdjSegmentEntry const& entry) {
   if (sharedEntryCount_.empty())
     return false;
   SharedEntryKey const pair{link, entry, protoId};
-  HN_SharedEntryCount* const m = sharedEntryCount_.find(pair);
+  std::uint32_t const hash = SharedEntryKey::hashOf(linkHash, entry, protoId);
+  HN_SharedEntryCount* const m = sharedEntryCount_.find(pair, hash);
   if (m == nullptr)
     return false;
   if (m->value() > 2)
     m->valueIs(m->value() - 1);
   else
-    sharedEntryCount_.memberDel(pair);
+    sharedEntryCount_.memberDel(pair, hash);
   return true;
 }
 
 void AdjacencySegmentMapperV2::sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+                                              std::uint32_t linkHash,
                                               AdjSegmentEntry const& entry) {
   SharedEntryKey const pair{link, entry, protoId};
-  if (HN_SharedEntryCount* const m = sharedEntryCount_.find(pair))
+  std::uint32_t const hash = SharedEntryKey::hashOf(linkHash, entry, protoId);
+  if (HN_SharedEntryCount* const m = sharedEntryCount_.find(pair, hash))
     m->valueIs(m->value() + 1);
   else
-    sharedEntryCount_.memberIs(Pavo::makePtr<HN_SharedEntryCount>(pair, 2u));
+    sharedEntryCount_.memberIs(Pavo::makePtr<HN_SharedEntryCount>(pair, 2u), hash);
 }
 
 Cspf::LinkKey linkKeyOf(AdjacencySegmentNeighbor const& record) {
@@ -406,6 +441,11 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   };
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
+  // The key's link and entry sets: those step 2 takes out, which step 3
+  // brings to what the records name, so kept members are neither made nor
+  // hashed again. Sets iterate in one order whatever their history.
+  NeighborSet newLinks;
+  AdjSegmentSet newEntries;
 
   // Step 2. The key's old links and entries are read in place: nothing
   // changes C->cache(p) or the entry cache until they are deleted below, and
@@ -439,25 +479,26 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
         AdjSegmentEntry const& entry = e->key();
         if (filed && !filed->value().has(pair))
           continue;
-        if (!sharedEntryRelease(protoId, link, entry))
+        if (!sharedEntryRelease(protoId, link, hash, entry))
           gone.push_back(&entry);
       }
-      // The list less those, copied member by member: no node is made for a
-      // member that goes, and in-order appends walk no tree.
-      AdjSegmentList list;
-      for (auto m = stored->adjSegmentEntryCollection().begin(); !m.atEnd(); ++m) {
-        if (std::none_of(gone.begin(), gone.end(),
-                         [&](AdjSegmentEntry const* g) { return *g == m->key(); }))
-          list.adjSegmentEntryIs(m->key(), m->value());
-      }
-      staged.push_back(StagedList{link, hash, std::move(list)});
+      // The list less those: a copy, and each taken out of it in place.
+      AdjSegmentList list(*stored);
+      for (AdjSegmentEntry const* g : gone)
+        list.adjSegmentEntryDel(*g);
+      staged.push_back(StagedList{link, hash, l->filedHash(), std::move(list)});
     }
-    // Step 4 writes back in C's order: by hash, then by link.
-    std::sort(staged.begin(), staged.end(), [](StagedList const& a, StagedList const& b) {
+    // Step 4 writes back in C's order: by hash, then by link (a few
+    // members: an insertion sort).
+    auto const before = [](StagedList const& a, StagedList const& b) {
       return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;
-    });
-    links->neighborSetDel(key, linksHash);
-    entries->adjSegmentSetDel(key, entriesHash);
+    };
+    for (StagedList* s = staged.begin(); s != staged.end(); ++s) {
+      for (StagedList* t = s; t != staged.begin() && before(*t, t[-1]); --t)
+        std::swap(*t, t[-1]);
+    }
+    newLinks = links->neighborSetDel(key, linksHash);
+    newEntries = entries->adjSegmentSetDel(key, entriesHash);
     if (links->neighborSetCount() == 0) {
       c.cacheDel(protoId);
       adjSegmentEntryCacheDel(protoId);
@@ -466,10 +507,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
 
   // Step 3. A staged list moves on to C (it would be dropped right after); a
   // list of C is copied, as C keeps it until it is replaced. A link's hash
-  // serves its staged list and C alike.
+  // serves its staged list and C alike; a staged link brings its hashes.
   if (segment && oneNeighbor) {
-    NeighborSet newLinks;
-    AdjSegmentSet newEntries;
     std::uint32_t const count = segment.count();
     for (std::uint32_t i = 0; i < count; ++i) {
       AdjacencySegmentNeighbor const& record = segment.neighbor(AdjSegmentNbrIdx(i));
@@ -479,12 +518,14 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       AdjSegmentEntry const entry(key.sidFlag() != 0, record.metric, key.sid());
       traceLink("%s Adding sid: %u for %s, %u to connector map", key.sidValue(), link);
       Pavo::Ptr<AdjSegmentListPerProtoId> lists = c.map(protoId);
-      std::uint32_t const hash = AdjSegmentListPerProtoId::adjSegmentListHash(link);
       auto const restaged = std::find_if(staged.begin(), staged.end(), [&](StagedList const& s) {
-        return !s.taken && s.hash == hash && s.link == link;
+        return !s.taken && s.link == link;
       });
+      bool const wasStaged = restaged != staged.end();
+      std::uint32_t const hash =
+          wasStaged ? restaged->hash : AdjSegmentListPerProtoId::adjSegmentListHash(link);
       AdjSegmentList list;
-      if (restaged != staged.end()) {
+      if (wasStaged) {
         list = std::move(restaged->list);
         restaged->taken = true;
       } else if (AdjSegmentList const* const stored =
@@ -498,14 +539,30 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       if (list.adjSegmentEntryCount() == held &&
           !(newLinks.linkHas(link) && newEntries.adjSegmentEntryHas(entry) &&
             filedBefore(segment, i, protoId)))
-        sharedEntryAdd(protoId, link, entry);
+        sharedEntryAdd(protoId, link, hash, entry);
       if (!lists) {
         lists = adjSegmentListPerProtoIdFactory(protoId);
         c.mapIs(lists);
       }
       lists->adjSegmentListIs(link, hash, std::move(list));
-      newLinks.linkIs(link);
+      if (wasStaged)
+        newLinks.linkIs(link, restaged->setHash);
+      else
+        newLinks.linkIs(link);
       newEntries.adjSegmentEntryIs(entry);
+    }
+    // What the old sets hold and no record named: the staged links no record
+    // took, and the metrics no record of p has (when there are more entries
+    // than such metrics).
+    for (StagedList const& s : staged) {
+      if (!s.taken)
+        newLinks.linkDel(s.link, s.setHash);
+    }
+    if (newEntries.adjSegmentEntryCount() > metricsFiled(segment, protoId)) {
+      for (auto e = newEntries.adjSegmentEntryCollection().begin(); !e.atEnd(); ++e) {
+        if (!metricFiled(segment, protoId, e->key().metric(), count))
+          newEntries.adjSegmentEntryDel(e->key());
+      }
     }
     if (newLinks) {
       if (!c.cacheHas(protoId)) {

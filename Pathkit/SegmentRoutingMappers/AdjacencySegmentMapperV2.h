@@ -82,6 +82,7 @@ class AdjacencySegmentMapperV2
       "SegmentRouting::Mappers::AdjacencySegmentMapperV2"};
   static constexpr Pavo::FieldId kAdjSegmentEntryCacheField = 133;
   static constexpr std::uint32_t kAdjSegmentEntryCacheHashConstant = 3184209212u;
+  static constexpr std::uint32_t kSharedEntryHashConstant = 1540483477u;
   static constexpr char const* kReactorName = "AdjacencySegmentMapperV2";
   static constexpr char const* kOutputNeed = "a connector map (connectorMap)";
   // The router-id word that files a key under protoIds 1 and 2.
@@ -104,12 +105,16 @@ class AdjacencySegmentMapperV2
                         Vek::IntegerKeyOps<unsigned short, kAdjSegmentEntryCacheHashConstant>,
                         kAdjSegmentEntryCacheField>;
 
-  // An entry filed on a link under a protoId.
+  // An entry filed on a link under a protoId. Its hash takes the link's
+  // hash in the link tables (AdjSegmentListPerProtoId::adjSegmentListHash),
+  // which the change path has at hand: hashOf(linkHash, entry, protoId).
   struct SharedEntryKey {
     Cspf::LinkKey link;
     AdjSegmentEntry entry;
     unsigned short protoId = 0;
     unsigned hash(unsigned seed) const noexcept;
+    static std::uint32_t hashOf(std::uint32_t linkHash, AdjSegmentEntry const& entry,
+                                unsigned short protoId) noexcept;
     friend bool operator==(SharedEntryKey const&, SharedEntryKey const&) noexcept = default;
     friend std::strong_ordering operator<=>(SharedEntryKey const&,
                                             SharedEntryKey const&) noexcept = default;
@@ -121,7 +126,7 @@ class AdjacencySegmentMapperV2
                          SharedEntryKey, std::uint32_t>;
   using SharedEntryCountCollection =
       Vek::HashMap2018<HN_SharedEntryCount, SharedEntryKey,
-                       Vek::SeededKeyOps<SharedEntryKey, 1540483477u>>;
+                       Vek::SeededKeyOps<SharedEntryKey, kSharedEntryHashConstant>>;
 
   // Which (link, entry) pairs of the product of a key's link set and entry
   // set the key filed: bit i * entries + j for its i-th link and j-th entry
@@ -244,10 +249,11 @@ class AdjacencySegmentMapperV2
   void traceLink(char const* fmt, std::uint32_t sid, Cspf::LinkKey const& link) const;
   // Whether another key still files `entry` on `link` as the calling key
   // lets go of it: then the pair's count drops by one.
-  bool sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link,
+  // `linkHash` is the link's hash in the link tables.
+  bool sharedEntryRelease(unsigned short protoId, Cspf::LinkKey const& link, std::uint32_t linkHash,
                           AdjSegmentEntry const& entry);
   // One more key files an entry that the link's list already holds.
-  void sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link,
+  void sharedEntryAdd(unsigned short protoId, Cspf::LinkKey const& link, std::uint32_t linkHash,
                       AdjSegmentEntry const& entry);
   // The pairs that the records of `protoId` file, over the key's new sets.
   static FiledPairBits filedPairBits(Kroma::SegmentRouting::AdjacencySegment const& segment,

@@ -45,9 +45,11 @@ Vek::TraceFacilityDeclared const traceFacility("SegmentRoutingMappers");
         .orderedCollection("adjSegmentEntry", &AdjSegmentList::adjSegmentEntryCollection,
                            &AdjSegmentList::adjSegmentEntryIs, &AdjSegmentList::adjSegmentEntryDel)
         .nonHashable();
+    // The generic set hashes the link (the set also takes a known hash).
+    auto const linkIs =
+        static_cast<void (NeighborSet::*)(Cspf::LinkKey const&)&>(&NeighborSet::linkIs);
     Pavo::Inspect::ValueType<NeighborSet>(m, "SegmentRouting::Mappers::NeighborSet", 3)
-        .hashCollection("link", &NeighborSet::linkCollection, &NeighborSet::linkIs,
-                        &NeighborSet::linkDel)
+        .hashCollection("link", &NeighborSet::linkCollection, linkIs, &NeighborSet::linkDel)
         .nonHashable();
     Pavo::Inspect::ValueType<AdjSegmentSet>(m, "SegmentRouting::Mappers::AdjSegmentSet", 5)
         .hashCollection("adjSegmentEntry", &AdjSegmentSet::adjSegmentEntryCollection,

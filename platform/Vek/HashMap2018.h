@@ -51,6 +51,9 @@ class HashLink {
  public:
   // Whether the member currently belongs to a map.
   bool linked() const noexcept { return linked_; }
+  // The full hash its map filed it under (hashOf(key)); kept after removal,
+  // so a caller filing the key again in a map of the same kind need not hash it.
+  std::uint32_t filedHash() const noexcept { return hash_; }
 
  protected:
   HashLink() noexcept = default;
@@ -84,7 +87,8 @@ class HashMapImpl {
   void reserve(std::size_t members);
 
  protected:
-  static constexpr unsigned kInitialShift = 29;  // 8 buckets
+  // Two buckets: most maps are set values of one to four members.
+  static constexpr unsigned kInitialShift = 31;
 
   HashMapImpl() noexcept = default;
   HashMapImpl(HashMapImpl&& other) noexcept { steal(other); }

@@ -116,6 +116,7 @@ TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
   std::mt19937 r(11u);
   TypeParam c;
   std::set<typename T::Key> model;
+  auto held = T::members(c).begin();
   for (int step = 0; step < 400; ++step) {
     auto const k = T::key(r);
     if (r() % 3 != 0) {
@@ -125,6 +126,28 @@ TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
       EXPECT_EQ(T::del(c, k), model.erase(k) == 1);
     }
     EXPECT_EQ(T::has(c, k), model.count(k) == 1);
+    // A list iterator held across the changes goes on after its entry, and
+    // removes through it only while its entry is a member.
+    if constexpr (std::is_same_v<TypeParam, AdjSegmentList>) {
+      if (held.atEnd() || r() % 4 == 0) {
+        auto const from = T::key(r);
+        held = c.adjSegmentEntryCollection().iterFrom(from);
+        auto const at = model.lower_bound(from);
+        EXPECT_EQ(held.atEnd(), at == model.end());
+        if (!held.atEnd() && at != model.end()) {
+          EXPECT_EQ(held->key(), *at);
+        }
+      } else if (r() % 4 == 0) {
+        EXPECT_EQ(c.adjSegmentEntryDel(held), model.erase(held->key()) == 1);
+      } else {
+        auto const next = model.upper_bound(held->key());
+        ++held;
+        EXPECT_EQ(held.atEnd(), next == model.end());
+        if (!held.atEnd() && next != model.end()) {
+          EXPECT_EQ(held->key(), *next);
+        }
+      }
+    }
     if (step % 50 != 0)
       continue;
     this->expectMatches(c, model);
