@@ -65,7 +65,7 @@ mutant generic-value-leak platform/VekPavo/GenericValue.cpp caught \
 mutant subscription-any-field Pathkit/Subscription.cpp caught \
   "a subscription delivers changes of other fields too" \
   'if (fieldId == self.fieldId_)' 'if (fieldId != 0)'
-mutant subscription-ptr-check Pathkit/Subscription.cpp caught \
+mutant subscription-ptr-check Pathkit/SubscribedField.cpp caught \
   "a subscription's counted-pointer prior is not checked against the registration" \
   '|| wantPrior != prior || wantPtr != priorIsPtr)' '|| wantPrior != prior)'
 
@@ -246,7 +246,7 @@ mutant adj-pairs-crossed Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.
   $'        if (filed && !filed->value().has(pair))\n          continue;' $'        (void)pair;'
 mutant adj-repeat-counted Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a record repeating an earlier one of its key counts as another key" \
-  $'      return true;\n  }\n  return false;' $'      return false;\n  }\n  return false;'
+  $'sizeof record.link) == 0)\n      return true;' $'sizeof record.link) == 0)\n      return false;'
 mutant adj-left-links-order Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "the links a key leaves are published in link order, not in their table's" \
   'return a.hash != b.hash ? a.hash < b.hash : a.link < b.link;' 'return a.link < b.link;'
