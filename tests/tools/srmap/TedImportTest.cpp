@@ -3,10 +3,11 @@
 //  - a malformed export is refused with its file and JSON path, and a run
 //    that reaches it leaves the table and the maps as the export before it
 //    left them (one case per rule);
-//  - the writes between any two snapshots of a series turn a table holding
-//    the first into the table a direct fill of the second gives;
 //  - fields the import does not read change nothing; a removed field is
 //    optional or refused as missing at its own path.
+// The writes from one snapshot to another are judged by the fuzz target
+// ted_import over every sample export, and counted in the import's golden
+// output.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -165,46 +166,6 @@ TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
   EXPECT_EQ(after.log.error->rfind(file + ": not JSON: line 3, column 13: ", 0), 0u)
       << *after.log.error;
   EXPECT_EQ(after.table, before.table);
-}
-
-// A series, and its last export read as taken on one router and, for OSPF,
-// with every node-SID rule: entries whose keys or flags alone change.
-std::vector<TedSnapshot> series(char const* net) {
-  std::vector<TedSnapshot> out;
-  std::string file;
-  for (int i = 1; i <= 5; ++i) {
-    file = kTed + "/" + net + "/" + std::to_string(i) + ".json";
-    out.push_back(Srmap::readTed(text(file), file, {}));
-  }
-  for (Srmap::OspfNodeSids rule :
-       {Srmap::OspfNodeSids::host, Srmap::OspfNodeSids::all, Srmap::OspfNodeSids::none})
-    out.push_back(
-        Srmap::readTed(text(file), file, {std::string(net) == "isis" ? "r1" : "10.0.255.1", rule}));
-  return out;
-}
-
-std::vector<std::string> filled(TedSnapshot const& s) {
-  auto t = Sr::Status::StatusIs();
-  Srmap::fillTable(*t, s);
-  return tableText(*t);
-}
-
-TEST(TedChanges, WritesBetweenAnyTwoSnapshotsGiveTheSecondsTable) {
-  for (char const* net : {"isis", "ospf"}) {
-    std::vector<TedSnapshot> const s = series(net);
-    for (TedSnapshot const& from : s) {
-      for (TedSnapshot const& to : s) {
-        Srmap::World world([](Srmap::Change const&) {});
-        Srmap::fillTable(*world.table(), from);
-        Srmap::TableChanges const c = Srmap::tableChanges(from, to);
-        EXPECT_EQ(c.actions.size(), c.added + c.changed + c.removed);
-        for (Srmap::Action const& a : c.actions)
-          world.apply(a);
-        EXPECT_EQ(tableText(*world.table()), filled(to)) << net;
-        EXPECT_TRUE(&from != &to || c.actions.empty());
-      }
-    }
-  }
 }
 
 // Calls visit(pointer, path) for each member of each object below `j`, with
