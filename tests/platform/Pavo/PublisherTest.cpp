@@ -4,7 +4,6 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -137,41 +136,6 @@ TEST(PublisherTest, DeliversToEachSubscriberOnceAsTheListChangesDuringADispatch)
       EXPECT_EQ(c.prior, i < firstCalls ? &prior : nullptr);
     }
   }
-}
-
-// A dying publisher tells each subscribed record that has a `gone` call once,
-// last first, skipping records removed meanwhile; it stops a publication that
-// destroys it.
-struct Watcher {
-  Pavo::Subscriber sub{&dispatch, &gone};  // first member: the record
-  int id;
-  std::vector<int>* told;
-  Watcher* dropOnGone;
-  Watcher(int i, std::vector<int>* t, Watcher* drop = nullptr) : id(i), told(t), dropOnGone(drop) {}
-  static void dispatch(Pavo::Publisher*, Pavo::Subscriber*, Pavo::FieldId, void const*,
-                       void const*) {}
-  static void gone(Pavo::Publisher* p, Pavo::Subscriber* s) noexcept {
-    auto* self = reinterpret_cast<Watcher*>(s);
-    EXPECT_FALSE(p->subscriberHas(s));
-    self->told->push_back(self->id);
-    if (self->dropOnGone)
-      p->subscriberRemove(&self->dropOnGone->sub);
-  }
-};
-
-TEST(PublisherTest, ADyingPublisherTellsItsWatchersAndStopsPublishing) {
-  std::vector<int> told;
-  Watcher a(1, &told), b(2, &told), c(3, &told, &a), d(4, &told);
-  std::vector<Call> log;
-  Recorder first("first", &log), last("last", &log);
-  auto pub = std::make_unique<Pavo::Publisher>();
-  first.action = [&] { pub.reset(); };
-  for (auto* s : {&first.sub, &a.sub, &b.sub, &c.sub, &d.sub, &last.sub})
-    pub->subscriberAdd(s, false);
-  pub->subscriberRemove(&b.sub);
-  pub->publishChangeRecursive(130, nullptr, nullptr, nullptr);
-  EXPECT_EQ(names(log), (Names{"first"}));
-  EXPECT_EQ(told, (std::vector<int>{4, 3}));
 }
 
 }  // namespace
