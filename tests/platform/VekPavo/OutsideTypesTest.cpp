@@ -256,25 +256,20 @@ TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
   }
 }
 
-TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
+// The table is an entity of the outside types' module: a read-only pointer to
+// it reads its counts by field id.
+TEST(OutsideStatusTest, TheTableReadsGenericallyThroughAReadOnlyPointer) {
   std::size_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
   {
     Pavo::Ptr<Status> status = Status::StatusIs();
     EXPECT_EQ(status->typeData().module, &VekPavo::outsideTypesModule());
     status->prefixSegmentIs(
         PrefixSegment(IpGenPrefix("10.0.0.1/32"), PrefixSegmentInfo(RouterId::ipv4(1), 0x04)));
-    Pavo::Ptr<Status const> const readOnly(status.get());
-    std::uint32_t const uses = status->useCount();
-    GenericValue boxed(readOnly);
-    EXPECT_EQ(status->useCount(), uses + 1);
+    GenericValue const boxed(Pavo::Ptr<Status const>(status.get()));
     EXPECT_TRUE(boxed.nodeReadOnly());
     EXPECT_EQ(Vek::GenericIf::read(boxed, 130).as<std::uint64_t>(), 1u);
     EXPECT_EQ(Vek::GenericIf::read(boxed, 131).as<std::uint64_t>(), 0u);
     EXPECT_EQ(Vek::GenericIf::attr(boxed, 133).name(), "ipv6AdjacencySegmentCount");
-    EXPECT_EQ(Vek::GenericIf::encode(boxed), "Kroma::SegmentRouting::Status");
-    // Reached through a bare node, the entity still answers its own record.
-    EXPECT_EQ(GenericValue::ofNode(status.get(), nullptr).typeName(),
-              "Kroma::SegmentRouting::Status");
   }
   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
 }

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "ImportRun.h"
 #include "TedImport.h"
@@ -26,13 +25,6 @@ using Srmap::TedSnapshot;
 namespace Sr = Kroma::SegmentRouting;
 
 std::string const kTed = PATHKIT_TED_DIR;
-
-std::string text(std::string const& file) {
-  std::ifstream in(file);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Every entry of the table, collection by collection, in key order.
 std::vector<std::string> tableText(Sr::Status const& t) {
@@ -144,7 +136,7 @@ TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
   std::string const good = kTed + "/isis/1.json";
   Outcome const before = importRun({good});
   ASSERT_FALSE(before.log.error) << *before.log.error;
-  Json const next = Json::parse(text(kTed + "/isis/2.json"));
+  Json const next = Json::parse(std::ifstream(kTed + "/isis/2.json"));
   for (Malformed const& c : cases) {
     Json bad = next;
     Json::json_pointer const at(c.pointer);
@@ -188,7 +180,7 @@ void forEachMember(Json const& j, std::string const& pointer, std::string const&
 TEST(TedFields, UnreadFieldsChangeNothingAndRemovedOnesAreOptionalOrMissing) {
   for (char const* net : {"isis", "ospf"}) {
     std::string const file = kTed + "/" + net + "/2.json";
-    Json const doc = Json::parse(text(file));
+    Json const doc = Json::parse(std::ifstream(file));
     TedSnapshot const plain = Srmap::readTed(doc.dump(), file, {});
     // A field of every object that the import does not know.
     Json extra = doc;
