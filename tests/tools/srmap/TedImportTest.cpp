@@ -13,6 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <string>
+
+#include <unistd.h>
 
 #include "ImportRun.h"
 #include "TedImport.h"
@@ -66,21 +69,13 @@ Outcome importRun(std::vector<std::string> const& files) {
   return r;
 }
 
-class TedImport : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("srmap_tests_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string write(std::string const& name, std::string const& content) {
-    std::string const file = (dir_ / name).string();
-    std::ofstream(file) << content;
-    return file;
-  }
-  std::filesystem::path dir_;
-};
+// A file of this process's own holding `content`; its path.
+std::string written(std::string const& content) {
+  static std::string const file =
+      ::testing::TempDir() + "srmap_tests_" + std::to_string(::getpid()) + ".json";
+  std::ofstream(file) << content;
+  return file;
+}
 
 // Each case: a change to isis/2.json (a JSON pointer and its new value, or
 // its removal), and the error that names it.
@@ -90,7 +85,7 @@ struct Malformed {
   char const* error;
 };
 
-TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
+TEST(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
   Malformed const cases[] = {
       {"/ted/edges/3/segment-routing/0/flags", "0x3g",
        "edges[3].segment-routing[0].flags: not a hex number"},
@@ -144,7 +139,7 @@ TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
       bad[at.parent_pointer()].erase(at.back());
     else
       bad[at] = c.value;
-    std::string const file = write("bad.json", bad.dump(1));
+    std::string const file = written(bad.dump(1));
     Outcome const after = importRun({good, file});
     ASSERT_TRUE(after.log.error) << c.pointer;
     EXPECT_EQ(*after.log.error, file + ": " + c.error);
@@ -152,12 +147,13 @@ TEST_F(TedImport, MalformedExportIsRefusedWithItsPathAndChangesNothing) {
     EXPECT_EQ(after.maps, before.maps) << c.pointer;
   }
   // Not JSON at all: the line and column of the fault.
-  std::string const file = write("bad.json", "{\"ted\": {\n  \"name\": \"ISIS\",\n  \"edges\": [}");
+  std::string const file = written("{\"ted\": {\n  \"name\": \"ISIS\",\n  \"edges\": [}");
   Outcome const after = importRun({good, file});
   ASSERT_TRUE(after.log.error);
   EXPECT_EQ(after.log.error->rfind(file + ": not JSON: line 3, column 13: ", 0), 0u)
       << *after.log.error;
   EXPECT_EQ(after.table, before.table);
+  std::filesystem::remove(file);
 }
 
 // Calls visit(pointer, path) for each member of each object below `j`, with
