@@ -33,14 +33,6 @@ std::vector<TypeInfo const*> readableTypes() {
   return out;
 }
 
-bool isBuiltin(TypeInfo const& type) {
-  for (int b = 0; b <= static_cast<int>(Pavo::Inspect::Builtin::String); ++b) {
-    if (&type == Pavo::Inspect::builtinType(static_cast<Pavo::Inspect::Builtin>(b)))
-      return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
@@ -70,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   range.advance(2);
   Vek::GenericValue const inner = Vek::GenericValue::fromStrep(type, range);
   FUZZ_CHECK(inner.isEq(v) && range.pos() == 2 + written.size(), what);
-  if (type.attrCount() != 0 || isBuiltin(type))
+  if (type.attrCount() != 0 || type.kind() == Pavo::Inspect::TypeKind::builtin)
     return 0;  // a composite ends at its ')', a builtin scalar leaves the rest to its caller
   // A value type of no attributes ends its text: more than blanks is refused,
   // at the first such character, and the range is left where it was.
