@@ -77,8 +77,6 @@ TEST_F(TraceTest, SettingTextSetsExactLevelsAndSkipsMalformedParts) {
   EXPECT_EQ(c.levelMask(), 0u);
   EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
   EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
-  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12", "X="})
-    EXPECT_FALSE(Vek::traceSettingsApply(bad)) << bad;
   EXPECT_TRUE(Vek::traceSettingsApply(" ;; "));
 }
 
@@ -104,9 +102,9 @@ TEST_F(TraceTest, EnvironmentValueIsAppliedWholeOrRefusedWithOneMessage) {
   check(" TraceTest.Env=0-2;TraceTest.Declared=all\t", bit(0) | bit(1) | bit(2));
   check("TraceTest.Env=07,0x9", bit(7) | bit(9));
   check("", 0u);
-  for (char const* bad :
-       {"TraceTest.Env=9;TraceTest.Unknown=9", "TraceTest.Env=", "TraceTest.Env=10",
-        "TraceTest.Env=3-1", "TraceTest.Env=9,", "TraceTest.Env", "=9"})
+  for (char const* bad : {"TraceTest.Env=9;TraceTest.Unknown=9", "TraceTest.Env=",
+                          "TraceTest.Env=10", "TraceTest.Env=3-1", "TraceTest.Env=9,",
+                          "TraceTest.Env", "=9", "TraceTest.Env=a", "TraceTest.Env=1-"})
     check(bad, std::nullopt);
   std::string const err = stderrOf([] { Vek::traceEnvironmentApply("TraceTest.Unknown=9"); });
   EXPECT_NE(err.find("unknown facility \"TraceTest.Unknown\""), std::string::npos) << err;
