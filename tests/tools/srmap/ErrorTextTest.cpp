@@ -20,38 +20,28 @@ namespace {
 
 using TestSupport::readableProblem;
 
-// Valid texts with hostile ones (support/Readable.h) put in at random places.
-class HostileText {
- public:
-  explicit HostileText(unsigned seed) : rng_(seed) {}
-
-  unsigned pick(std::size_t n) {
-    return std::uniform_int_distribution<unsigned>(0, static_cast<unsigned>(n) - 1)(rng_);
-  }
-  // `text` with a hostile text put in at a random place (or replacing it all).
-  std::string into(std::string const& text) {
-    std::string const& token = hostile_[pick(hostile_.size())];
-    if (pick(6) == 0)
-      return token;
-    std::size_t const at = pick(text.size() + 1);
-    std::size_t const replaced =
-        std::min<std::size_t>(pick(2) == 0 ? 0 : pick(8), text.size() - at);
-    return text.substr(0, at) + token + text.substr(at + replaced);
-  }
-
- private:
-  std::mt19937 rng_;
-  std::vector<std::string> const hostile_ = TestSupport::hostileTexts(false);
-};
-
 TEST(ErrorTextTest, TheScenarioToolReportsHostileLinesReadably) {
   std::string const base = Srmap::kDefaultScenario;
   // An expectation of valid words stretched by leading zeros fails: its text is shown.
   std::string const stretched = "expect pq entries " + std::string(1 << 20, '0') + "7\n";
-  HostileText hostile(20260320);
+  std::vector<std::string> const hostile = TestSupport::hostileTexts(false);
+  std::mt19937 rng(20260320);
+  auto const pick = [&rng](std::size_t n) {
+    return std::uniform_int_distribution<unsigned>(0, static_cast<unsigned>(n) - 1)(rng);
+  };
+  // The scenario with a hostile text put in at a random place (or replacing it all).
+  auto const hostileScenario = [&]() -> std::string {
+    std::string const& token = hostile[pick(hostile.size())];
+    if (pick(6) == 0)
+      return token;
+    std::size_t const at = pick(base.size() + 1);
+    std::size_t const replaced =
+        std::min<std::size_t>(pick(2) == 0 ? 0 : pick(8), base.size() - at);
+    return base.substr(0, at) + token + base.substr(at + replaced);
+  };
   unsigned parsed = 0, failed = 0;
   for (int i = 0; i < 150; ++i) {
-    std::string const text = hostile.into(base) + (i % 2 == 0 ? "" : stretched);
+    std::string const text = hostileScenario() + (i % 2 == 0 ? "" : stretched);
     Srmap::Scenario scenario;
     try {
       scenario = Srmap::parseScenario(text, "hostile\x1b.srm");
