@@ -9,14 +9,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <tuple>
 
 #include "Check.h"
 #include "FuzzSupport.h"
+#include "ImportRun.h"
 #include "TedImport.h"
 #include "World.h"
 #include "support/Readable.h"
@@ -27,10 +26,9 @@ namespace Sr = Kroma::SegmentRouting;
 
 Srmap::TedSnapshot const& base() {
   static Srmap::TedSnapshot const s = [] {
-    std::ifstream in(PATHKIT_TED_BASE);
-    std::stringstream text;
-    text << in.rdbuf();
-    return Srmap::readTed(text.str(), PATHKIT_TED_BASE, {"r1", Srmap::OspfNodeSids::host});
+    std::string text;
+    FUZZ_CHECK(Srmap::readText(PATHKIT_TED_BASE, text), PATHKIT_TED_BASE);
+    return Srmap::readTed(text, PATHKIT_TED_BASE, {"r1", Srmap::OspfNodeSids::host});
   }();
   return s;
 }

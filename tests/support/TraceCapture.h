@@ -45,7 +45,6 @@ class TraceCapture {
     }
     return out;
   }
-  void clear() { messages_.clear(); }
 
  private:
   std::vector<CapturedTrace> messages_;

@@ -1,11 +1,15 @@
 // Outside input in messages: Vek::QuotedText over hostile texts (short and
-// long, printable and binary), and the environment settings' refusals with
-// such values.
+// long, printable and binary), and the environment settings' values and
+// refusals, such values among them.
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Membly/Membly.h"
@@ -63,19 +67,57 @@ TEST(QuotedTextTest, ShowsEveryTextShortAndPrintableAndWhatItShowsIsTheText) {
   EXPECT_EQ(QuotedText("ipv4", 0).view(), "ipv4");
 }
 
-// Each setting refuses a value it cannot take with one readable line.
-TEST(QuotedTextTest, SettingsRefuseAnyValueInOneReadableLine) {
-  for (std::string const& value : TestSupport::hostileTexts(false)) {
-    std::string const errs[] = {
-        stderrOf([&] { Vek::hashSeedSetting(value.c_str()); }),
-        stderrOf([&] { Vek::traceEnvironmentApply(value); }),
-        stderrOf([&] { Membly::alignmentFromText(value.c_str()); }),
+// Each setting takes a value silently, or refuses it with exactly one line
+// that names the variable and the value, and takes its default; unset, it
+// takes its default silently. Any outside value is taken or refused, in one
+// readable line. (The trace setting's values are TraceTest's.)
+TEST(QuotedTextTest, SettingsTakeAValueOrRefuseItInOneReadableLine) {
+  using Value = std::optional<std::uint64_t>;
+  struct Setting {
+    std::function<Value(char const*)> read;
+    std::string variable;
+    std::string refusal = {};  // the refusal's line after the value
+    Value fallback = {};
+    std::vector<std::pair<char const*, Value>> taken = {};
+    std::vector<char const*> refused = {};
+  };
+  Setting const settings[] = {
+      {[](char const* t) -> Value { return Vek::hashSeedSetting(t); },
+       "VEK_HASH_SEED",
+       " is not a decimal or 0x-hex number that fits 32 bits; using a random seed\n",
+       std::nullopt,
+       {{"1", 1},
+        {"010", 10},
+        {"4294967295", 0xFFFFFFFF},
+        {"0xFFFFFFFF", 0xFFFFFFFF},
+        {"0X1f", 31}},
+       {"", "abc", "1x", "0x", "0xg", "1 ", " 1", "-1", "+1", "4294967296", "0x100000000",
+        "18446744073709551617"}},
+      // Decimal, not octal: "016" is sixteen (octal 14), "0100" a hundred (octal 64).
+      {[](char const* t) -> Value { return Membly::alignmentFromText(t); },
+       "MEMBLY_BUFFER_ALIGNMENT_OVERRIDE",
+       " is not a power of two from 8 to 4096 in decimal or 0x-hex; using 64\n",
+       Membly::kDefaultAlignment,
+       {{"128", 128}, {"0x1000", 4096}, {"8", 8}, {"016", 16}},
+       {"0100", "4", "8192", "96", "0", "-64", " 64", "64k", ""}},
+      {[](char const* t) -> Value { return Vek::traceEnvironmentApply(t) ? 1 : 0; }, "VEK_TRACE"},
+  };
+  for (Setting const& s : settings) {
+    auto const check = [&s](char const* text, Value want, std::string const& err) {
+      Value got;
+      EXPECT_EQ(stderrOf([&] { got = s.read(text); }), err);
+      EXPECT_EQ(got, want) << s.variable << '=' << (text ? text : "(unset)");
     };
-    for (std::string const& err : errs) {
-      if (err.empty())
-        continue;
-      ASSERT_TRUE(err.ends_with('\n')) << err;
-      ASSERT_EQ(TestSupport::readableProblem(std::string_view(err).substr(0, err.size() - 1)), "");
+    for (auto const& [text, value] : s.taken)
+      check(text, value, "");
+    for (char const* text : s.refused)
+      check(text, s.fallback, s.variable + "=\"" + text + "\"" + s.refusal);
+    if (!s.taken.empty())
+      check(nullptr, s.fallback, "");
+    for (std::string const& value : TestSupport::hostileTexts(false)) {
+      std::string const err = stderrOf([&] { s.read(value.c_str()); });
+      ASSERT_TRUE(err.empty() || err.ends_with('\n')) << err;
+      ASSERT_EQ(TestSupport::readableProblem(err.substr(0, err.empty() ? 0 : err.size() - 1)), "");
     }
   }
 }

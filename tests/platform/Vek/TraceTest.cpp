@@ -77,8 +77,6 @@ TEST_F(TraceTest, SettingTextSetsExactLevelsAndSkipsMalformedParts) {
   EXPECT_EQ(c.levelMask(), 0u);
   EXPECT_EQ(a.levelMask(), bit(8) | bit(9));
   EXPECT_EQ(b.levelMask(), bit(0) | bit(1) | bit(2) | bit(5));
-  for (char const* bad : {"X=9,", "X=3-1", "X=a", "X=1-", "X=12", "X="})
-    EXPECT_FALSE(Vek::traceSettingsApply(bad)) << bad;
   EXPECT_TRUE(Vek::traceSettingsApply(" ;; "));
 }
 
@@ -104,9 +102,9 @@ TEST_F(TraceTest, EnvironmentValueIsAppliedWholeOrRefusedWithOneMessage) {
   check(" TraceTest.Env=0-2;TraceTest.Declared=all\t", bit(0) | bit(1) | bit(2));
   check("TraceTest.Env=07,0x9", bit(7) | bit(9));
   check("", 0u);
-  for (char const* bad :
-       {"TraceTest.Env=9;TraceTest.Unknown=9", "TraceTest.Env=", "TraceTest.Env=10",
-        "TraceTest.Env=3-1", "TraceTest.Env=9,", "TraceTest.Env", "=9"})
+  for (char const* bad : {"TraceTest.Env=9;TraceTest.Unknown=9", "TraceTest.Env=",
+                          "TraceTest.Env=10", "TraceTest.Env=3-1", "TraceTest.Env=9,",
+                          "TraceTest.Env", "=9", "TraceTest.Env=a", "TraceTest.Env=1-"})
     check(bad, std::nullopt);
   std::string const err = stderrOf([] { Vek::traceEnvironmentApply("TraceTest.Unknown=9"); });
   EXPECT_NE(err.find("unknown facility \"TraceTest.Unknown\""), std::string::npos) << err;
@@ -117,8 +115,12 @@ int touch() {
   return ++sideEffects;
 }
 
-// The message is built only when the level is on; the macro is one statement.
-TEST_F(TraceTest, MacroBuildsTheMessageOnlyWhenTheLevelIsOn) {
+// The message is built only when the level is on, and the macro is one
+// statement; the sink gets the facility, level, text, function and line.
+// Replacing the sink hands back the previous one, so captures nest; a
+// throwing sink does not escape the message. The default line names the
+// facility, level, place and function.
+TEST_F(TraceTest, MacroBuildsTheMessageOnlyWhenTheLevelIsOnForTheSinkInPlace) {
   TraceCapture capture;
   Vek::TraceHandle h("TraceTest.A", false);
   h.levelIs(9, true);
@@ -129,43 +131,29 @@ TEST_F(TraceTest, MacroBuildsTheMessageOnlyWhenTheLevelIsOn) {
     VEK_TRACE(h, 9, "then " << touch());
   else
     VEK_TRACE(h, 9, "else " << touch());
-  EXPECT_EQ(capture.texts(9), std::vector<std::string>{"else 1"});
-
   std::string const name = "doCleanup";
   std::uint8_t const af = 2;
   std::int64_t const negative = -42;
+  int const line = __LINE__ + 1;
   VEK_TRACE(h, 9, name << ": " << af << ' ' << negative << " " << 7u << std::hex << 255);
   ASSERT_EQ(capture.messages().size(), 2u);
   CapturedTrace const& m = capture.messages()[1];
-  EXPECT_EQ(m.text, "doCleanup: 2 -42 7ff");
   EXPECT_EQ(m.facility, "TraceTest.A");
   EXPECT_EQ(m.level, 9u);
   EXPECT_EQ(m.function, "TestBody");
-  int const line = __LINE__ + 1;
-  VEK_TRACE(h, 9, "here");
-  EXPECT_EQ(capture.messages().back().line, line);
-}
-
-// Replacing the sink hands back the previous one, so captures nest; a
-// throwing sink does not escape the message.
-TEST_F(TraceTest, SinksNestAndAThrowingSinkIsContained) {
-  Vek::TraceHandle h("TraceTest.A", true);
-  TraceCapture outer;
-  VEK_TRACE(h, 1, "one");
+  EXPECT_EQ(m.line, line);
   {
     TraceCapture inner;
-    VEK_TRACE(h, 2, "two");
-    EXPECT_EQ(inner.texts(2), std::vector<std::string>{"two"});
+    VEK_TRACE(h, 9, "inner");
+    EXPECT_EQ(inner.texts(9), std::vector<std::string>{"inner"});
   }
   Vek::TraceSink const before = Vek::traceSinkIs([](Vek::TraceRecord const&) { throw 1; });
-  EXPECT_NO_THROW(VEK_TRACE(h, 0, "lost"));
+  EXPECT_NO_THROW(VEK_TRACE(h, 9, "lost"));
   Vek::traceSinkIs(before);
-  VEK_TRACE(h, 3, "three");
-  ASSERT_EQ(outer.messages().size(), 2u);
-  EXPECT_EQ(outer.messages()[1].text, "three");
-}
+  VEK_TRACE(h, 9, "outer");
+  EXPECT_EQ(capture.texts(9),
+            (std::vector<std::string>{"else 1", "doCleanup: 2 -42 7ff", "outer"}));
 
-TEST_F(TraceTest, DefaultLineNamesFacilityLevelPlaceAndFunction) {
   EXPECT_EQ(Vek::traceLineFormat({"SegmentRoutingMappers", 9, "/src/Pathkit/Mapper.cpp", 123,
                                   "doCleanup", "doCleanup: ipv4Cleaning up"}),
             "SegmentRoutingMappers L9 Mapper.cpp:123 doCleanup: doCleanup: ipv4Cleaning up");

@@ -142,7 +142,6 @@ TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
     char const* out;
   };
   Case const cases[] = {
-      {"Vantre::AddressFamily", "af(7)", "af(7)"},
       {"Vantre::IpGenPrefix", "10.1.2.3/8", "10.0.0.0/8"},  // host bits are cleared
       {"Vantre::IpGenPrefix", "2001:DB8:0:0:0:0:0:1/128", "2001:db8::1/128"},
       {"Vantre::IpGenPrefix", "2001:db8:0:0:1:0:0:1/128", "2001:db8::1:0:0:1/128"},  // first run
@@ -154,14 +153,12 @@ TEST(OutsideTextTest, ReadsOtherSpellingsAndWritesTheCanonicalOne) {
       {"Routing::Isis::SystemId", "ABCD.ef01.0000", "abcd.ef01.0000"},
       {"Mpls::RouterId", "af0/0.0.0.0:0/0000.0000.0000", "none"},
       {"Mpls::RouterId", "1921.6800.1001:0", "1921.6800.1001"},
-      {"Mpls::RouterId", "1921.6800.1001:5", "1921.6800.1001:5"},
       {"Mpls::RouterId", "af2/10.0.0.1:7/0000.0000.0001", "af2/10.0.0.1:7/0000.0000.0001"},
       {"Mpls::RouterId", "af1/1.2.3.4:0/aaaa.bbbb.cccc", "af1/1.2.3.4:0/aaaa.bbbb.cccc"},
       {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0XaB", "16001/0xab"},
       {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0x0004", "16001/0x04"},
       {"Mpls::SegmentRouting::SegmentIdentifier", "16001/0x00", "16001"},
       {"Cspf::VertexIdentifierBase", "1921.6800.1001.AB", "1921.6800.1001.ab"},
-      {"Cspf::PathKey", "10.0.0.1 path 7", "10.0.0.1 path 7"},
       {"Kroma::SegmentRouting::AdjacencySegment",
        "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []",
        "sid 24001/0x40 router 1921.6800.1001 flags 5 neighbors []"},
@@ -256,25 +253,20 @@ TEST(OutsideTextTest, MalformedTextFailsAloneAndInsideAComposite) {
   }
 }
 
-TEST(OutsideStatusTest, CountedPointersToTheTableAreBoxedAndNamed) {
+// The table is an entity of the outside types' module: a read-only pointer to
+// it reads its counts by field id.
+TEST(OutsideStatusTest, TheTableReadsGenericallyThroughAReadOnlyPointer) {
   std::size_t const liveBefore = Vek::AllocTrackTypeInfo::liveObjectsAll();
   {
     Pavo::Ptr<Status> status = Status::StatusIs();
     EXPECT_EQ(status->typeData().module, &VekPavo::outsideTypesModule());
     status->prefixSegmentIs(
         PrefixSegment(IpGenPrefix("10.0.0.1/32"), PrefixSegmentInfo(RouterId::ipv4(1), 0x04)));
-    Pavo::Ptr<Status const> const readOnly(status.get());
-    std::uint32_t const uses = status->useCount();
-    GenericValue boxed(readOnly);
-    EXPECT_EQ(status->useCount(), uses + 1);
+    GenericValue const boxed(Pavo::Ptr<Status const>(status.get()));
     EXPECT_TRUE(boxed.nodeReadOnly());
     EXPECT_EQ(Vek::GenericIf::read(boxed, 130).as<std::uint64_t>(), 1u);
     EXPECT_EQ(Vek::GenericIf::read(boxed, 131).as<std::uint64_t>(), 0u);
     EXPECT_EQ(Vek::GenericIf::attr(boxed, 133).name(), "ipv6AdjacencySegmentCount");
-    EXPECT_EQ(Vek::GenericIf::encode(boxed), "Kroma::SegmentRouting::Status");
-    // Reached through a bare node, the entity still answers its own record.
-    EXPECT_EQ(GenericValue::ofNode(status.get(), nullptr).typeName(),
-              "Kroma::SegmentRouting::Status");
   }
   EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore);
 }

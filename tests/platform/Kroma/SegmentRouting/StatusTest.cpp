@@ -8,6 +8,7 @@
 
 #include "Pavo/ScopedSubscriber.h"
 #include "support/ThrowsWith.h"
+#include "support/TrackedNode.h"
 
 namespace {
 
@@ -58,25 +59,17 @@ AdjacencySegment adjSegment(std::uint32_t sid, std::uint32_t neighbours) {
 
 class StatusTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    liveBefore_ = Vek::AllocTrackTypeInfo::liveObjectsAll();
-    status_ = Status::StatusIs();
-    heard_.sub.subscribe(*status_->publisher());
-  }
-  void TearDown() override {
-    heard_.sub.unsubscribe();
-    status_.reset();
-    EXPECT_EQ(Vek::AllocTrackTypeInfo::liveObjectsAll(), liveBefore_);
-  }
+  void SetUp() override { heard_.sub.subscribe(*status_->publisher()); }
+  void TearDown() override { heard_.sub.unsubscribe(); }
 
-  std::uint64_t liveBefore_ = 0;
-  Pavo::Ptr<Status> status_;
+  TestSupport::TrackerGuard guard_;  // checks the trackers once the table is gone
+  Pavo::Ptr<Status> status_ = Status::StatusIs();
   Heard heard_;
 };
 
 // Each collection publishes under its own field id; an unchecked count
-// publishes the key with no prior, and the reader's copy of the entry raises.
-TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
+// publishes the key with no prior; the bounded writer refuses a corrupt entry.
+TEST_F(StatusTest, UncheckedCountsArePublishedAndCorruptEntriesRefused) {
   IpGenPrefix const prefix("10.0.0.1/32");
   PrefixAlgoKey const algoKey(prefix, 0);
   AdjacencySegment const seg = adjSegment(24001, 2);
@@ -97,12 +90,8 @@ TEST_F(StatusTest, CorruptCountsMakeTheReadersCopyFail) {
                                  {259, false},
                                  {263, false},
                                  {264, true}}));
-  EXPECT_TRUE(throwsWith<Pavo::RangeException>([&] { status_->prefixSegment().lookup(prefix); },
-                                               {"count 101", "bound of 100"}));
-  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
-      [&] { status_->prefixSegmentWithAlgo().lookup(algoKey); }, {"count 4000", "bound of 100"}));
-  EXPECT_TRUE(throwsWith<Pavo::RangeException>(
-      [&] { status_->ipv4AdjacencySegment().lookup(seg.key()); }, {"count 513", "bound of 512"}));
+  // (The copies of entries stored over their bounds raise in the fuzz
+  // targets node_events and adjacency_events, and in srmap.library-error.)
   // Back within the bound, above the records held: the missing ones read as zero.
   status_->ipv4AdjacencySegmentRecordCountIsUnchecked(seg.key(), 5);
   AdjacencySegment const back = status_->ipv4AdjacencySegment().lookup(seg.key());
