@@ -20,8 +20,8 @@ using namespace SegmentRouting::Mappers;
 using Kroma::SegmentRouting::Status;
 using Vantre::AddressFamily;
 
-// Entry i of the table (1..3, walked in this order) for each mapper, its
-// count over the bound, and how much of the output and the cache it fills.
+// Entry i of the table (1..3) for each mapper, its count over the bound
+// (only entry 2 is spoilt), and how much of the output and the cache it fills.
 struct NodeSide {
   using Mapper = NodeSegmentReverseMapper;
   using Output = RouterToNodeSegmentMapPerAlgo;
@@ -33,11 +33,20 @@ struct NodeSide {
   static Vantre::IpGenPrefix key(unsigned i) {
     return NodeSegTest::hostPrefix(AddressFamily::ipv4, i);
   }
+  // Entry 2 is of the per-algorithm collection (walked after the others).
+  static Mpls::SegmentRouting::PrefixAlgoKey algoKey(unsigned i) { return {key(i), 128}; }
   static void put(Status& s, unsigned i) {
-    s.prefixSegmentIs(NodeSegTest::segment(key(i), NodeSegTest::router(1)));
+    if (i == 2)
+      s.prefixSegmentWithAlgoIs(NodeSegTest::segmentWithAlgo(key(i), 128, NodeSegTest::router(1)));
+    else
+      s.prefixSegmentIs(NodeSegTest::segment(key(i), NodeSegTest::router(1)));
   }
-  static void del(Status& s, unsigned i) { s.prefixSegmentDel(key(i)); }
-  static void spoil(Status& s, unsigned i) { s.prefixSegmentRecordCountIsUnchecked(key(i), 101); }
+  static void del(Status& s, unsigned i) {
+    i == 2 ? s.prefixSegmentWithAlgoDel(algoKey(i)) : s.prefixSegmentDel(key(i));
+  }
+  static void spoil(Status& s, unsigned i) {
+    s.prefixSegmentWithAlgoRecordCountIsUnchecked(algoKey(i), 101);
+  }
   static std::size_t filed(Output const& out) {
     std::size_t n = 0;
     for (auto a = out.routerToNodeSegmentMapCollection().begin(); !a.atEnd(); ++a) {
