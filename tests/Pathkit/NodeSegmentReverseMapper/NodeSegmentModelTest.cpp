@@ -43,18 +43,10 @@
 namespace {
 
 using namespace NodeSegTest;
-using Kroma::SegmentRouting::PrefixSegment;
-using Kroma::SegmentRouting::PrefixSegmentInfo;
-using Kroma::SegmentRouting::PrefixSegmentWithAlgo;
-using Kroma::SegmentRouting::Status;
+using namespace Kroma::SegmentRouting;
+using namespace SegmentRouting::Mappers;
 using Mpls::RouterId;
 using Mpls::SegmentRouting::PrefixAlgoKey;
-using SegmentRouting::Mappers::NodeSegmentReverseMapper;
-using SegmentRouting::Mappers::nodeSegmentReverseMapperFactory;
-using SegmentRouting::Mappers::RouterToNodeSegment;
-using SegmentRouting::Mappers::RouterToNodeSegmentMap;
-using SegmentRouting::Mappers::RouterToNodeSegmentMapPerAlgo;
-using SegmentRouting::Mappers::routerToNodeSegmentMapPerAlgoFactory;
 using Vantre::AddressFamily;
 using Vantre::IpGenPrefix;
 using Kind = Srmap::Change::Kind;
@@ -76,35 +68,33 @@ RouterId routerAt(unsigned i) {
 }
 
 // One publication of the output tree followed as "out", as the change log
-// writes it: of the root, of an algorithm map or of a router entry.
-Srmap::PathStep algoStep(unsigned algo) {
-  return {"routerToNodeSegmentMap", std::to_string(algo)};
-}
-std::string rootChange(unsigned algo, Kind kind) {
+// writes it: of the root (no router), of an algorithm map (no prefix) or of a
+// router entry. A prefix is always mapped with the value true, so its
+// removal's prior is "true".
+std::string outChange(unsigned algo, RouterId const* r, IpGenPrefix const* p, Kind kind) {
+  std::string const a = std::to_string(algo);
+  if (r == nullptr)
+    return changeLine({"out",
+                       {},
+                       RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
+                       "routerToNodeSegmentMap",
+                       a,
+                       kind,
+                       std::nullopt});
+  Srmap::PathStep const algoStep{"routerToNodeSegmentMap", a};
+  if (p == nullptr)
+    return changeLine({"out",
+                       {algoStep},
+                       RouterToNodeSegmentMap::kPrefixMapField,
+                       "prefixMap",
+                       r->toString(),
+                       kind,
+                       std::nullopt});
   return changeLine({"out",
-                     {},
-                     RouterToNodeSegmentMapPerAlgo::kRouterToNodeSegmentMapField,
-                     "routerToNodeSegmentMap",
-                     std::to_string(algo),
-                     kind,
-                     std::nullopt});
-}
-std::string mapChange(unsigned algo, RouterId const& r, Kind kind) {
-  return changeLine({"out",
-                     {algoStep(algo)},
-                     RouterToNodeSegmentMap::kPrefixMapField,
-                     "prefixMap",
-                     r.toString(),
-                     kind,
-                     std::nullopt});
-}
-// A prefix is always mapped with the value true, so its removal's prior is "true".
-std::string entryChange(unsigned algo, RouterId const& r, IpGenPrefix const& p, Kind kind) {
-  return changeLine({"out",
-                     {algoStep(algo), {"prefixMap", r.toString()}},
+                     {algoStep, {"prefixMap", r->toString()}},
                      RouterToNodeSegment::kPrefixField,
                      "prefix",
-                     p.toString(),
+                     p->toString(),
                      kind,
                      kind == Kind::added ? std::nullopt : std::optional<std::string>("true")});
 }
@@ -129,41 +119,37 @@ class NodeSegmentModelTest : public ::testing::Test {
       return std::nullopt;
     return info->originator();
   }
-  // Applies the decision for `k` to the model and returns the expected
-  // publications.
-  Lines change(PrefixAlgoKey const& k, std::optional<RouterId> const& next) {
-    Lines ev;
+  // Applies the decision for `k` to the model and appends the expected
+  // publications to `ev`.
+  void change(PrefixAlgoKey const& k, std::optional<RouterId> const& next, Lines& ev) {
     auto const it = model_.find(k);
     std::optional<RouterId> const old =
         it != model_.end() ? std::optional(it->second) : std::nullopt;
     unsigned const algo = k.algo();
     if (old == next)
-      return ev;
+      return;
     if (old) {
-      ev.push_back(entryChange(algo, *old, k.prefix(), Kind::removed));
+      ev.push_back(outChange(algo, &*old, &k.prefix(), Kind::removed));
       if (prefixesOf(model_, algo, &*old) == 1) {
-        ev.push_back(mapChange(algo, *old, Kind::removed));
+        ev.push_back(outChange(algo, &*old, nullptr, Kind::removed));
         if (prefixesOf(model_, algo) == 1)
-          ev.push_back(rootChange(algo, Kind::removed));
+          ev.push_back(outChange(algo, nullptr, nullptr, Kind::removed));
       }
       model_.erase(it);
     }
     if (next) {
       if (prefixesOf(model_, algo) == 0)
-        ev.push_back(rootChange(algo, Kind::added));
+        ev.push_back(outChange(algo, nullptr, nullptr, Kind::added));
       if (prefixesOf(model_, algo, &*next) == 0)
-        ev.push_back(mapChange(algo, *next, Kind::added));
-      ev.push_back(entryChange(algo, *next, k.prefix(), Kind::added));
+        ev.push_back(outChange(algo, &*next, nullptr, Kind::added));
+      ev.push_back(outChange(algo, &*next, &k.prefix(), Kind::added));
       model_[k] = *next;
     }
-    return ev;
   }
 
   // The output and the cache against the model: the mapper's invariants hold
-  // (each mapped key cached under its router and nothing else cached, no
-  // empty map or entry), the cache holds as many keys as the model, and each
-  // of the model's mappings is in the output, with the value true, under the
-  // model's router.
+  // (the output maps exactly what the cache holds, no empty map or entry),
+  // and the cache holds the model's mappings and no other.
   ::testing::AssertionResult matchesModel() const {
     for (std::string const& broken : Srmap::invariantViolations(mapper_.get(), *out_))
       return ::testing::AssertionFailure() << broken;
@@ -172,11 +158,9 @@ class NodeSegmentModelTest : public ::testing::Test {
              << "cache holds " << mapper_->prefixToOriginatorCacheCount() << ", model "
              << model_.size();
     for (auto const& [key, router] : model_) {
-      auto const map = out_->routerToNodeSegmentMap(key.algo());
-      auto const entry = map ? map->prefixMap(router) : nullptr;
-      auto const* member = entry ? entry->prefix(key.prefix()) : nullptr;
-      if (member == nullptr || !member->value())
-        return ::testing::AssertionFailure() << "output misses " << key.toString();
+      auto const cached = mapper_->prefixToOriginatorCacheGet(key);
+      if (!cached || *cached != router)
+        return ::testing::AssertionFailure() << "cache misses " << key.toString();
     }
     return ::testing::AssertionSuccess();
   }
@@ -185,16 +169,15 @@ class NodeSegmentModelTest : public ::testing::Test {
   // order, then every per-algorithm key in order.
   Lines walkExpectation() {
     Lines ev;
-    auto const add = [&ev](Lines const& more) { ev.insert(ev.end(), more.begin(), more.end()); };
     Kroma::IterHint hint;
     IpGenPrefix p;
     for (bool more = status_->prefixSegment().firstKey(hint, p); more;
          more = status_->prefixSegment().nextKey(hint, p, p))
-      add(change(PrefixAlgoKey(p, 0), decide(&status_->prefixSegment().lookup(p).info(), p)));
+      change(PrefixAlgoKey(p, 0), decide(&status_->prefixSegment().lookup(p).info(), p), ev);
     PrefixAlgoKey k;
     for (bool more = status_->prefixSegmentWithAlgo().firstKey(hint, k); more;
          more = status_->prefixSegmentWithAlgo().nextKey(hint, k, k))
-      add(change(k, decide(&status_->prefixSegmentWithAlgo().lookup(k).info(), k.prefix())));
+      change(k, decide(&status_->prefixSegmentWithAlgo().lookup(k).info(), k.prefix()), ev);
     return ev;
   }
 
@@ -203,8 +186,8 @@ class NodeSegmentModelTest : public ::testing::Test {
   Lines teardownExpectation() const {
     std::set<std::string> ev;
     for (auto const& [key, router] : model_) {
-      ev.insert(rootChange(key.algo(), Kind::removed));
-      ev.insert(mapChange(key.algo(), router, Kind::removed));
+      ev.insert(outChange(key.algo(), nullptr, nullptr, Kind::removed));
+      ev.insert(outChange(key.algo(), &router, nullptr, Kind::removed));
     }
     return Lines(ev.begin(), ev.end());
   }
@@ -338,7 +321,7 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
                                                      &IpGenPrefix::isEq);
       }
       if ((id & 0xFFFFu) == (w.withAlgo ? 259u : 258u))
-        expected = change(w.key, decide(now, w.key.prefix()));
+        change(w.key, decide(now, w.key.prefix()), expected);
       ASSERT_EQ(published_, expected) << what << " published as " << id;
       ASSERT_TRUE(matchesModel()) << what;
       continue;
@@ -357,7 +340,7 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
       mapper_->hasNotificationActiveIs(true);
     }
     if (changed && !deaf)
-      expected = change(w.key, decide(remove ? nullptr : &w.info, w.key.prefix()));
+      change(w.key, decide(remove ? nullptr : &w.info, w.key.prefix()), expected);
     ASSERT_EQ(published_, expected) << what;
     ASSERT_TRUE(matchesModel()) << what;
   }

@@ -103,33 +103,34 @@ typename Map::mapped_type const& under(Map const& map, typename Map::key_type co
   return m != map.end() ? m->second : none;
 }
 
+// Each key of `table` with the keys of its value's members.
+template <class Table, class Members, class Into>
+void collect(Table const& table, Members members, Into& into) {
+  for (auto k = table.begin(); !k.atEnd(); ++k) {
+    auto& set = into[k->key()];
+    for (auto e = members(k->value()).begin(); !e.atEnd(); ++e)
+      set.insert(e->key());
+  }
+}
+
 class AdjacencySegmentModelTest : public ::testing::Test {
  protected:
   // What the connector map and the entry cache hold under p; a stored empty
   // value shows as an empty set, which the model never holds.
   ProtoModel observed(unsigned short p) const {
     ProtoModel m;
-    if (auto lists = connectors_->map(p)) {
-      for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l) {
-        auto& set = m.lists[l->key()];
-        for (auto e = l->value().adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
-          set.insert(e->key());
-      }
-    }
+    auto const entries = [](auto const& v) -> auto const& {
+      return v.adjSegmentEntryCollection();
+    };
+    if (auto lists = connectors_->map(p))
+      collect(lists->adjSegmentListCollection(), entries, m.lists);
     if (auto links = connectors_->cache(p)) {
-      for (auto k = links->neighborSetCollection().begin(); !k.atEnd(); ++k) {
-        auto& set = m.links[k->key()];
-        for (auto l = k->value().linkCollection().begin(); !l.atEnd(); ++l)
-          set.insert(l->key());
-      }
+      collect(
+          links->neighborSetCollection(),
+          [](NeighborSet const& v) -> auto const& { return v.linkCollection(); }, m.links);
     }
-    if (auto entries = mapper_->adjSegmentEntryCache(p)) {
-      for (auto k = entries->adjSegmentSetCollection().begin(); !k.atEnd(); ++k) {
-        auto& set = m.entries[k->key()];
-        for (auto e = k->value().adjSegmentEntryCollection().begin(); !e.atEnd(); ++e)
-          set.insert(e->key());
-      }
-    }
+    if (auto sets = mapper_->adjSegmentEntryCache(p))
+      collect(sets->adjSegmentSetCollection(), entries, m.entries);
     return m;
   }
 
