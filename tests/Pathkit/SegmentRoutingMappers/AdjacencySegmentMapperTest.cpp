@@ -1,7 +1,6 @@
 // Directed tests of the adjacency segment mapper for what the model test
 // cannot reach: the assertions on a connector map changed behind the mapper's
-// back, the order in which the links a key leaves are published, and the
-// registration with the generic interface. (Corrupt reads, the trace texts
+// back, and the registration with the generic interface. (Corrupt reads, the trace texts
 // and what a clean-up publishes are the example scenarios'; an entry over its
 // bound is FailedStartUpTest's.)
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
-#include "Pavo/ScopedSubscriber.h"
 #include "VekPavo/GenericIf.h"
 #include "support/TrackedNode.h"
 
@@ -63,41 +61,6 @@ TEST(AdjacencySegmentMapperDeathTest, ABrokenInvariantStopsTheProcessNamingIt) {
     Filed f;
     breakIt(f);
     EXPECT_DEATH(f.status->ipv4AdjacencySegmentDel(f.kKey), "assertion failed: " + text + where);
-  }
-}
-
-// The links a per-protoId table publishes, in order.
-struct LinkOrder {
-  static void note(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const* link,
-                   void const*) {
-    Record::ownerOf(s).links.push_back(*static_cast<Cspf::LinkKey const*>(link));
-  }
-  using Record = Pavo::ScopedSubscriber<LinkOrder, &note>;
-  std::vector<Cspf::LinkKey> links;
-  Record record{*this};
-};
-
-// The links a key leaves go back to their table, or out of it, in the
-// order the table walks them, whatever their order in the key's records or
-// link set (the hash seed changes each run; five links in eight rounds).
-TEST(AdjacencySegmentMapperTest, LinksAKeyLeavesGoInTheTablesOrder) {
-  for (unsigned round = 0; round < 8; ++round) {
-    Pavo::Ptr<Status> const status = Status::StatusIs();
-    Pavo::Ptr<AdjSegmentConnectorMapV2> const connectors = adjSegmentConnectorMapV2Factory();
-    AdjacencySegment s(key(16001, 0));
-    for (unsigned l = 0; l < 5; ++l)
-      s.neighbors().push(record(5 * round + l, kNeighbor, 10, 0));
-    status->ipv4AdjacencySegmentIs(s);
-    auto const mapper = adjacencySegmentMapperV2Factory(AddressFamily::ipv4, status, connectors);
-    Pavo::Ptr<AdjSegmentListPerProtoId> const lists = connectors->map(0);
-    std::vector<Cspf::LinkKey> walked;
-    for (auto l = lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)
-      walked.push_back(l->key());
-    LinkOrder order;
-    order.record.subscribe(*lists->publisher());
-    status->ipv4AdjacencySegmentDel(s.key());
-    order.record.unsubscribe();
-    EXPECT_EQ(order.links, walked) << "round " << round;
   }
 }
 

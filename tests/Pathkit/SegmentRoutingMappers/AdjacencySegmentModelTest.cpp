@@ -13,8 +13,9 @@
 // link lists published during a step are checked too: only links the key
 // names before or after change; a link it names after never goes out without
 // one of its entries there, nor any link without an entry another key files
-// there; and a link whose list ends as it began is not published unless the
-// key has two or more records on it.
+// there; a link whose list ends as it began is not published unless the key
+// has two or more records on it; and the links the key leaves go out in the
+// order their table walked them before the change.
 //
 // Reproduce a run with ADJSEG_MODEL_SEED=<seed>; ADJSEG_MODEL_STEPS sets the
 // total number of steps (default 60000; the sanitizer preset runs 15000).
@@ -33,6 +34,7 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
+#include "Pavo/ScopedSubscriber.h"
 #include "support/SeededRuns.h"
 
 namespace {
@@ -177,12 +179,14 @@ class AdjacencySegmentModelTest : public ::testing::Test {
     Watch(AdjacencySegmentModelTest* t, AdjacencySegmentKey const& k, unsigned p,
           Pavo::Ptr<AdjSegmentListPerProtoId> lists)
         : test(t), key(k), protoId(p), lists(std::move(lists)) {
-      this->lists->publisher()->subscriberAdd(&record, false);
+      for (auto l = this->lists->adjSegmentListCollection().begin(); !l.atEnd(); ++l)
+        rank.emplace(l->key(), rank.size());
+      record.subscribe(*this->lists->publisher());
     }
-    ~Watch() { lists->publisher()->subscriberRemove(&record); }
+    ~Watch() { record.unsubscribe(); }
     static void dispatch(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const* key,
                          void const*) {
-      auto const& w = *reinterpret_cast<Watch const*>(s);
+      Watch& w = Record::ownerOf(s);
       auto const& link = *static_cast<Cspf::LinkKey const*>(key);
       ProtoModel const& after = under(w.test->next_, w.protoId);
       ProtoModel const& before = under(w.test->model_, w.protoId);
@@ -206,12 +210,21 @@ class AdjacencySegmentModelTest : public ::testing::Test {
       if (under(after.lists, link) == under(before.lists, link) &&
           under(after.records, {w.key, link}) < 2)
         w.test->published_ += what + " unchanged; ";
+      // The links the key leaves go out in the order the table walked them.
+      if (!mineBefore.empty() && mineAfter.empty()) {
+        if (w.rank.at(link) < w.lastLeft)
+          w.test->published_ += what + " left out of the table's order; ";
+        w.lastLeft = w.rank.at(link);
+      }
     }
-    Pavo::Subscriber record{&Watch::dispatch};  // first: dispatch finds its Watch
+    using Record = Pavo::ScopedSubscriber<Watch, &Watch::dispatch>;
     AdjacencySegmentModelTest* test;
     AdjacencySegmentKey key;
     unsigned protoId;
     Pavo::Ptr<AdjSegmentListPerProtoId> lists;
+    std::map<Cspf::LinkKey, std::size_t> rank;  // of each link in the table's walk
+    std::size_t lastLeft = 0;
+    Record record{*this};
   };
   AddressFamily af_;
   Table tables_[2];  // [1]: IPv4, [0]: IPv6
