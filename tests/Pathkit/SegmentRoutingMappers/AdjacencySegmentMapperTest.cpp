@@ -1,8 +1,7 @@
-// Directed tests of the adjacency segment mapper for what the model test
-// cannot reach: the assertions on a connector map changed behind the mapper's
-// back, and the registration with the generic interface. (Corrupt reads, the trace texts
+// The adjacency segment mapper's assertions on a connector map changed behind
+// its back, which the model test cannot reach. (Corrupt reads, the trace texts
 // and what a clean-up publishes are the example scenarios'; an entry over its
-// bound is FailedStartUpTest's.)
+// bound is StatusReactorTest's.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,8 +11,6 @@
 #include "AdjSegments.h"
 #include "Kroma/SegmentRouting/Status.h"
 #include "Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.h"
-#include "VekPavo/GenericIf.h"
-#include "support/TrackedNode.h"
 
 namespace {
 
@@ -62,21 +59,6 @@ TEST(AdjacencySegmentMapperDeathTest, ABrokenInvariantStopsTheProcessNamingIt) {
     breakIt(f);
     EXPECT_DEATH(f.status->ipv4AdjacencySegmentDel(f.kKey), "assertion failed: " + text + where);
   }
-}
-
-TEST(AdjacencySegmentMapperTest, ReachedThroughTheGenericInterface) {
-  TestSupport::TrackerGuard const guard;
-  Filed f;
-  Vek::GenericValue self(f.mapper);
-  AdjacencySegment other(key(16005, 4));
-  other.neighbors().push(record(2, kNeighbor, 30, 2));
-  Vek::GenericIf::invoke(self, 134, {other.key(), other, static_cast<unsigned short>(2)});
-  EXPECT_TRUE(f.connectors->map(2)->adjSegmentListHas(linkKeyOf(other.neighbors()[0])));
-  Vek::GenericValue const made = Vek::GenericIf::construct(
-      "SegmentRouting::Mappers::AdjacencySegmentMapperV2",
-      {AddressFamily(AddressFamily::ipv6), Pavo::Ptr<Status const>(f.status),
-       adjSegmentConnectorMapV2Factory()});
-  EXPECT_TRUE(made.node() != nullptr);
 }
 
 }  // namespace
