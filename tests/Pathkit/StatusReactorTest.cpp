@@ -45,10 +45,8 @@ struct NodeSide {
   // Entry 2 is of the per-algorithm collection (walked after the others).
   static Mpls::SegmentRouting::PrefixAlgoKey algoKey(unsigned i) { return {key(i), 128}; }
   static void put(Status& s, unsigned i) {
-    if (i == 2)
-      s.prefixSegmentWithAlgoIs(NodeSegTest::segmentWithAlgo(key(i), 128, NodeSegTest::router(1)));
-    else
-      s.prefixSegmentIs(NodeSegTest::segment(key(i), NodeSegTest::router(1)));
+    auto const info = NodeSegTest::info(NodeSegTest::router(1), NodeSegTest::kMap);
+    i == 2 ? s.prefixSegmentWithAlgoIs({algoKey(i), info}) : s.prefixSegmentIs({key(i), info});
   }
   static void del(Status& s, unsigned i) {
     i == 2 ? s.prefixSegmentWithAlgoDel(algoKey(i)) : s.prefixSegmentDel(key(i));
