@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Pathkit/ChildSubscription.h"
@@ -19,31 +21,28 @@
 namespace SegmentRouting::Mappers {
 namespace {
 
-using PrefixWatch = Subscription<RouterToNodeSegment, Vantre::IpGenPrefix, bool>;
+// Whether subscribing to `field` of `entity` with Key and Prior is refused
+// with a message holding every one of `parts`.
+template <class Entity, class Key, class Prior>
+::testing::AssertionResult refused(Pavo::Ptr<Entity> const& entity, Pavo::FieldId field,
+                                   std::initializer_list<std::string_view> parts) {
+  return throwsWith<Pavo::Exception>(
+      [&] { Subscription<Entity, Key, Prior> s(entity, field, [](Key const&, Prior const*) {}); },
+      parts);
+}
 
 TEST(SubscriptionTest, RefusesTypesThatDisagreeWithTheRegistration) {
   auto map = routerToNodeSegmentMapFactory(0);
   auto router = map->prefixMapIs(Mpls::RouterId::ipv4(0xC0000201u));
-  EXPECT_TRUE(throwsWith<Pavo::Exception>(
-      [&] {
-        Subscription<RouterToNodeSegment, Mpls::RouterId, bool> s(
-            router, RouterToNodeSegment::kPrefixField, [](Mpls::RouterId const&, bool const*) {});
-      },
+  EXPECT_TRUE((refused<RouterToNodeSegment, Mpls::RouterId, bool>(
+      router, RouterToNodeSegment::kPrefixField,
       {"SegmentRouting::Mappers::RouterToNodeSegment field 131 (prefix)",
-       "registered key Vantre::IpGenPrefix, prior bool", "subscribed with key Mpls::RouterId"}));
-  EXPECT_TRUE(throwsWith<Pavo::Exception>(
-      [&] {
-        Subscription<RouterToNodeSegmentMap, Mpls::RouterId, RouterToNodeSegment> s(
-            map, RouterToNodeSegmentMap::kPrefixMapField,
-            [](Mpls::RouterId const&, RouterToNodeSegment const*) {});
-      },
-      {"prior SegmentRouting::Mappers::RouterToNodeSegment (counted pointer); subscribed"}));
-  EXPECT_TRUE(throwsWith<Pavo::Exception>(
-      [&] {
-        PrefixWatch s(router, RouterToNodeSegment::kRouterIdField,
-                      [](Vantre::IpGenPrefix const&, bool const*) {});
-      },
-      {"field 130", "no collection attribute"}));
+       "registered key Vantre::IpGenPrefix, prior bool", "subscribed with key Mpls::RouterId"})));
+  EXPECT_TRUE((refused<RouterToNodeSegmentMap, Mpls::RouterId, RouterToNodeSegment>(
+      map, RouterToNodeSegmentMap::kPrefixMapField,
+      {"prior SegmentRouting::Mappers::RouterToNodeSegment (counted pointer); subscribed"})));
+  EXPECT_TRUE((refused<RouterToNodeSegment, Vantre::IpGenPrefix, bool>(
+      router, RouterToNodeSegment::kRouterIdField, {"field 130", "no collection attribute"})));
   // A child subscription checks the child's field before any child exists.
   auto root = routerToNodeSegmentMapPerAlgoFactory();
   EXPECT_TRUE(throwsWith<Pavo::Exception>(

@@ -1,5 +1,5 @@
 // Hot paths allocate nothing: look-ups in both collections, value equality
-// and hashing, publication to subscribers, status-table notifications that
+// and hashing, publication to a subscription, status-table notifications that
 // change nothing in the reverse mapper's output, replacing a table entry in
 // place (moving its prefix to another router that already exists), and trace
 // records of every argument kind with the levels off.
@@ -16,8 +16,8 @@
 #include "Pathkit/NodeSegmentReverseMapper/NodeSegmentReverseMapper.h"
 #include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
 #include "Pathkit/NodeSegmentReverseMapper/Segments.h"
+#include "Pathkit/Subscription.h"
 #include "Pavo/Publisher.h"
-#include "Pavo/ScopedSubscriber.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -55,25 +55,16 @@ long allocationsOf(F&& fn) {
   return allocations.load() - before;
 }
 
-// Counts the publications it is handed.
-struct Counter {
-  static void count(Pavo::Publisher*, Pavo::Subscriber* s, Pavo::FieldId, void const*,
-                    void const*) {
-    ++Record::ownerOf(s).calls;
-  }
-  using Record = Pavo::ScopedSubscriber<Counter, &count>;
-  int calls = 0;
-  Record record{*this};
-};
-
 TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing) {
   auto root = routerToNodeSegmentMapPerAlgoFactory();
   auto algoMap = root->routerToNodeSegmentMapIs(0);
   auto entry = algoMap->prefixMapIs(router(1));
   for (unsigned i = 0; i < 100; ++i)
     entry->prefixIs(prefix(i), true);
-  Counter counter;
-  counter.record.subscribe(*entry->publisher());
+  int calls = 0;
+  Subscription<RouterToNodeSegment, Vantre::IpGenPrefix, bool> const counter(
+      entry, RouterToNodeSegment::kPrefixField,
+      [&calls](Vantre::IpGenPrefix const&, bool const*) { ++calls; });
 
   long const made = allocationsOf([&] {
     for (unsigned i = 0; i < 200; ++i) {
@@ -88,8 +79,7 @@ TEST(HotPathAllocationTest, LookUpsEqualityHashingAndPublicationAllocateNothing)
     entry->prefixIs(prefix(5), true);
   });
   EXPECT_EQ(made, 0);
-  EXPECT_EQ(counter.calls, 2);
-  counter.record.unsubscribe();
+  EXPECT_EQ(calls, 2);
 }
 
 void vertexText(std::string& out, Cspf::VertexIdentifierBase const& v) {
