@@ -182,7 +182,7 @@ class NodeSegmentModelTest : public ::testing::Test {
   }
 
   // Every algorithm map and router entry removed, as a mapper's destruction
-  // publishes them.
+  // publishes them, sorted.
   Lines teardownExpectation() const {
     std::set<std::string> ev;
     for (auto const& [key, router] : model_) {
@@ -200,12 +200,6 @@ class NodeSegmentModelTest : public ::testing::Test {
   std::unique_ptr<Srmap::ChangeLog> log_;  // follows out_, appends to published_
   Pavo::Ptr<NodeSegmentReverseMapper> mapper_;
 };
-
-// For comparing as multisets: the maps' removal order is their hash order.
-Lines sorted(Lines lines) {
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
 
 void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
   std::mt19937_64 rng(seed);
@@ -348,7 +342,9 @@ void NodeSegmentModelTest::runOnce(std::uint64_t seed, unsigned steps) {
   published_.clear();
   Lines const gone = teardownExpectation();
   mapper_.reset();
-  ASSERT_EQ(sorted(published_), sorted(gone)) << "final teardown";
+  // Compared sorted: the maps' removal order is their hash order.
+  std::sort(published_.begin(), published_.end());
+  ASSERT_EQ(published_, gone) << "final teardown";
   EXPECT_EQ(out_->routerToNodeSegmentMapCount(), 0u);
   EXPECT_EQ(status_->publisher()->subscriberCount(), 0u);
 }
