@@ -1,5 +1,5 @@
-// Builders for the node-segment tests: prefixes, router ids and status-table
-// prefix segments from small numbers, so that a test names "prefix 3 of
+// Builders for the node-segment tests: prefixes, router ids and prefix
+// segment infos from small numbers, so that a test names "prefix 3 of
 // ipv4" or "router 2" instead of spelling addresses.
 //
 // Everything here is a plain value; nothing is shared or allocated on a slab.
@@ -10,7 +10,6 @@
 
 #include "Kroma/SegmentRouting/PrefixSegment.h"
 #include "Mpls/RouterId.h"
-#include "Mpls/SegmentRouting/PrefixAlgoKey.h"
 #include "Vantre/AddressFamily.h"
 #include "Vantre/IpGenPrefix.h"
 
@@ -47,19 +46,6 @@ inline Kroma::SegmentRouting::PrefixSegmentInfo info(Mpls::RouterId const& origi
     out.records().push(rec);
   }
   return out;
-}
-
-inline Kroma::SegmentRouting::PrefixSegment segment(Vantre::IpGenPrefix const& prefix,
-                                                    Mpls::RouterId const& originator,
-                                                    std::uint8_t flags = kMap,
-                                                    std::uint32_t sid = 16000) {
-  return {prefix, info(originator, flags, 1, sid)};
-}
-
-inline Kroma::SegmentRouting::PrefixSegmentWithAlgo segmentWithAlgo(
-    Vantre::IpGenPrefix const& prefix, std::uint8_t algo, Mpls::RouterId const& originator,
-    std::uint8_t flags = kMap, std::uint32_t sid = 16000) {
-  return {Mpls::SegmentRouting::PrefixAlgoKey(prefix, algo), info(originator, flags, 1, sid)};
 }
 
 }  // namespace NodeSegTest

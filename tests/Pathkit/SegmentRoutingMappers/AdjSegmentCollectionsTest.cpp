@@ -1,6 +1,8 @@
-// The three collection values share one contract (deep copies, equality,
-// truth, membership, generic interface, no text form, no hash), checked by one
-// typed suite against a std::set model (the list's false values are in the
+// The adjacency entry and the three collection values of entries or links.
+// An entry's order, equality and hash agree with a tuple model. The
+// collections share one contract (deep copies, equality, truth, membership,
+// generic interface, no text form, no hash), checked by one typed suite
+// against a std::set model (the list's false values are in the
 // keyed-attribute model test).
 #include <gtest/gtest.h>
 
@@ -10,12 +12,14 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentList.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentSets.h"
 #include "VekPavo/CharRangeRead.h"
 #include "VekPavo/GenericIf.h"
+#include "VekPavo/Strep.h"
 #include "support/ThrowsWith.h"
 #include "support/TrackedNode.h"
 
@@ -24,29 +28,64 @@ namespace {
 using Mpls::SegmentRouting::SegmentIdentifier;
 using namespace SegmentRouting::Mappers;
 
-// Entries from small pools (one time in four any metric or sid), so that
-// many are near-equal.
+// Entries from small pools (one time in four any value), so that many are
+// near-equal and some are the default entry.
 std::uint32_t pick(std::mt19937& r, std::initializer_list<std::uint32_t> pool) {
   return r() % 4 == 0 ? r() : pool.begin()[r() % pool.size()];
 }
 AdjSegmentEntry randomEntry(std::mt19937& r) {
   bool const isLocal = r() % 2 == 1;
   std::uint32_t const metric = pick(r, {0, 1, 4294967295u});
-  std::uint32_t const sid = pick(r, {16, 17, 18});
-  return AdjSegmentEntry(isLocal, metric, SegmentIdentifier(sid, r() % 2 ? 0 : 0x40));
+  std::uint32_t const sid = pick(r, {0, 16, 17});
+  auto const flag = static_cast<std::uint8_t>(pick(r, {0, 0x40, 0xff}));
+  return AdjSegmentEntry(isLocal, metric, SegmentIdentifier(sid, flag));
 }
 
+// The order written out: isLocal, metric, sid value, then the sid flag reversed.
+auto model(AdjSegmentEntry const& e) {
+  return std::make_tuple(e.isLocal(), e.metric(), e.sid().value(), 255 - e.sid().flag());
+}
+
+// Order, equality, generic comparison and hashing agree with the model; the
+// truth value is "differs from the default".
+TEST(AdjSegmentEntryTest, OrderEqualityAndHashAgreeWithTheModel) {
+  std::mt19937 rng(7u);
+  for (int i = 0; i < 2000; ++i) {
+    AdjSegmentEntry const a = randomEntry(rng);
+    AdjSegmentEntry const b = randomEntry(rng);
+    SCOPED_TRACE(VekPavo::valueToStrep(a) + " vs " + VekPavo::valueToStrep(b));
+    EXPECT_EQ(a <=> b, model(a) <=> model(b));
+    EXPECT_EQ(AdjSegmentEntry::isEq(&a, &b), model(a) == model(b));
+    EXPECT_EQ(Vek::GenericIf::less(a, b), model(a) < model(b));
+    EXPECT_EQ(Vek::GenericIf::isEq(a, b), a == b);
+    EXPECT_EQ(static_cast<bool>(a), !(a == AdjSegmentEntry()));
+    EXPECT_EQ(Vek::GenericIf::truth(a), static_cast<bool>(a));
+    EXPECT_EQ(Vek::GenericIf::hash(a), a.hash(0));
+    AdjSegmentEntry const copy = a;
+    for (unsigned seed = 0; seed < 64; ++seed)
+      ASSERT_EQ(copy.hash(seed * 2654435761u), a.hash(seed * 2654435761u));
+    if (!(a == b)) {
+      EXPECT_NE(a.hash(1), b.hash(1));
+    }
+  }
+}
+
+// The list and the set of entries; the set of links.
 template <class C>
-struct Traits;
-template <>
-struct Traits<AdjSegmentList> {
+struct Traits {
   using Key = AdjSegmentEntry;
-  static constexpr char const* kShortName = "AdjSegmentList";
+  static constexpr char const* kShortName =
+      std::is_same_v<C, AdjSegmentList> ? "AdjSegmentList" : "AdjSegmentSet";
   static Key key(std::mt19937& r) { return randomEntry(r); }
-  static void add(AdjSegmentList& c, Key const& k) { c.adjSegmentEntryIs(k, true); }
-  static bool del(AdjSegmentList& c, Key const& k) { return c.adjSegmentEntryDel(k); }
-  static bool has(AdjSegmentList const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
-  static auto const& members(AdjSegmentList const& c) { return c.adjSegmentEntryCollection(); }
+  static void add(C& c, Key const& k) {
+    if constexpr (std::is_same_v<C, AdjSegmentList>)
+      c.adjSegmentEntryIs(k, true);
+    else
+      c.adjSegmentEntryIs(k);
+  }
+  static bool del(C& c, Key const& k) { return c.adjSegmentEntryDel(k); }
+  static bool has(C const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
+  static auto const& members(C const& c) { return c.adjSegmentEntryCollection(); }
 };
 template <>
 struct Traits<NeighborSet> {
@@ -62,16 +101,6 @@ struct Traits<NeighborSet> {
   static bool del(NeighborSet& c, Key const& k) { return c.linkDel(k); }
   static bool has(NeighborSet const& c, Key const& k) { return c.linkHas(k); }
   static auto const& members(NeighborSet const& c) { return c.linkCollection(); }
-};
-template <>
-struct Traits<AdjSegmentSet> {
-  using Key = AdjSegmentEntry;
-  static constexpr char const* kShortName = "AdjSegmentSet";
-  static Key key(std::mt19937& r) { return randomEntry(r); }
-  static void add(AdjSegmentSet& c, Key const& k) { c.adjSegmentEntryIs(k); }
-  static bool del(AdjSegmentSet& c, Key const& k) { return c.adjSegmentEntryDel(k); }
-  static bool has(AdjSegmentSet const& c, Key const& k) { return c.adjSegmentEntryHas(k); }
-  static auto const& members(AdjSegmentSet const& c) { return c.adjSegmentEntryCollection(); }
 };
 
 template <class C>
@@ -92,16 +121,6 @@ class AdjSegmentCollectionsTest : public ::testing::Test {
       out.push_back(it.member());
     return out;
   }
-  // The model's members in iteration order: ascending for the list, the
-  // set's own (canonical) order for the hash sets.
-  void expectMatches(C const& c, std::set<Key> const& model) {
-    std::vector<Key> got = keys(c);
-    if constexpr (!std::is_same_v<C, AdjSegmentList>)
-      std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, std::vector<Key>(model.begin(), model.end()));
-    EXPECT_EQ(static_cast<bool>(c), !model.empty());
-  }
-
   TestSupport::TrackerGuard trackers_;
 };
 
@@ -150,7 +169,12 @@ TYPED_TEST(AdjSegmentCollectionsTest, FollowsTheModelAndCopiesShareNoNodes) {
     }
     if (step % 50 != 0)
       continue;
-    this->expectMatches(c, model);
+    // The model's members: in order for the list, in any for the hash sets.
+    auto got = this->keys(c);
+    if constexpr (!std::is_same_v<TypeParam, AdjSegmentList>)
+      std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, std::vector<typename T::Key>(model.begin(), model.end()));
+    EXPECT_EQ(static_cast<bool>(c), !model.empty());
     TypeParam copy(c);
     TypeParam reversed;
     for (auto it = model.rbegin(); it != model.rend(); ++it)

@@ -1,21 +1,24 @@
-// The keyed attributes of both modules' entities: the node-segment maps,
-// PQ-index and P-router maps, per-protocol-instance tables and the connector
-// map. One typed model test drives every keyed attribute (sets, flagged maps,
-// maps of values, maps of children made from a key or handed in) through the
-// generic interface with random operations, and checks results, contents,
-// type data, each publication and the references on children against a plain
-// model.
+// The keyed attributes and hashed collections of both modules' entities: the
+// node-segment maps, PQ-index and P-router maps, per-protocol-instance tables
+// and the connector map. One typed model test drives every keyed attribute
+// (sets, flagged maps, maps of values, maps of children made from a key or
+// handed in) through the generic interface with random operations, and checks
+// results, contents, type data, each publication and the references on
+// children against a plain model. One table test checks each hashed
+// collection's constant.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <random>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "Pathkit/NodeSegmentReverseMapper/RouterToNodeSegmentMapPerAlgo.h"
+#include "Pathkit/NodeSegmentReverseMapper.h"
+#include "Pathkit/SegmentRoutingMappers.h"
 #include "Pathkit/SegmentRoutingMappers/AdjSegmentConnectorMapV2.h"
 #include "Pathkit/SegmentRoutingMappers/PRouterToPqIdxMap.h"
 #include "Pathkit/SegmentRoutingMappers/PqIdxToPathKeyMap.h"
@@ -276,6 +279,79 @@ TEST(KeyedAttrChildTest, IsNotConstructedOutsideItsParent) {
     std::string const name = "SegmentRouting::Mappers::" + type;
     EXPECT_TRUE(throwsWith<Pavo::Exception>([&] { GenericIf::construct(name, {GV(7u)}); },
                                             {name + " has no generic constructor"}));
+  }
+}
+
+// Every hashed collection of both modules with its constant. A collection
+// hashes a key in one of four ways, each with the collection's constant: a
+// value type's own hash seeded with the process seed XOR the constant, a
+// plain integer hashed with it, a 16-bit value's single attribute hashed
+// under that seed, or a key's seedless hash handed over with it. A wrong
+// constant changes nothing but every such collection's order, silently.
+//
+// A collection's constant, its hash of a sample key, and that key's hash for
+// a given constant.
+struct Row {
+  std::uint32_t constant;
+  std::uint32_t hashed;
+  std::function<std::uint32_t(std::uint32_t)> expected;
+};
+
+template <class Collection, class Key, class Way>
+Row row(std::uint32_t constant, Key const& key, Way way) {
+  return {constant, Collection::hashOf(key), [key, way](std::uint32_t c) { return way(key, c); }};
+}
+
+TEST(HashConstantsTest, EveryHashedCollectionHashesWithItsConstant) {
+  std::uint32_t const seed = Vek::HashHelper::hashSeed32();
+  auto const seeded = [seed](auto const& key, std::uint32_t c) { return key.hash(seed ^ c); };
+  auto const integer = [](auto key, std::uint32_t c) { return Vek::hashInteger(key, c); };
+  auto const singleAttr = [seed](PqIdx key, std::uint32_t c) {
+    return Vek::hashSingleAttr(seed ^ c, key.value());
+  };
+  auto const handedOver = [](PathKey const& key, std::uint32_t c) {
+    return Vek::hashHandedOver(key.hash(), c);
+  };
+  Mpls::RouterId const router = Mpls::RouterId::ipv4(0xC0000201u);
+  Vantre::IpGenPrefix const prefix = Vantre::IpGenPrefix::ipv4(0x0A000000u, 8);
+  Cspf::LinkDescription link;
+  link.linkId = 9;
+  Cspf::LinkKey const linkKey(link, Cspf::IgpRouterId());
+  Kroma::SegmentRouting::AdjacencySegmentKey const sid(
+      Mpls::SegmentRouting::SegmentIdentifier(24001, 0), router);
+  PathKey const path(Cspf::VertexIdentifierBase::fromIpv4RouterId(0xC0000202u), 7);
+  PqIdx const pqIdx(4099);
+  unsigned short const protoId = 2;
+  unsigned char const algo = 128;
+  std::vector<Row> const rows = {
+      // node-segment maps and the reverse mapper's cache
+      row<RouterToNodeSegmentMap::PrefixMapCollection>(297630782u, router, seeded),
+      row<RouterToNodeSegmentMapPerAlgo::RouterToNodeSegmentMapCollection>(3997538310u, algo,
+                                                                           integer),
+      row<NodeSegmentReverseMapper::PrefixToOriginatorCacheCollection>(
+          2987357345u, Mpls::SegmentRouting::PrefixAlgoKey(prefix, algo), seeded),
+      // adjacency values, per-protoId tables, connector map, the mapper's cache
+      row<NeighborSet::Collection>(3187245051u, linkKey, seeded),
+      row<AdjSegmentSet::Collection>(42316860u, AdjSegmentEntry(true, 10, sid.sid()), seeded),
+      row<AdjSegmentListPerProtoId::Collection>(2931124741u, linkKey, seeded),
+      row<NeighborSetPerProtoId::Collection>(2244204891u, sid, seeded),
+      row<AdjSegmentSetPerProtoId::Collection>(2080700746u, sid, seeded),
+      row<AdjSegmentConnectorMapV2::MapCollection>(524521858u, protoId, integer),
+      row<AdjSegmentConnectorMapV2::CacheCollection>(3690883250u, protoId, integer),
+      row<AdjacencySegmentMapperV2::AdjSegmentEntryCacheCollection>(3184209212u, protoId, integer),
+      // PQ-index and P-router maps
+      row<AlgoToPathKeySet::PathKeyCollection>(4229093608u, path, handedOver),
+      row<AlgoToPathKeySet::PrefixKeyCollection>(312797146u, prefix, seeded),
+      row<PqIdxToPathKey::PathKeyCollection>(2352440314u, path, handedOver),
+      row<PqIdxToPathKey::AlgoSetCollection>(608949734u, algo, integer),
+      row<PqIdxToPathKeyMap::PathKeyMapCollection>(243582325u, pqIdx, singleAttr),
+      row<PRouterToPqIdx::PqIndexCollection>(512710871u, pqIdx, singleAttr),
+      row<PRouterToPqIdxMap::PqIndexMapCollection>(3591295307u, router, seeded),
+  };
+  for (Row const& r : rows) {
+    EXPECT_EQ(r.hashed, r.expected(r.constant)) << "the collection of " << r.constant;
+    EXPECT_NE(r.hashed, r.expected(r.constant ^ 1))
+        << "a hash blind to the constant " << r.constant;
   }
 }
 
