@@ -222,8 +222,8 @@ mutant adj-local-flag Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp
   'AdjSegmentEntry const entry(key.sidFlag() != 0,' 'AdjSegmentEntry const entry(key.sidFlag() == 0,'
 mutant adj-second-instance Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a two-instance key files only the first instance" \
-  $'    manageAdjSegment(key, segment, 1);\n    manageAdjSegment(key, segment, 2);' \
-  $'    manageAdjSegment(key, segment, 1);'
+  $'    manageAdjSegment(key, segment, 1, hashes);\n    manageAdjSegment(key, segment, 2, hashes);' \
+  $'    manageAdjSegment(key, segment, 1, hashes);'
 mutant adj-empty-table Pathkit/SegmentRoutingMappers/AdjacencySegmentMapperV2.cpp caught \
   "a per-protoId link table left empty stays in the connector map" \
   $'      if (lists->adjSegmentListCount() == 0)\n        c.mapDel(protoId);\n    }\n  }\n}' \

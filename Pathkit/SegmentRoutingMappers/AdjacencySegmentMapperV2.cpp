@@ -314,11 +314,12 @@ void AdjacencySegmentMapperV2::handleAdjSegment(bool ipv4, AdjacencySegmentKey c
   // error); absent or reported corrupt: the default entry.
   AdjacencySegment const segment = stored != nullptr ? AdjacencySegmentMap::entryOf(*stored)
                                                      : AdjacencySegmentMap::defaultEntry();
+  KeyHashes const hashes = keyHashesOf(key);
   if (key.routerId().af() == kTwoInstanceRouterIdWord) {
-    manageAdjSegment(key, segment, 1);
-    manageAdjSegment(key, segment, 2);
+    manageAdjSegment(key, segment, 1, hashes);
+    manageAdjSegment(key, segment, 2, hashes);
   } else {
-    manageAdjSegment(key, segment, 0);
+    manageAdjSegment(key, segment, 0, hashes);
   }
 }
 
@@ -417,6 +418,12 @@ void AdjacencySegmentMapperV2::traceLink(char const* fmt, std::uint32_t sid,
 void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
                                                 AdjacencySegment const& segment,
                                                 unsigned short protoId) {
+  manageAdjSegment(key, segment, protoId, keyHashesOf(key));
+}
+
+void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
+                                                AdjacencySegment const& segment,
+                                                unsigned short protoId, KeyHashes const hashes) {
   Nimblog::BlockTimer const timer = Duolog::entry(
       segmentRoutingMappersTrace(), 8, __FILE__, __LINE__, __func__,
       "void SegmentRouting::Mappers::AdjacencySegmentMapperV2::manageAdjSegment(const "
@@ -427,35 +434,26 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
   AdjSegmentConnectorMapV2& c = *output_;
   // The lists step 2 reduced, in place for a key of up to 8 links.
   SmallVector<StagedList, 8> staged;
-  // The key's hashes in C->cache(p) and in the entry cache, made once when
-  // first needed; hashKey() answers the first.
-  std::uint32_t linksHash = 0, entriesHash = 0;
-  bool keyHashed = false;
-  auto const hashKey = [&] {
-    if (!keyHashed) {
-      linksHash = NeighborSetPerProtoId::neighborSetHash(key);
-      entriesHash = AdjSegmentSetPerProtoId::adjSegmentSetHash(key);
-      keyHashed = true;
-    }
-    return linksHash;
-  };
   // The key's recorded pairs, taken out in step 2; step 3 reuses the member.
   Pavo::Ptr<HN_FiledPairs> filed;
   // The key's link and entry sets: those step 2 takes out, which step 3
   // brings to what the records name, so kept members are neither made nor
-  // hashed again. Sets iterate in one order whatever their history.
+  // hashed again. Sets iterate in one order whatever their history. Their
+  // members in C->cache(p) and the entry cache go from step 2 to step 3 too.
   NeighborSet newLinks;
   AdjSegmentSet newEntries;
+  Pavo::Ptr<NeighborSetPerProtoId::HN_NeighborSet> linksMember;
+  Pavo::Ptr<AdjSegmentSetPerProtoId::HN_AdjSegmentSet> entriesMember;
 
   // Step 2. The key's old links and entries are read in place: nothing
   // changes C->cache(p) or the entry cache until they are deleted below, and
   // nothing reaches C's subscribers before the staging is done.
   if (Pavo::Ptr<NeighborSetPerProtoId> const links = c.cache(protoId);
       NeighborSet const* const oldLinks =
-          links ? links->neighborSetFind(key, hashKey()) : nullptr) {
+          links ? links->neighborSetFind(key, hashes.links) : nullptr) {
     Pavo::Ptr<AdjSegmentSetPerProtoId> const entries = adjSegmentEntryCache(protoId);
     check(entries != nullptr, "adjSegmentEntryCacheHas( protoId )");
-    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key, entriesHash);
+    AdjSegmentSet const* const oldEntries = entries->adjSegmentSetFind(key, hashes.entries);
     check(oldEntries != nullptr, "adjSegmentEntryCache( protoId )->adjSegmentSetHas( key )");
     // With two or more links and entries the key's pairs are recorded; they
     // go with the rest of its contribution.
@@ -497,8 +495,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       for (StagedList* t = s; t != staged.begin() && before(*t, t[-1]); --t)
         std::swap(*t, t[-1]);
     }
-    newLinks = links->neighborSetDel(key, linksHash);
-    newEntries = entries->adjSegmentSetDel(key, entriesHash);
+    newLinks = links->neighborSetDel(key, hashes.links, linksMember);
+    newEntries = entries->adjSegmentSetDel(key, hashes.entries, entriesMember);
     if (links->neighborSetCount() == 0) {
       c.cacheDel(protoId);
       adjSegmentEntryCacheDel(protoId);
@@ -577,9 +575,10 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
           filed = Pavo::makePtr<HN_FiledPairs>(FiledPairsKey{key, protoId}, std::move(bits));
         filedPairs_.memberIs(std::move(filed));
       }
-      hashKey();
-      c.cache(protoId)->neighborSetIs(key, linksHash, std::move(newLinks));
-      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, entriesHash, std::move(newEntries));
+      c.cache(protoId)->neighborSetIs(key, hashes.links, std::move(newLinks),
+                                      std::move(linksMember));
+      adjSegmentEntryCacheIs(protoId)->adjSegmentSetIs(key, hashes.entries, std::move(newEntries),
+                                                       std::move(entriesMember));
     }
   }
 

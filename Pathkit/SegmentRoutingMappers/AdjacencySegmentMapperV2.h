@@ -245,6 +245,21 @@ class AdjacencySegmentMapperV2
   // `walked` non-null) copied once and filed under its protoIds.
   void handleAdjSegment(bool ipv4, Kroma::SegmentRouting::AdjacencySegmentKey const& key,
                         AdjacencySegmentMap::Stored const* const* walked);
+  // The key's hashes in the key tables (NeighborSetPerProtoId and
+  // AdjSegmentSetPerProtoId), made once for every protoId an event files the
+  // key under.
+  struct KeyHashes {
+    std::uint32_t links;
+    std::uint32_t entries;
+  };
+  static KeyHashes keyHashesOf(Kroma::SegmentRouting::AdjacencySegmentKey const& key) {
+    return {NeighborSetPerProtoId::neighborSetHash(key),
+            AdjSegmentSetPerProtoId::adjSegmentSetHash(key)};
+  }
+  // manageAdjSegment with the key's hashes already made.
+  void manageAdjSegment(Kroma::SegmentRouting::AdjacencySegmentKey const& key,
+                        Kroma::SegmentRouting::AdjacencySegment const& segment,
+                        unsigned short protoId, KeyHashes hashes);
   // The step-2 and step-3 trace line of one link.
   void traceLink(char const* fmt, std::uint32_t sid, Cspf::LinkKey const& link) const;
   // Whether another key still files `entry` on `link` as the calling key

@@ -82,6 +82,14 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
     table_.valueIs(key, hash, std::move(value), &publisher_);
   }
   Value del(Key const& key, std::uint32_t hash) { return table_.valueDel(key, hash, &publisher_); }
+  // del and set that carry the removed member over to the key's next store,
+  // which files it again instead of making a new one (see AttrHashMap).
+  Value del(Key const& key, std::uint32_t hash, Pavo::Ptr<Member>& spare) {
+    return table_.valueDel(key, hash, &publisher_, spare);
+  }
+  void set(Key const& key, std::uint32_t hash, Value&& value, Pavo::Ptr<Member> spare) {
+    table_.valueIs(key, hash, std::move(value), &publisher_, std::move(spare));
+  }
   void delAll() { table_.delAll(&publisher_); }
   Collection const& table() const noexcept { return table_; }
 
@@ -156,6 +164,14 @@ class NeighborSetPerProtoId final
     set(key, hash, std::move(value));
   }
   NeighborSet neighborSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
+  // The same two handing the removed member on to the key's next store.
+  NeighborSet neighborSetDel(Key const& key, std::uint32_t hash, Pavo::Ptr<HN_NeighborSet>& spare) {
+    return del(key, hash, spare);
+  }
+  void neighborSetIs(Key const& key, std::uint32_t hash, NeighborSet&& value,
+                     Pavo::Ptr<HN_NeighborSet> spare) {
+    set(key, hash, std::move(value), std::move(spare));
+  }
   void neighborSetDelAll() { delAll(); }
   std::size_t neighborSetCount() const noexcept { return table().size(); }
   Collection const& neighborSetCollection() const noexcept { return table(); }
@@ -187,6 +203,15 @@ class AdjSegmentSetPerProtoId final
     set(key, hash, std::move(value));
   }
   AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
+  // The same two handing the removed member on to the key's next store.
+  AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash,
+                                 Pavo::Ptr<HN_AdjSegmentSet>& spare) {
+    return del(key, hash, spare);
+  }
+  void adjSegmentSetIs(Key const& key, std::uint32_t hash, AdjSegmentSet&& value,
+                       Pavo::Ptr<HN_AdjSegmentSet> spare) {
+    set(key, hash, std::move(value), std::move(spare));
+  }
   void adjSegmentSetDelAll() { delAll(); }
   std::size_t adjSegmentSetCount() const noexcept { return table().size(); }
   Collection const& adjSegmentSetCollection() const noexcept { return table(); }

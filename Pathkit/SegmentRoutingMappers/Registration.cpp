@@ -100,13 +100,17 @@ Vek::TraceFacilityDeclared const traceFacility("SegmentRoutingMappers");
   {
     // The adjacency segment mapper (8): its table, cache and operations.
     using Mapper = AdjacencySegmentMapperV2;
+    // The operation, not its private overload that takes the key's hashes.
+    auto const manage = static_cast<void (Mapper::*)(
+        SegmentKey const&, Kroma::SegmentRouting::AdjacencySegment const&, unsigned short)>(
+        &Mapper::manageAdjSegment);
     Pavo::Inspect::EntityType<Mapper>(m, "SegmentRouting::Mappers::AdjacencySegmentMapperV2", 8)
         .value("af", &Mapper::af)
         .value("srStatus", &Mapper::srStatus)
         .value("connectorMap", &Mapper::connectorMap)
         .hashCollection("adjSegmentEntryCache", &Mapper::adjSegmentEntryCacheCollection,
                         &Mapper::adjSegmentEntryCacheIs, &Mapper::adjSegmentEntryCacheDel)
-        .operation("manageAdjSegment", &Mapper::manageAdjSegment, "key", "segment", "protoId")
+        .operation("manageAdjSegment", manage, "key", "segment", "protoId")
         .operation("handleV4AdjSegment", &Mapper::handleV4AdjSegment, "key")
         .operation("handleV6AdjSegment", &Mapper::handleV6AdjSegment, "key")
         .operation("handleInitialized", &Mapper::handleInitialized)

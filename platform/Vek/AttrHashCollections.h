@@ -284,6 +284,33 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
     }
     return removed->value();
   }
+  // valueDel that also hands the removed member back in `spare` when nobody
+  // else holds it (else `spare` stays null), for the key's next valueIs to
+  // file again instead of making a new member.
+  Value valueDel(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher,
+                 Pavo::Ptr<Member>& spare) {
+    Pavo::Ptr<Member> removed = this->del(key, hash, publisher);
+    if (!removed)
+      return Value();
+    if (removed->useCount() != 1)
+      return removed->value();
+    Value value = removed->valueTake();
+    spare = std::move(removed);
+    return value;
+  }
+  // valueIs(key, hash, value) that files `spare` (a member valueDel handed
+  // back, or null) when the key is absent and the spare is of that key.
+  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher,
+               Pavo::Ptr<Member> spare) {
+    if (!spare || spare->linked() || spare->useCount() != 1 || !KeyOps::isEq(spare->key(), key) ||
+        this->contains(key, hash)) {
+      valueIs(key, hash, std::move(value), publisher);
+      return;
+    }
+    spare->valueIs(std::move(value));
+    auto [m, inserted] = this->memberIs(std::move(spare), hash);
+    this->publishChange(publisher, m, nullptr);
+  }
 
  protected:
   // A new member: the key stored beside the value (Member(key, value)), or

@@ -148,6 +148,9 @@ class HashMapMember : public HashMember<Derived> {
   Key const& key() const noexcept { return key_; }
   Value const& value() const noexcept { return value_; }
   void valueIs(Value const& value) { value_ = value; }
+  void valueIs(Value&& value) noexcept(std::is_nothrow_move_assignable_v<Value>) {
+    value_ = std::move(value);
+  }
   // Puts `value` in place and hands back the former value, moved out.
   Value valueExchange(Value value) noexcept(std::is_nothrow_move_assignable_v<Value>) {
     return std::exchange(value_, std::move(value));
@@ -257,6 +260,8 @@ class HashMap2018 : public HashMapImpl {
   // Takes every member out (each is unlinked before any is released, so a
   // destructor that reads this map sees it empty) and frees the buckets.
   void deleteAll() noexcept {
+    if (bucketCount() == 0)
+      return;  // never filled, or moved from: nothing to take out
     HashLink* link = detachAll();
     while (link) {
       HashLink* const next = std::exchange(nextRef(link), nullptr);
