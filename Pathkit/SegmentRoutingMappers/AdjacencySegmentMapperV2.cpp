@@ -495,8 +495,8 @@ void AdjacencySegmentMapperV2::manageAdjSegment(AdjacencySegmentKey const& key,
       for (StagedList* t = s; t != staged.begin() && before(*t, t[-1]); --t)
         std::swap(*t, t[-1]);
     }
-    newLinks = links->neighborSetDel(key, hashes.links, linksMember);
-    newEntries = entries->adjSegmentSetDel(key, hashes.entries, entriesMember);
+    newLinks = links->neighborSetDel(key, hashes.links, &linksMember);
+    newEntries = entries->adjSegmentSetDel(key, hashes.entries, &entriesMember);
     if (links->neighborSetCount() == 0) {
       c.cacheDel(protoId);
       adjSegmentEntryCacheDel(protoId);

@@ -78,17 +78,13 @@ class PerProtoIdTable : public Pavo::Node, public Granule::SlabAllocated<Self> {
     auto const* m = table_.find(key, hash);
     return m ? &m->value() : nullptr;
   }
-  void set(Key const& key, std::uint32_t hash, Value&& value) {
-    table_.valueIs(key, hash, std::move(value), &publisher_);
-  }
-  Value del(Key const& key, std::uint32_t hash) { return table_.valueDel(key, hash, &publisher_); }
-  // del and set that carry the removed member over to the key's next store,
-  // which files it again instead of making a new one (see AttrHashMap).
-  Value del(Key const& key, std::uint32_t hash, Pavo::Ptr<Member>& spare) {
-    return table_.valueDel(key, hash, &publisher_, spare);
-  }
-  void set(Key const& key, std::uint32_t hash, Value&& value, Pavo::Ptr<Member> spare) {
+  // `spare` carries a removed member over to the key's next store, which
+  // files it again instead of making a new one (see AttrHashMap).
+  void set(Key const& key, std::uint32_t hash, Value&& value, Pavo::Ptr<Member> spare = nullptr) {
     table_.valueIs(key, hash, std::move(value), &publisher_, std::move(spare));
+  }
+  Value del(Key const& key, std::uint32_t hash, Pavo::Ptr<Member>* spare = nullptr) {
+    return table_.valueDel(key, hash, &publisher_, spare);
   }
   void delAll() { table_.delAll(&publisher_); }
   Collection const& table() const noexcept { return table_; }
@@ -160,17 +156,14 @@ class NeighborSetPerProtoId final
   NeighborSet const* neighborSetFind(Key const& key, std::uint32_t hash) const {
     return find(key, hash);
   }
-  void neighborSetIs(Key const& key, std::uint32_t hash, NeighborSet&& value) {
-    set(key, hash, std::move(value));
-  }
-  NeighborSet neighborSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
-  // The same two handing the removed member on to the key's next store.
-  NeighborSet neighborSetDel(Key const& key, std::uint32_t hash, Pavo::Ptr<HN_NeighborSet>& spare) {
-    return del(key, hash, spare);
-  }
+  // `spare` hands a removed member on to the key's next store.
   void neighborSetIs(Key const& key, std::uint32_t hash, NeighborSet&& value,
-                     Pavo::Ptr<HN_NeighborSet> spare) {
+                     Pavo::Ptr<HN_NeighborSet> spare = nullptr) {
     set(key, hash, std::move(value), std::move(spare));
+  }
+  NeighborSet neighborSetDel(Key const& key, std::uint32_t hash,
+                             Pavo::Ptr<HN_NeighborSet>* spare = nullptr) {
+    return del(key, hash, spare);
   }
   void neighborSetDelAll() { delAll(); }
   std::size_t neighborSetCount() const noexcept { return table().size(); }
@@ -199,18 +192,14 @@ class AdjSegmentSetPerProtoId final
   AdjSegmentSet const* adjSegmentSetFind(Key const& key, std::uint32_t hash) const {
     return find(key, hash);
   }
-  void adjSegmentSetIs(Key const& key, std::uint32_t hash, AdjSegmentSet&& value) {
-    set(key, hash, std::move(value));
-  }
-  AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash) { return del(key, hash); }
-  // The same two handing the removed member on to the key's next store.
-  AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash,
-                                 Pavo::Ptr<HN_AdjSegmentSet>& spare) {
-    return del(key, hash, spare);
-  }
+  // `spare` hands a removed member on to the key's next store.
   void adjSegmentSetIs(Key const& key, std::uint32_t hash, AdjSegmentSet&& value,
-                       Pavo::Ptr<HN_AdjSegmentSet> spare) {
+                       Pavo::Ptr<HN_AdjSegmentSet> spare = nullptr) {
     set(key, hash, std::move(value), std::move(spare));
+  }
+  AdjSegmentSet adjSegmentSetDel(Key const& key, std::uint32_t hash,
+                                 Pavo::Ptr<HN_AdjSegmentSet>* spare = nullptr) {
+    return del(key, hash, spare);
   }
   void adjSegmentSetDelAll() { delAll(); }
   std::size_t adjSegmentSetCount() const noexcept { return table().size(); }

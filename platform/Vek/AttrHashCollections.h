@@ -255,8 +255,11 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   void valueIs(Key const& key, Value&& value, Pavo::Publisher* publisher) {
     valueIs(key, this->hashOf(key), std::move(value), publisher);
   }
-  // The same with the key's hash already known (hashOf(key)).
-  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher) {
+  // The same with the key's hash already known (hashOf(key)). An absent key
+  // is filed in `spare` (a member valueDel handed back) when it is of this
+  // key and nobody else holds it, instead of in a new member.
+  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher,
+               Pavo::Ptr<Member> spare = nullptr) {
     if (Member* m = this->find(key, hash)) {
       if (m->value() == value)
         return;
@@ -264,7 +267,11 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
       this->publishChange(publisher, m, &prior);
       return;
     }
-    auto [m, inserted] = this->memberIs(memberOf(key, std::move(value)), hash);
+    if (spare && !spare->linked() && spare->useCount() == 1 && KeyOps::isEq(spare->key(), key))
+      spare->valueIs(std::move(value));
+    else
+      spare = memberOf(key, std::move(value));
+    auto [m, inserted] = this->memberIs(std::move(spare), hash);
     this->publishChange(publisher, m, nullptr);
   }
 
@@ -274,42 +281,22 @@ class AttrHashMap : public AttrHashCollection<Member, KeyOps, Field> {
   Value valueDel(Key const& key, Pavo::Publisher* publisher) {
     return valueDel(key, this->hashOf(key), publisher);
   }
-  Value valueDel(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher) {
-    Pavo::Ptr<Member> const removed = this->del(key, hash, publisher);
-    if (!removed)
-      return Value();
-    if constexpr (requires { removed->valueTake(); }) {
-      if (removed->useCount() == 1)
-        return removed->valueTake();
-    }
-    return removed->value();
-  }
-  // valueDel that also hands the removed member back in `spare` when nobody
-  // else holds it (else `spare` stays null), for the key's next valueIs to
-  // file again instead of making a new member.
+  // With `spare` given, a member nobody else holds is handed back there, for
+  // the key's next valueIs to file again instead of making a new one.
   Value valueDel(Key const& key, std::uint32_t hash, Pavo::Publisher* publisher,
-                 Pavo::Ptr<Member>& spare) {
+                 Pavo::Ptr<Member>* spare = nullptr) {
     Pavo::Ptr<Member> removed = this->del(key, hash, publisher);
     if (!removed)
       return Value();
-    if (removed->useCount() != 1)
-      return removed->value();
-    Value value = removed->valueTake();
-    spare = std::move(removed);
-    return value;
-  }
-  // valueIs(key, hash, value) that files `spare` (a member valueDel handed
-  // back, or null) when the key is absent and the spare is of that key.
-  void valueIs(Key const& key, std::uint32_t hash, Value&& value, Pavo::Publisher* publisher,
-               Pavo::Ptr<Member> spare) {
-    if (!spare || spare->linked() || spare->useCount() != 1 || !KeyOps::isEq(spare->key(), key) ||
-        this->contains(key, hash)) {
-      valueIs(key, hash, std::move(value), publisher);
-      return;
+    if constexpr (requires { removed->valueTake(); }) {
+      if (removed->useCount() == 1) {
+        Value value = removed->valueTake();
+        if (spare)
+          *spare = std::move(removed);
+        return value;
+      }
     }
-    spare->valueIs(std::move(value));
-    auto [m, inserted] = this->memberIs(std::move(spare), hash);
-    this->publishChange(publisher, m, nullptr);
+    return removed->value();
   }
 
  protected:
